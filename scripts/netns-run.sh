@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs a command inside a private network that this script makes and that vanishes with it.
+#
+#   netns-run.sh DEVSIM COMMAND [ARGS...]
+#
+# Two network namespaces joined by a veth pair: the PC side (10.77.0.1/24, where COMMAND runs)
+# and the device side (10.77.0.2/24, where simulated devices run). Each side has a default route
+# on its veth end so that 255.255.255.255 has somewhere to go, and no other interface but lo, so
+# the program sees exactly one local address, as on an installer's laptop. Nothing here can reach
+# the host's network. COMMAND finds the device side in QUILLON_DEVICE_NETNS (a path for
+# `nsenter --net=`) and the simulator in QUILLON_DEVSIM.
+set -euo pipefail
+if [ "${1:-}" != "--inside" ]; then
+  exec unshare --user --map-root-user --net --fork -- "$0" --inside "$@"
+fi
+shift
+devsim=$1; shift
+
+ip link set lo up
+ip link add qpc0 type veth peer name qdev0
+unshare --net -- sleep infinity &
+holder=$!
+trap 'kill $holder 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  [ "$(readlink /proc/$holder/ns/net)" != "$(readlink /proc/$$/ns/net)" ] && break
+  sleep 0.02
+done
+ip link set qdev0 netns "$holder"
+ip addr add 10.77.0.1/24 dev qpc0
+ip link set qpc0 up
+ip route add default dev qpc0
+nsenter --net=/proc/$holder/ns/net -- sh -c \
+  'ip link set lo up && ip addr add 10.77.0.2/24 dev qdev0 && ip link set qdev0 up && ip route add default dev qdev0'
+
+export QUILLON_DEVICE_NETNS=/proc/$holder/ns/net
+export QUILLON_DEVSIM=$devsim
+export QUILLON_DEVICE_ADDR=10.77.0.2
+export QUILLON_PC_ADDR=10.77.0.1
+"$@"

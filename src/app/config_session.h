@@ -1,0 +1,97 @@
+// The protocol side of the main window, without widgets: the log text, the window flags, the
+// dispatch of received frames, search, parameter read and parameter download. The main window
+// owns one and implements ConfigView; tests drive it with a fake view, link and notifier.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "link/frame_link.h"
+#include "link/notifier.h"
+#include "params/parameter_block.h"
+
+namespace quillon {
+
+// The texts of one row of the device list.
+struct DeviceRow {
+  std::string ip;       // "192.168.1.100"
+  std::string name;     // UTF-8
+  std::string mac;      // "0011223344AB"
+  std::string version;  // "03.07"
+};
+
+// What the session needs of the main window. Every call but RequestLogRefresh comes from the
+// user-interface thread.
+class ConfigView {
+ public:
+  virtual ~ConfigView() = default;
+  // Replaces the information log box's content with `text` (lines end in "\r\n").
+  virtual void ShowLogText(const std::string& text) = 0;
+  // Asks the user-interface thread to call ConfigSession::RefreshLog soon; any thread.
+  virtual void RequestLogRefresh() = 0;
+  virtual void ClearDeviceList() = 0;
+  // Inserts a row at the top of the device list.
+  virtual void InsertDeviceRow(const DeviceRow& row) = 0;
+  // The row the user has selected, if any.
+  virtual std::optional<DeviceRow> SelectedDeviceRow() = 0;
+  // ParamsToPage / PageToParams of the network page (and its four camera pages).
+  virtual void NetParamsToPage() = 0;
+  virtual void NetPageToParams() = 0;
+  // ParamsToPage of the RS-485 page.
+  virtual void Rs485ParamsToPage() = 0;
+  // Blocks the user-interface thread for the pauses of the read and download sequences.
+  virtual void PauseMs(int milliseconds) = 0;
+};
+
+class ConfigSession {
+ public:
+  ConfigSession(DeviceParameterBlock& block, ConfigView& view, FrameLink& link,
+                Notifier& notifier);
+
+  // Start-up of the model: zeroes the block, builds the dictionary index, clears the flags.
+  void InitModel();
+
+  // The log text, shared with the dictionary worker.
+  void AppendLog(std::string_view text);  // any thread; the box changes at the next refresh
+  void RefreshLog();                      // UI thread
+  void ClearLog();                        // UI thread: empty the text, then refresh
+  std::string LogText() const;
+
+  // "搜索": clears the log, refreshes the endpoints, broadcasts the search request, empties
+  // the device list.
+  void OnSearch();
+  // A double-click on the device list: reads the selected device's parameters.
+  void OnDeviceDoubleClicked();
+  // "下载数据" of the network page.
+  void OnDownload();
+  // One received datagram, on the UI thread; the span is this handler's own copy.
+  void OnFrameReceived(std::span<const uint8_t> datagram);
+
+  WindowFlags& Flags() { return flags_; }
+  DeviceParameterBlock& Block() { return block_; }
+  // Keeps the worker's encoding of an entry apart from a page's write of the same slot.
+  std::mutex& ModelMutex() { return modelMutex_; }
+  Notifier& Boxes() { return notifier_; }
+  FrameLink& Link() { return link_; }
+
+ private:
+  void OnSearchReply(std::span<const uint8_t> frame);
+  void OnReadReply(std::span<const uint8_t> frame);
+  void OnDownloadResult(std::span<const uint8_t> frame);
+  void OnDictionaryReply(std::span<const uint8_t> frame);
+
+  DeviceParameterBlock& block_;
+  ConfigView& view_;
+  FrameLink& link_;
+  Notifier& notifier_;
+  WindowFlags flags_;
+  std::mutex modelMutex_;
+  mutable std::mutex logMutex_;
+  std::string log_;
+};
+
+}  // namespace quillon
