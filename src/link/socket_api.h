@@ -1,0 +1,32 @@
+// The few socket calls the link makes, behind an interface so that tests can inject failures
+// and count sockets without touching the network.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quillon {
+
+class SocketApi {
+ public:
+  virtual ~SocketApi() = default;
+  virtual int OpenUdp() = 0;                                  // -1 on failure
+  virtual int SetBroadcast(int socket) = 0;                   // SO_BROADCAST = 1; 0 or -1
+  virtual int SetReuseAddress(int socket) = 0;                // SO_REUSEADDR = 1; 0 or -1
+  virtual int SetReceiveBuffer(int socket, int bytes) = 0;    // SO_RCVBUF; 0 or -1
+  virtual int Bind(int socket, uint32_t address, uint16_t port) = 0;  // host order; 0 or -1
+  // One datagram to address:port (host order); bytes sent or -1.
+  virtual long SendTo(int socket, const uint8_t* bytes, size_t length, uint32_t address,
+                      uint16_t port) = 0;
+  // Waits up to timeoutMs for one datagram. Returns its full size (which may exceed `capacity`,
+  // then only `capacity` bytes were copied), 0 for an empty datagram or none within the
+  // timeout, -1 on error.
+  virtual long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs) = 0;
+  virtual void Close(int socket) = 0;
+  virtual int LastError() = 0;  // errno of the last failed call
+};
+
+// The real sockets.
+SocketApi& PosixSockets();
+
+}  // namespace quillon

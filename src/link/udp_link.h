@@ -1,0 +1,70 @@
+// The UDP link on port 1901: one receive socket bound to 0.0.0.0:1901 with its receive thread,
+// and a table of ten local endpoints (one socket per local IPv4 address) used for sending every
+// request as a broadcast to 255.255.255.255:1901.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <atomic>
+#include <vector>
+
+#include "link/frame.h"
+#include "link/frame_link.h"
+#include "link/notifier.h"
+#include "link/socket_api.h"
+
+namespace quillon {
+
+constexpr int kEndpointCount = 10;
+
+struct LocalEndpoint {
+  uint32_t address = 0;  // IPv4, host byte order (10.77.0.1 is 0x0A4D0001)
+  int socket = -1;
+  bool open = false;
+};
+
+// The PC's IPv4 addresses in host byte order: interfaces that are up and not loopback, in the
+// order the system lists them.
+using AddressSource = std::function<std::vector<uint32_t>()>;
+std::vector<uint32_t> InterfaceAddresses();
+
+class UdpLink : public FrameLink {
+ public:
+  // `onDatagram` is called on the receive thread with each datagram of 1 to 2048 bytes; the
+  // callee takes the bytes (the main window posts them to its own thread).
+  using DatagramHandler = std::function<void(Bytes)>;
+
+  UdpLink(SocketApi& sockets, Notifier& notifier, AddressSource addresses);
+  ~UdpLink() override;  // stops the receive thread and closes the sockets
+
+  // Link start-up: receive socket, its options and binding, then the receive thread. Failures
+  // show their boxes and start-up goes on.
+  void Start(DatagramHandler onDatagram);
+  // Orderly stop of the receive thread (the program may simply end instead).
+  void Stop();
+
+  void RefreshEndpoints() override;
+  void SendFrame(const uint8_t* bytes, uint16_t length) override;
+
+  // A copy of the endpoint table, for tests and diagnostics.
+  std::array<LocalEndpoint, kEndpointCount> Endpoints() const;
+
+ private:
+  void ReceiveLoop();
+
+  SocketApi& sockets_;
+  Notifier& notifier_;
+  AddressSource addresses_;
+  DatagramHandler onDatagram_;
+  int receiveSocket_ = -1;
+  mutable std::mutex endpointsMutex_;  // SendFrame runs on the worker thread too
+  std::array<LocalEndpoint, kEndpointCount> endpoints_{};
+  std::atomic<bool> stopping_{false};
+  std::thread receiveThread_;
+};
+
+}  // namespace quillon
