@@ -1,9 +1,233 @@
 #include "app/config_session.h"
 
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "link/discovery.h"
+#include "link/frame.h"
+#include "params/dictionary.h"
+#include "params/osd_wire.h"
+#include "text/number_text.h"
+
 namespace quillon {
+
+namespace {
+
+constexpr const char* kFirstGenerationWarning =
+    "请使用老版（V1.X版本)配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常";
+
+// Firmware below this major version carries line texts inside commands 3 and 4.
+constexpr int kFirstDictionaryMajor = 32;
+// Firmware below this major version is the first generation, which this program does not serve.
+constexpr int kFirstServedMajor = 2;
+
+constexpr int kCameraTextPauseMs = 300;
+constexpr int kDownloadPauseMs = 200;
+
+void SetFlag(uint8_t& flag, uint8_t value) {
+  std::atomic_ref<uint8_t>(flag).store(value);
+}
+
+uint8_t GetFlag(uint8_t& flag) { return std::atomic_ref<uint8_t>(flag).load(); }
+
+}  // namespace
 
 ConfigSession::ConfigSession(DeviceParameterBlock& block, ConfigView& view, FrameLink& link,
                              Notifier& notifier)
     : block_(block), view_(view), link_(link), notifier_(notifier) {}
+
+void ConfigSession::InitModel() {
+  std::lock_guard lock(modelMutex_);
+  ClearBlock(block_);
+  BuildDictionaryIndex(block_.modbus);
+  SetFlag(flags_.b485Read, 0);
+  SetFlag(flags_.bParamsRead, 0);
+}
+
+void ConfigSession::AppendLog(std::string_view text) {
+  std::lock_guard lock(logMutex_);
+  log_.append(text);
+}
+
+void ConfigSession::RefreshLog() { view_.ShowLogText(LogText()); }
+
+void ConfigSession::ClearLog() {
+  {
+    std::lock_guard lock(logMutex_);
+    log_.clear();
+  }
+  RefreshLog();
+}
+
+std::string ConfigSession::LogText() const {
+  std::lock_guard lock(logMutex_);
+  return log_;
+}
+
+void ConfigSession::OnSearch() {
+  ClearLog();
+  AppendLog("搜索...\r\n");
+  link_.RefreshEndpoints();
+  const Bytes request = BuildSearchRequest();
+  link_.SendFrame(request.data(), static_cast<uint16_t>(request.size()));
+  view_.ClearDeviceList();
+  RefreshLog();
+}
+
+void ConfigSession::OnDeviceDoubleClicked() {
+  const std::optional<DeviceRow> row = view_.SelectedDeviceRow();
+  if (!row) return;
+
+  // The major version is the number in the first two characters of "%02d.%02d".
+  const int major = ParseSignedDecimal(std::string_view(row->version).substr(0, 2));
+  const bool legacy = major < kFirstDictionaryMajor;
+  uint8_t mac[6];
+  ParseMacText(row->mac, mac);
+  {
+    std::lock_guard lock(modelMutex_);
+    block_.bLegacyLineText = legacy ? 1 : 0;
+    std::memcpy(block_.abySelectedMac, mac, sizeof mac);
+  }
+  const Bytes request = BuildReadRequest(mac);
+
+  ClearLog();
+  AppendLog("读取参数...\r\n");
+  link_.SendFrame(request.data(), static_cast<uint16_t>(request.size()));
+  RefreshLog();
+
+  if (!legacy) {
+    // Current firmware sends the line texts as dictionary entries; the worker fetches them.
+    view_.PauseMs(kCameraTextPauseMs);
+    SetFlag(flags_.bCameraTextRequest, 1);
+  }
+}
+
+void ConfigSession::OnDownload() {
+  if (!GetFlag(flags_.bParamsRead)) {
+    notifier_.ShowBox("提示", "请先双击设备列表读取参数", BoxIcon::Exclamation);
+    return;
+  }
+  Bytes frame;
+  uint8_t mac[6];
+  bool legacy;
+  {
+    std::lock_guard lock(modelMutex_);
+    view_.NetPageToParams();
+    std::memcpy(mac, block_.abySelectedMac, sizeof mac);
+    legacy = block_.bLegacyLineText != 0;
+    frame = BuildDownloadFrame(block_.osd, mac, legacy);
+  }
+  link_.SendFrame(frame.data(), static_cast<uint16_t>(frame.size()));
+  ClearLog();
+  AppendLog("设置参数... \r\n");
+  RefreshLog();
+
+  if (!legacy) {
+    view_.PauseMs(kDownloadPauseMs);
+    for (int camera = 0; camera < 4; ++camera) {
+      uint8_t payload[kDictFrameBufferSize];
+      size_t length;
+      {
+        std::lock_guard lock(modelMutex_);
+        length = BuildCameraTextWritePayload(block_, camera, payload);
+      }
+      const Bytes textFrame = BuildRequestFrame(CMD_DICTIONARY, mac, payload, length);
+      link_.SendFrame(textFrame.data(), static_cast<uint16_t>(textFrame.size()));
+      char line[64];
+      std::snprintf(line, sizeof line, "正在下载摄像头%d参数...\r\n", camera + 1);
+      AppendLog(line);
+      RefreshLog();
+      view_.PauseMs(kDownloadPauseMs);
+    }
+  }
+  AppendLog("设置完成\r\n");
+  RefreshLog();
+}
+
+void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram) {
+  if (datagram.size() > kMaxDatagram) return;
+  // This handler's own copy: a box opened below lets further frames be dispatched meanwhile.
+  const Bytes frame(datagram.begin(), datagram.end());
+  if (!IsAcceptableReply(frame)) return;
+
+  bool accepted = true;
+  switch (frame[3]) {
+    case CMD_SEARCH:
+      accepted = OnSearchReply(frame);
+      break;
+    case CMD_READ_PARAMS:
+      accepted = OnReadReply(frame);
+      break;
+    case CMD_DOWNLOAD_PARAMS:
+      accepted = OnDownloadResult(frame);
+      break;
+    case CMD_DICTIONARY:
+      accepted = OnDictionaryReply(frame);
+      break;
+    default:
+      break;  // accepted, but no command of ours
+  }
+  if (accepted) RefreshLog();
+}
+
+bool ConfigSession::OnSearchReply(std::span<const uint8_t> frame) {
+  const std::optional<DeviceRecord> record = ParseSearchReply(frame);
+  if (!record) return false;
+  view_.InsertDeviceRow({record->IpText(), record->name, record->MacText(), record->VersionText()});
+  if (record->Major() < kFirstServedMajor)
+    notifier_.ShowBox("警告", kFirstGenerationWarning, BoxIcon::None);
+  AppendLog("搜索到设备\r\n");
+  return true;
+}
+
+bool ConfigSession::OnReadReply(std::span<const uint8_t> frame) {
+  if (frame.size() < kFramePayloadOffset) return false;
+  {
+    std::lock_guard lock(modelMutex_);
+    if (std::memcmp(frame.data() + kFrameMacOffset, block_.abySelectedMac, 6) != 0) return false;
+    // A reply shorter than its layout is dropped like any malformed frame.
+    if (!MapReadReply(block_.osd, frame, block_.bLegacyLineText != 0)) return false;
+  }
+  view_.NetParamsToPage();
+  AppendLog("读取参数成功\r\n");
+  RefreshLog();
+  SetFlag(flags_.bParamsRead, 1);
+  return true;
+}
+
+bool ConfigSession::OnDownloadResult(std::span<const uint8_t> frame) {
+  // The result byte sits at offset 10, before the checksum.
+  if (frame.size() < kFramePayloadOffset + 2) return false;
+  if (frame[kFramePayloadOffset] == 1) {
+    AppendLog("下载参数成功\r\n");
+  } else {
+    AppendLog("下载参数失败\r\n");
+    RefreshLog();  // let the user see the line while the box is up
+    notifier_.ShowBox("警告", "下载参数失败", BoxIcon::Question);
+  }
+  return true;
+}
+
+bool ConfigSession::OnDictionaryReply(std::span<const uint8_t> frame) {
+  if (frame.size() < kFrameOverhead) return false;
+  DictionaryReplyResult result;
+  {
+    std::lock_guard lock(modelMutex_);
+    result = ParseDictionaryReply(block_, frame.data() + kFramePayloadOffset,
+                                  frame.size() - kFrameOverhead);
+  }
+  for (const std::string& line : result.logLines) AppendLog(line);
+  if (result.kind == DictionaryReplyResult::Kind::ReadReply) {
+    if (result.carriedCameraText) {
+      view_.NetParamsToPage();
+    } else {
+      view_.Rs485ParamsToPage();
+      SetFlag(flags_.b485Read, 1);
+    }
+  }
+  return true;
+}
 
 }  // namespace quillon

@@ -79,10 +79,11 @@ class ConfigSession {
   FrameLink& Link() { return link_; }
 
  private:
-  void OnSearchReply(std::span<const uint8_t> frame);
-  void OnReadReply(std::span<const uint8_t> frame);
-  void OnDownloadResult(std::span<const uint8_t> frame);
-  void OnDictionaryReply(std::span<const uint8_t> frame);
+  // Each returns false for a frame it drops without a trace (no log refresh follows).
+  bool OnSearchReply(std::span<const uint8_t> frame);
+  bool OnReadReply(std::span<const uint8_t> frame);
+  bool OnDownloadResult(std::span<const uint8_t> frame);
+  bool OnDictionaryReply(std::span<const uint8_t> frame);
 
   DeviceParameterBlock& block_;
   ConfigView& view_;
