@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "text/gbk.h"
+#include "text/number_text.h"
+
+using namespace quillon;
+
+TEST(Gbk, ConvertsBothWaysWithTwoBytesPerChineseCharacter) {
+  EXPECT_EQ(Utf8ToGbk("大门A"), "\xB4\xF3\xC3\xC5" "A");
+  EXPECT_EQ(GbkToUtf8("\xB4\xF3\xC3\xC5" "A"), "大门A");
+  EXPECT_EQ(Utf8ToGbk("摄像头1 第1行℃").size(), 15u);
+}
+
+TEST(Gbk, UnrepresentableCharactersBecomeQuestionMarksAndTheRestIsKept) {
+  EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
+  EXPECT_EQ(Utf8ToGbk("\xFF" "c"), "?c");  // not even UTF-8
+  // Bytes that are not GBK do not stop the decoding.
+  EXPECT_EQ(GbkToUtf8("A\x80" "B"), "A\xEF\xBF\xBD" "B");
+}
+
+TEST(Gbk, CutsNeverSplitADoubleByteCharacter) {
+  const std::string gbk = Utf8ToGbk("a大门");  // 61 B4 F3 C3 C5
+  EXPECT_EQ(CutGbk(gbk, 5), gbk);
+  EXPECT_EQ(CutGbk(gbk, 4), gbk.substr(0, 3));  // the lone first byte of 门 is dropped
+  EXPECT_EQ(CutGbk(gbk, 2), "a");
+  EXPECT_EQ(CutGbk(gbk, 0), "");
+}
+
+TEST(Gbk, StoringIntoAFieldTerminatesAndKeepsTheBytesBehind) {
+  char field[30];
+  std::memset(field, 'x', sizeof field);
+  StoreGbkText(field, 29, std::string(35, 'u'));
+  EXPECT_EQ(std::string(field, 29), std::string(29, 'u'));
+  EXPECT_EQ(field[29], '\0');
+
+  StoreGbkText(field, 29, "ab");
+  EXPECT_STREQ(field, "ab");
+  EXPECT_EQ(field[3], 'u');  // behind the terminator: unchanged
+
+  // Fourteen Chinese characters fill 28 bytes; a fifteenth does not fit into 29.
+  StoreGbkText(field, 29, "一二三四五六七八九十一二三四五");
+  EXPECT_EQ(std::strlen(field), 28u);
+  EXPECT_EQ(LoadGbkText(field, sizeof field), "一二三四五六七八九十一二三四");
+}
+
+TEST(Gbk, LoadingAFieldWithoutTerminatorStopsAtItsEnd) {
+  char fields[6] = {'a', 'b', 'c', 'd', 'e', 'f'};
+  EXPECT_EQ(LoadGbkText(fields, 3), "abc");
+}
+
+TEST(NumberText, UnsignedDecimalKeepsLowBitsAndGivesZeroForNoNumber) {
+  EXPECT_EQ(ParseUnsignedDecimal("720"), 720u);
+  EXPECT_EQ(static_cast<uint16_t>(ParseUnsignedDecimal("70000")), 4464);
+  EXPECT_EQ(static_cast<uint16_t>(ParseUnsignedDecimal("65536")), 0);
+  EXPECT_EQ(static_cast<uint16_t>(ParseUnsignedDecimal("65535")), 0xFFFF);
+  EXPECT_EQ(ParseUnsignedDecimal("  0080"), 80u);
+  EXPECT_EQ(ParseUnsignedDecimal("80a"), 80u);
+  EXPECT_EQ(ParseUnsignedDecimal("abc"), 0u);
+  EXPECT_EQ(ParseUnsignedDecimal(""), 0u);
+  EXPECT_EQ(ParseUnsignedDecimal("-5"), 0u);
+}
+
+TEST(NumberText, SignedDecimalAndReals) {
+  EXPECT_EQ(static_cast<uint16_t>(ParseSignedDecimal("-1")), 0xFFFF);
+  EXPECT_EQ(ParseSignedDecimal(" +12x"), 12);
+  EXPECT_EQ(FormatReal(1.5f), "1.500");
+  EXPECT_EQ(FormatReal(-0.0625f), "-0.062");
+  EXPECT_FLOAT_EQ(ParseReal(" 3.25abc"), 3.25f);
+  EXPECT_FLOAT_EQ(ParseReal("x"), 0.0f);
+}
