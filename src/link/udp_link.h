@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -55,6 +56,8 @@ class UdpLink : public FrameLink {
 
  private:
   void ReceiveLoop();
+  // A failure box of the link: the program's name as caption, OK button, no icon.
+  void ShowLinkBox(const std::string& text);
 
   SocketApi& sockets_;
   Notifier& notifier_;

@@ -1,0 +1,87 @@
+#include "link/socket_api.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quillon {
+namespace {
+
+sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(port);
+  sa.sin_addr.s_addr = htonl(address);
+  return sa;
+}
+
+class PosixSocketApi final : public SocketApi {
+ public:
+  int OpenUdp() override { return Remember(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)); }
+
+  int SetBroadcast(int socket) override { return SetIntOption(socket, SO_BROADCAST, 1); }
+  int SetReuseAddress(int socket) override { return SetIntOption(socket, SO_REUSEADDR, 1); }
+  int SetReceiveBuffer(int socket, int bytes) override {
+    return SetIntOption(socket, SO_RCVBUF, bytes);
+  }
+
+  int Bind(int socket, uint32_t address, uint16_t port) override {
+    const sockaddr_in sa = MakeAddress(address, port);
+    return Remember(::bind(socket, reinterpret_cast<const sockaddr*>(&sa), sizeof sa));
+  }
+
+  long SendTo(int socket, const uint8_t* bytes, size_t length, uint32_t address,
+              uint16_t port) override {
+    const sockaddr_in sa = MakeAddress(address, port);
+    const ssize_t sent =
+        ::sendto(socket, bytes, length, 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    return Remember(static_cast<long>(sent));
+  }
+
+  long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs) override {
+    pollfd pfd{socket, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, timeoutMs);
+    if (ready < 0) return Remember(-1L);
+    if (ready == 0) return 0;
+    if ((pfd.revents & POLLIN) == 0) return Remember(-1L);
+    // Linux cuts an oversized datagram to the buffer without saying so; MSG_TRUNC makes
+    // recvfrom report the datagram's real size, so the caller can drop it.
+    const ssize_t size = ::recvfrom(socket, buffer, capacity, MSG_TRUNC, nullptr, nullptr);
+    return Remember(static_cast<long>(size));
+  }
+
+  void Close(int socket) override {
+    if (socket >= 0) ::close(socket);
+  }
+
+  int LastError() override { return lastError_; }
+
+ private:
+  int SetIntOption(int socket, int option, int value) {
+    return Remember(::setsockopt(socket, SOL_SOCKET, option, &value, sizeof value));
+  }
+
+  // errno is per thread; the link asks for the error code right after the failed call on the
+  // same thread, but keeping it here also serves a caller that logs it a little later.
+  template <typename T>
+  T Remember(T result) {
+    if (result < 0) lastError_ = errno;
+    return result;
+  }
+
+  thread_local static int lastError_;
+};
+
+thread_local int PosixSocketApi::lastError_ = 0;
+
+}  // namespace
+
+SocketApi& PosixSockets() {
+  static PosixSocketApi sockets;
+  return sockets;
+}
+
+}  // namespace quillon
