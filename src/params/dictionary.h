@@ -29,12 +29,19 @@ size_t EncodeEntry(const DeviceParameterBlock& block, uint16_t id, uint8_t* dest
 
 // Stores a received value into the block by identifier (texts terminated inside their field,
 // camera texts of more than 72 bytes cut to 72). Returns what the identifier is.
+// Reads at most `length` bytes from `value`: a fixed-size field takes StoredValueLength(id)
+// bytes and stores nothing when `length` is smaller; a camera text takes `length` bytes.
 enum class EntryKind { Field, CameraText, NoField, Foreign };
 EntryKind StoreEntry(DeviceParameterBlock& block, uint16_t id, const uint8_t* value,
                      size_t length);
 
 // The kind of an identifier without storing anything.
 EntryKind ClassifyIdentifier(uint16_t id);
+
+// How many value bytes StoreEntry takes for a fixed-size field whatever the entry's length byte
+// says (2, 4, 1, 11, 30 or 8); 0 where the length byte alone counts (camera texts) or nothing is
+// stored (no field, foreign, the "other" gear value).
+size_t StoredValueLength(uint16_t id);
 
 // Chunks of at most 31 pending entries, walking the index from position 0; payload length.
 size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest);
