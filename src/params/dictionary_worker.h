@@ -1,0 +1,91 @@
+// The dictionary transfer worker: a background thread that moves every pending dictionary entry
+// in command 9 chunks, waits for each answer, retries, reports progress and failures.
+//
+// Other code never sends these requests itself. It sets the marks of the block (abyDictWrite,
+// abyDictRead) or WindowFlags::bCameraTextRequest, and the reply parser clears marks and
+// byDictBusy; the worker polls those bytes every 10 ms.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+#include "link/notifier.h"
+#include "params/parameter_block.h"
+
+namespace quillon {
+
+class DictionaryWorker {
+ public:
+  using Sender = std::function<void(const uint8_t* frame, uint16_t length)>;
+  using LogSink = std::function<void(std::string_view text)>;
+
+  enum class State : uint8_t {
+    Dispatch = 0,        // idle: looks for work
+    WaitWrite = 1,       // a write chunk waits for its acknowledgement
+    WaitRead = 2,        // a read chunk waits for its reply
+    WaitCameraText = 3,  // a camera's line texts wait for their reply
+  };
+
+  static constexpr uint16_t kChunkTimeoutMs = 10000;
+  static constexpr uint16_t kCameraTextTimeoutMs = 5000;
+  static constexpr uint8_t kMaxTries = 3;
+  static constexpr int kCycleMs = 10;
+
+  // `modelMutex` is held while a chunk is built from the block; whoever writes the block's
+  // settings and slots holds it too. `send` and `log` are called without it. Boxes are shown
+  // through `notifier`, which returns when the user has closed the box.
+  DictionaryWorker(DeviceParameterBlock& block, WindowFlags& flags, std::mutex& modelMutex,
+                   Sender send, LogSink log, Notifier& notifier);
+  ~DictionaryWorker();  // stops the thread
+
+  DictionaryWorker(const DictionaryWorker&) = delete;
+  DictionaryWorker& operator=(const DictionaryWorker&) = delete;
+
+  // Back to the start: idle, nothing waited for, camera counter 0, and the camera text request
+  // flag cleared.
+  void Reset();
+
+  // One 10 ms cycle (the thread sleeps before calling it).
+  void Tick();
+
+  // Reset, then a thread that sleeps 10 ms and ticks, until Stop.
+  void Start();
+  // Ends the thread after its current cycle and joins it. Safe to call when not running.
+  void Stop();
+  bool Running() const { return thread_.joinable(); }
+
+  // The machine's state, for tests and diagnostics; stable only while the thread is not running.
+  State CurrentState() const { return state_; }
+  uint16_t ElapsedMs() const { return elapsed_; }
+  uint8_t Retries() const { return retries_; }
+  uint8_t CameraCounter() const { return cameraCounter_; }
+
+ private:
+  void Dispatch();
+  void WaitChunk(bool write);
+  void WaitCameraText();
+  void SendPayload(const uint8_t* payload, size_t length, const uint8_t mac[6]);
+  void Log(std::string_view text) { log_(text); }
+  void Run();
+
+  DeviceParameterBlock& block_;
+  WindowFlags& flags_;
+  std::mutex& modelMutex_;
+  Sender send_;
+  LogSink log_;
+  Notifier& notifier_;
+
+  State state_ = State::Dispatch;
+  uint16_t elapsed_ = 0;
+  uint8_t retries_ = 0;
+  uint8_t cameraCounter_ = 0;
+
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace quillon
