@@ -1,0 +1,363 @@
+#include "params/dictionary_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/frame.h"
+#include "params/dictionary.h"
+
+using namespace quillon;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Box {
+  std::string caption, text;
+  BoxIcon icon;
+};
+
+class FakeNotifier : public Notifier {
+ public:
+  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
+    boxes.push_back({caption, text, icon});
+  }
+  std::vector<Box> boxes;
+};
+
+const uint8_t kMac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+// The identifiers a command 9 request asks for or carries.
+std::vector<uint16_t> RequestIds(const Bytes& frame) {
+  std::vector<uint16_t> ids;
+  const uint16_t op = U16(&frame[10]);
+  size_t pos = 13;
+  for (int i = 0; i < frame[12]; ++i) {
+    ids.push_back(U16(&frame[pos]));
+    pos += op == kDictOpRead ? 2 : 3 + frame[pos + 2];
+  }
+  return ids;
+}
+
+// The reply a well-behaved device gives to a request, answering the first `limit` entries.
+Bytes AnswerFor(const Bytes& frame, size_t limit = 255) {
+  const uint16_t op = U16(&frame[10]);
+  std::vector<uint16_t> ids = RequestIds(frame);
+  if (ids.size() > limit) ids.resize(limit);
+  Bytes reply{frame[10], frame[11], static_cast<uint8_t>(ids.size())};
+  for (uint16_t id : ids) {
+    reply.push_back(static_cast<uint8_t>(id));
+    reply.push_back(static_cast<uint8_t>(id >> 8));
+    if (op == kDictOpRead) {
+      const size_t length = id >= kCameraTextFirstId && id <= kCameraTextLastId
+                                ? 2
+                                : StoredValueLength(id);
+      reply.push_back(static_cast<uint8_t>(length));
+      reply.insert(reply.end(), length, 'v');
+    }
+  }
+  return reply;
+}
+
+class DictionaryWorkerTest : public ::testing::Test {
+ protected:
+  DictionaryWorkerTest()
+      : worker(
+            block, flags, modelMutex,
+            [this](const uint8_t* f, uint16_t n) {
+              sent.emplace_back(f, f + n);
+              sentAtTick.push_back(ticks);
+              if (answer) Deliver(AnswerFor(sent.back(), answerLimit));
+            },
+            [this](std::string_view text) { log.emplace_back(text); }, notifier) {
+    ClearBlock(block);
+    BuildDictionaryIndex(block.modbus);
+    std::memcpy(block.abySelectedMac, kMac, 6);
+  }
+
+  void Deliver(const Bytes& payload) {
+    ParseDictionaryReply(block, payload.data(), payload.size());
+  }
+  void Tick(int n = 1) {
+    for (int i = 0; i < n; ++i) {
+      ++ticks;
+      worker.Tick();
+    }
+  }
+  void MarkAll(uint8_t* marks) { std::memset(marks, 1, block.modbus.wDictCount); }
+
+  DeviceParameterBlock block;
+  WindowFlags flags;
+  std::mutex modelMutex;
+  FakeNotifier notifier;
+  std::vector<Bytes> sent;
+  std::vector<int> sentAtTick;
+  Lines log;
+  bool answer = false;
+  size_t answerLimit = 255;
+  int ticks = 0;
+  DictionaryWorker worker;
+};
+
+}  // namespace
+
+TEST_F(DictionaryWorkerTest, NothingPendingSendsNothing) {
+  Tick(3000);
+  EXPECT_TRUE(sent.empty());
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(worker.CurrentState(), DictionaryWorker::State::Dispatch);
+}
+
+TEST_F(DictionaryWorkerTest, ResetClearsTheCameraTextRequest) {
+  flags.bCameraTextRequest = 1;
+  worker.Reset();
+  EXPECT_EQ(flags.bCameraTextRequest, 0);
+  Tick(10);
+  EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(DictionaryWorkerTest, FullDownloadAcknowledgedAtOnce) {
+  answer = true;
+  block.modbus.asSlot[0].byChannel = 5;
+  MarkAll(block.modbus.abyDictWrite);
+  Tick(200);
+
+  ASSERT_EQ(sent.size(), 19u);
+  const Bytes& first = sent[0];
+  ASSERT_EQ(first.size(), 150u);
+  EXPECT_EQ(Bytes(first.begin(), first.begin() + 16),
+            (Bytes{0xAA, 0x00, 0x92, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x42, 0x1F, 0x1F,
+                   0x91, 0x0D, 0x02}));
+  EXPECT_TRUE(IsWellFormedRequest(first));
+  EXPECT_EQ(RequestIds(sent[18]).back(), 7563);
+
+  ASSERT_EQ(log.size(), 38u);
+  EXPECT_EQ(log[0], "正在下载字典... \r\n");
+  EXPECT_EQ(log[1], "正在下载字典,已完成5%\r\n");
+  EXPECT_EQ(log[2], "正在下载字典... \r\n");
+  EXPECT_EQ(log[3], "正在下载字典,已完成10%\r\n");
+  EXPECT_EQ(log[5], "正在下载字典,已完成16%\r\n");
+  EXPECT_EQ(log[35], "正在下载字典,已完成98%\r\n");
+  EXPECT_EQ(log[37], "正在下载字典,已完成100%\r\n");
+  EXPECT_EQ(CountPendingWrites(block.modbus), 0);
+  EXPECT_TRUE(notifier.boxes.empty());
+}
+
+TEST_F(DictionaryWorkerTest, ReadNeverAnsweredIsTriedThreeTimes) {
+  MarkAll(block.modbus.abyDictRead);
+  Tick(3003);
+
+  EXPECT_EQ(sentAtTick, (std::vector<int>{1, 1002, 2003}));
+  EXPECT_EQ(sent[0], sent[2]);
+  EXPECT_EQ(log, (Lines{"正在读取字典... \r\n", "读取超时正在重试... \r\n", "正在读取字典... \r\n",
+                        "读取超时正在重试... \r\n", "正在读取字典... \r\n", "读取失败... \r\n"}));
+  ASSERT_EQ(notifier.boxes.size(), 1u);
+  EXPECT_EQ(notifier.boxes[0].caption, "警告");
+  EXPECT_EQ(notifier.boxes[0].text, "读取失败");
+  EXPECT_EQ(notifier.boxes[0].icon, BoxIcon::Question);
+  EXPECT_EQ(CountPendingReads(block.modbus), 0);
+  EXPECT_EQ(block.modbus.byDictBusy, 1);  // left as it was; the next request sets it again
+
+  Tick(2000);
+  EXPECT_EQ(sent.size(), 3u);
+  EXPECT_EQ(notifier.boxes.size(), 1u);
+}
+
+TEST_F(DictionaryWorkerTest, DownloadFailureClearsWriteMarksAndShowsBox) {
+  answer = true;
+  MarkAll(block.modbus.abyDictWrite);
+  Tick(2);  // the first chunk is sent and acknowledged
+  answer = false;
+  Tick(3004);  // chunk 2 sent at tick 3, again at 1004 and 2006, given up at 3006
+  EXPECT_EQ(sent.size(), 4u);
+  EXPECT_EQ(log.back(), "下载失败... \r\n");
+  EXPECT_EQ(log[3], "下载超时正在重试... \r\n");
+  ASSERT_EQ(notifier.boxes.size(), 1u);
+  EXPECT_EQ(notifier.boxes[0].text, "下载失败");
+  EXPECT_EQ(CountPendingWrites(block.modbus), 0);
+}
+
+TEST_F(DictionaryWorkerTest, PartialAcknowledgementKeepsRemainingMarks) {
+  answer = true;
+  answerLimit = 10;
+  MarkAll(block.modbus.abyDictWrite);
+  Tick(3);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(log[1], "正在下载字典,已完成1%\r\n");
+  EXPECT_EQ(RequestIds(sent[1]).front(), 3483);
+  EXPECT_EQ(RequestIds(sent[1]).size(), 31u);
+  EXPECT_EQ(CountPendingWrites(block.modbus), 546);
+}
+
+TEST_F(DictionaryWorkerTest, CameraTextsOfFourCameras) {
+  answer = true;
+  flags.bCameraTextRequest = 1;
+  Tick(20);
+
+  ASSERT_EQ(sent.size(), 4u);
+  for (int c = 0; c < 4; ++c) {
+    ASSERT_EQ(sent[c].size(), 30u);
+    EXPECT_EQ(sent[c][10], 0x41);
+    std::vector<uint16_t> expected;
+    for (int l = 0; l < 8; ++l) expected.push_back(static_cast<uint16_t>(5000 + 8 * c + l));
+    EXPECT_EQ(RequestIds(sent[c]), expected);
+  }
+  EXPECT_EQ(log, (Lines{"正在读取摄像头1字典...\r\n", "摄像头1字典读取成功...\r\n",
+                        "正在读取摄像头2字典...\r\n", "摄像头2字典读取成功...\r\n",
+                        "正在读取摄像头3字典...\r\n", "摄像头3字典读取成功...\r\n",
+                        "正在读取摄像头4字典...\r\n", "摄像头4字典读取成功...\r\n"}));
+  EXPECT_EQ(flags.bCameraTextRequest, 0);
+  EXPECT_EQ(worker.CameraCounter(), 0);
+  EXPECT_STREQ(block.osd.asCamera[3].asLine[7].szText, "vv");
+}
+
+TEST_F(DictionaryWorkerTest, CameraTextTimeoutStopsTheRead) {
+  flags.bCameraTextRequest = 1;
+  answer = true;
+  Tick(2);  // camera 1 asked and answered
+  answer = false;
+  Tick(1);  // camera 2 asked
+  ASSERT_EQ(sent.size(), 2u);
+  Tick(499);
+  EXPECT_TRUE(notifier.boxes.empty());
+  Tick(1);  // 5 s
+  ASSERT_EQ(notifier.boxes.size(), 1u);
+  EXPECT_EQ(notifier.boxes[0].caption, "警告");
+  EXPECT_EQ(notifier.boxes[0].text, "读取失败");
+  EXPECT_EQ(log.back(), "读取失败... \r\n");
+  EXPECT_EQ(flags.bCameraTextRequest, 0);
+  Tick(1000);
+  EXPECT_EQ(sent.size(), 2u);
+
+  // The next text read starts again with camera 1.
+  flags.bCameraTextRequest = 1;
+  Tick(1);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(RequestIds(sent[2]).front(), 5000);
+  EXPECT_EQ(log.back(), "正在读取摄像头1字典...\r\n");
+}
+
+TEST_F(DictionaryWorkerTest, WritesGoBetweenTwoCameras) {
+  flags.bCameraTextRequest = 1;
+  Tick(1);  // camera 1 asked
+  MarkAll(block.modbus.abyDictWrite);
+  Deliver(AnswerFor(sent[0]));
+  answer = true;
+  Tick(1);
+  EXPECT_EQ(log.back(), "摄像头1字典读取成功...\r\n");
+  Tick(1);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1][10], 0x42);  // a write chunk, not camera 2
+  Tick(50);
+  ASSERT_EQ(sent.size(), 23u);   // 19 chunks, then cameras 2 to 4
+  EXPECT_EQ(RequestIds(sent[20]).front(), 5008);
+  EXPECT_EQ(RequestIds(sent[22]).front(), 5024);
+  EXPECT_EQ(flags.bCameraTextRequest, 0);
+}
+
+namespace {
+
+// A device on another thread: takes each request from a queue, answers it, and the answer is
+// parsed under the model mutex as the user-interface thread does.
+class ThreadedDevice {
+ public:
+  ThreadedDevice(DeviceParameterBlock& block, std::mutex& modelMutex)
+      : block_(block), modelMutex_(modelMutex), thread_([this] { Run(); }) {}
+  ~ThreadedDevice() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    cv_.notify_one();
+    thread_.join();
+  }
+  void Receive(const uint8_t* f, uint16_t n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.emplace_back(f, f + n);
+    }
+    cv_.notify_one();
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+      if (stop_) return;
+      const Bytes request = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      const Bytes reply = AnswerFor(request);
+      {
+        std::lock_guard<std::mutex> model(modelMutex_);
+        ParseDictionaryReply(block_, reply.data(), reply.size());
+      }
+      lock.lock();
+    }
+  }
+
+  DeviceParameterBlock& block_;
+  std::mutex& modelMutex_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<Bytes> queue_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+TEST(DictionaryWorkerThread, DownloadAnsweredFromAnotherThread) {
+  DeviceParameterBlock block;
+  ClearBlock(block);
+  BuildDictionaryIndex(block.modbus);
+  WindowFlags flags;
+  std::mutex modelMutex;
+  FakeNotifier notifier;
+  std::mutex logMutex;
+  Lines log;
+  ThreadedDevice device(block, modelMutex);
+  DictionaryWorker worker(
+      block, flags, modelMutex, [&](const uint8_t* f, uint16_t n) { device.Receive(f, n); },
+      [&](std::string_view text) {
+        std::lock_guard<std::mutex> lock(logMutex);
+        log.emplace_back(text);
+      },
+      notifier);
+
+  worker.Start();
+  ASSERT_TRUE(worker.Running());
+  {
+    // The RS-485 page marks every entry while the worker polls, holding the model mutex so that
+    // the worker sees all marks or none.
+    std::lock_guard<std::mutex> lock(modelMutex);
+    for (int i = 0; i < block.modbus.wDictCount; ++i) {
+      std::atomic_ref<uint8_t>(block.modbus.abyDictWrite[i]).store(1);
+    }
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  bool done = false;
+  while (!done && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::lock_guard<std::mutex> lock(logMutex);
+    done = !log.empty() && log.back() == "正在下载字典,已完成100%\r\n";
+  }
+  const auto stopAt = std::chrono::steady_clock::now();
+  worker.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(500));
+  EXPECT_FALSE(worker.Running());
+  EXPECT_TRUE(done);
+  std::lock_guard<std::mutex> model(modelMutex);
+  EXPECT_EQ(CountPendingWrites(block.modbus), 0);
+  EXPECT_TRUE(notifier.boxes.empty());
+}
