@@ -1,0 +1,29 @@
+// quillon-devsim's command line and its socket loop on UDP port 1901.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "simulated_device.h"
+
+namespace quillon::devsim {
+
+struct DevsimOptions {
+  std::string bindAddress;  // the device side's own address; replies leave from it
+  std::vector<DeviceIdentity> devices;
+  std::string dumpPath;  // empty: no dump
+  std::string logPath;   // empty: stderr
+  FaultOptions faults;
+};
+
+extern const char* const kDevsimUsage;
+
+// Parses argv (argv[0] is the program). On a bad command line returns false with a message;
+// `help` tells that --help was asked for.
+bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool& help,
+                            std::string& error);
+
+// Serves until SIGTERM or SIGINT; returns the process exit code.
+int RunDevsim(const DevsimOptions& options);
+
+}  // namespace quillon::devsim

@@ -1,0 +1,102 @@
+// The substitute overlay device: what one device answers to each request it hears on port 1901.
+// This is the device's side of the protocol, written independently of the program's own
+// encoders so that the two sides check each other. No sockets here: a datagram goes in, reply
+// datagrams come out.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/frame.h"
+#include "params/parameter_block.h"
+
+namespace quillon::devsim {
+
+struct DeviceIdentity {
+  uint32_t ip = 0;  // host order: 192.168.1.100 is 0xC0A80164
+  uint8_t mac[6] = {};
+  uint8_t major = 32;
+  uint8_t minor = 1;
+  std::string name;  // UTF-8; the device sends it in GBK
+};
+
+// Parses "ip=192.168.1.64,mac=0011223344AB,version=32.01,name=1号机". Missing keys take
+// defaults derived from `index`. The name runs to the end of the text, so it may hold commas
+// when it comes last. Returns false with a message on a malformed value.
+bool ParseDeviceSpec(const std::string& spec, int index, DeviceIdentity& identity,
+                     std::string& error);
+
+// Ways to misbehave. All of them apply to every device, and, unless `faultSearch` is set, only
+// to requests addressed to a device (read, download, dictionary), never to the search.
+struct FaultOptions {
+  int silent = 0;               // ignore the next N requests addressed to each device
+  bool refuseDownload = false;  // download result 0 instead of 1
+  int partialAck = -1;          // >= 0: only the first K entries of each dictionary request
+  bool answerTwice = false;     // every reply goes out twice
+  int delayMs = 0;              // replies go out this late (applied by the socket loop)
+  bool badChecksum = false;     // checksum byte off by one
+  bool oversize = false;        // a 2100-byte reply instead of the real one
+  bool truncate = false;        // replies cut to half, length and checksum made right again
+  bool foreignId = false;       // identifier 9000 added to each dictionary read reply
+  bool faultSearch = false;     // apply the reply faults to search replies too
+};
+
+std::string MacText(const uint8_t mac[6]);  // "0011223344AB"
+
+class SimulatedDevice {
+ public:
+  // `variant` makes the default parameters of several devices differ.
+  SimulatedDevice(const DeviceIdentity& identity, int variant);
+
+  const DeviceIdentity& Identity() const { return identity_; }
+  std::string MacText() const;
+  bool LegacyLineText() const { return identity_.major < 32; }
+
+  // The device's parameters: its sOSDCommPara (camera line texts included) and sModBusPara.
+  DeviceParameterBlock& Block() { return block_; }
+  const DeviceParameterBlock& Block() const { return block_; }
+
+  Bytes SearchReply() const;
+  Bytes ReadReply() const;
+  // Parses a download frame into the parameters; false when it is too short to hold the layout
+  // (then nothing is changed).
+  bool ApplyDownload(std::span<const uint8_t> frame);
+  Bytes DownloadResult(uint8_t result) const;
+
+ private:
+  void FillDefaults(int variant);
+
+  DeviceIdentity identity_;
+  DeviceParameterBlock block_;
+};
+
+// All simulated devices behind one port.
+class Simulator {
+ public:
+  Simulator(std::vector<DeviceIdentity> identities, FaultOptions faults);
+
+  struct Outcome {
+    std::vector<Bytes> replies;     // in sending order
+    std::vector<std::string> log;   // one line per accepted request
+    bool stateChanged = false;      // a download or dictionary write changed a device
+  };
+  // One received datagram. Anything but a well-formed request (the devices' own replies
+  // included) gets no answer.
+  Outcome Handle(std::span<const uint8_t> datagram);
+
+  std::vector<SimulatedDevice>& Devices() { return devices_; }
+  const FaultOptions& Faults() const { return faults_; }
+
+ private:
+  Outcome HandleAddressed(SimulatedDevice& device, int index, std::span<const uint8_t> frame);
+  Outcome HandleDictionary(SimulatedDevice& device, std::span<const uint8_t> frame);
+  void Misbehave(std::vector<Bytes>& replies) const;
+
+  std::vector<SimulatedDevice> devices_;
+  std::vector<int> silentLeft_;
+  FaultOptions faults_;
+};
+
+}  // namespace quillon::devsim
