@@ -1,0 +1,71 @@
+#include "pages/page_controls.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "pages/dialog_units.h"
+#include "text/number_text.h"
+
+namespace quillon {
+
+QLabel* MakeLabel(QWidget* parent, const DialogUnits& du, const QString& text, int x, int y,
+                  int cx, int cy) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  du.Place(label, x, y, cx, cy);
+  return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const DialogUnits& du, const QString& accessibleName, int x,
+                    int y, int cx, int cy) {
+  auto* edit = new QLineEdit(parent);
+  edit->setAccessibleName(accessibleName);
+  du.Place(edit, x, y, cx, cy);
+  return edit;
+}
+
+QComboBox* MakeCombo(QWidget* parent, const DialogUnits& du, const QString& accessibleName, int x,
+                     int y, int cx, int listHeightDu) {
+  auto* combo = new QComboBox(parent);
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);
+  combo->setAccessibleName(accessibleName);
+  combo->setAccessibleDescription(accessibleName);
+  du.Place(combo, x, y, cx, 14);
+  // Rows of the open list that fit into its template height (about one character each).
+  combo->setMaxVisibleItems(std::max(1, (listHeightDu - 14) / 8 + 1));
+  return combo;
+}
+
+void LinkLabel(QLabel* label, QWidget* control) {
+  label->setBuddy(control);
+  if (control->accessibleName().isEmpty()) control->setAccessibleName(label->text());
+}
+
+uint16_t BoxToWord(const QLineEdit* box) {
+  return static_cast<uint16_t>(ParseUnsignedDecimal(box->text().toStdString()) & 0xFFFF);
+}
+
+void WordToBox(QLineEdit* box, uint32_t value) {
+  box->setText(QString::fromStdString(FormatUnsigned(value)));
+}
+
+int ComboSelection(const QComboBox* combo) {
+  const int index = combo->currentIndex();
+  if (index < 0) return -1;
+  if (combo->isEditable() && combo->currentText() != combo->itemText(index)) return -1;
+  return index;
+}
+
+void SetComboSelection(QComboBox* combo, int index) {
+  if (index >= 0 && index < combo->count()) {
+    combo->setCurrentIndex(index);
+  } else {
+    combo->setCurrentIndex(-1);
+    if (combo->isEditable()) combo->clearEditText();
+  }
+}
+
+}  // namespace quillon
