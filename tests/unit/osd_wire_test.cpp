@@ -75,37 +75,37 @@ TEST(OsdWire, CurrentReadReplyFillsEveryField) {
 
   ASSERT_TRUE(MapReadReply(block.osd, CurrentReadReply(), false));
   const sOSDCommPara& o = block.osd;
-  EXPECT_EQ(o.byDHCP, 1);
+  EXPECT_EQ(+o.byDHCP, 1);
   EXPECT_EQ(0, std::memcmp(o.abyIP, "\xC0\xA8\x01\x64", 4));
   EXPECT_EQ(0, std::memcmp(o.abyGateway, "\xC0\xA8\x01\x01", 4));
   EXPECT_EQ(0, std::memcmp(o.abyNetMask, "\xFF\xFF\xFF\x00", 4));
-  EXPECT_EQ(o.dwAux, 0x12345678u);
-  EXPECT_EQ(o.wAux, 0xABCD);
-  EXPECT_EQ(o.asCamera[0].wSourcePort, 8080);
-  EXPECT_EQ(o.asCamera[0].wCameraPort, 554);
+  EXPECT_EQ(+o.dwAux, 0x12345678u);
+  EXPECT_EQ(+o.wAux, 0xABCD);
+  EXPECT_EQ(+o.asCamera[0].wSourcePort, 8080);
+  EXPECT_EQ(+o.asCamera[0].wCameraPort, 554);
   EXPECT_EQ(0, std::memcmp(o.asCamera[0].abyCameraIP, "\xC0\xA8\x01\x40", 4));
-  EXPECT_EQ(o.asCamera[3].wSourcePort, 0x0201);
-  EXPECT_EQ(o.asCamera[3].wCameraPort, 0x0403);
+  EXPECT_EQ(+o.asCamera[3].wSourcePort, 0x0201);
+  EXPECT_EQ(+o.asCamera[3].wCameraPort, 0x0403);
   EXPECT_EQ(0, std::memcmp(o.asCamera[3].abyCameraIP, "\x0A\x00\x00\x04", 4));
-  EXPECT_EQ(o.wUpgradeSrcPort, 0x1234);
-  EXPECT_EQ(o.wUpgradeDstPort, 0x5678);
+  EXPECT_EQ(+o.wUpgradeSrcPort, 0x1234);
+  EXPECT_EQ(+o.wUpgradeDstPort, 0x5678);
   EXPECT_EQ(0, std::memcmp(o.abyUpgradeIP, "\x0A\x01\x02\x03", 4));
 
   EXPECT_STREQ(o.asCamera[0].szUser, "admin");
   EXPECT_EQ(std::string(o.asCamera[0].szPassword), std::string(29, 'p'));
-  EXPECT_EQ(o.asCamera[0].asLine[0].wX, 720);
-  EXPECT_EQ(o.asCamera[0].asLine[0].wY, 320);
-  EXPECT_EQ(o.asCamera[0].asLine[7].wX, 1);
-  EXPECT_EQ(o.asCamera[0].asLine[7].wY, 2);
-  EXPECT_EQ(o.asCamera[0].byBrand, 2);
-  EXPECT_EQ(o.asCamera[0].byLineCount, 8);
+  EXPECT_EQ(+o.asCamera[0].asLine[0].wX, 720);
+  EXPECT_EQ(+o.asCamera[0].asLine[0].wY, 320);
+  EXPECT_EQ(+o.asCamera[0].asLine[7].wX, 1);
+  EXPECT_EQ(+o.asCamera[0].asLine[7].wY, 2);
+  EXPECT_EQ(+o.asCamera[0].byBrand, 2);
+  EXPECT_EQ(+o.asCamera[0].byLineCount, 8);
   EXPECT_EQ(std::string(o.asCamera[3].szUser), std::string(29, 'u'));
-  EXPECT_EQ(o.asCamera[3].byBrand, 4);
-  EXPECT_EQ(o.asCamera[3].byLineCount, 3);
+  EXPECT_EQ(+o.asCamera[3].byBrand, 4);
+  EXPECT_EQ(+o.asCamera[3].byLineCount, 3);
 
   // Line texts of current firmware come as dictionary entries; the reserved bytes never travel.
   EXPECT_STREQ(o.asCamera[0].asLine[0].szText, "keep me");
-  EXPECT_EQ(o.abyReserved1[0], 0x5A);
+  EXPECT_EQ(+o.abyReserved1[0], 0x5A);
 }
 
 TEST(OsdWire, LegacyReadReplyReplacesSeventeenTextBytes) {
@@ -117,15 +117,15 @@ TEST(OsdWire, LegacyReadReplyReplacesSeventeenTextBytes) {
   ASSERT_TRUE(MapReadReply(block.osd, LegacyReadReply(), true));
   EXPECT_EQ(0, std::memcmp(text, "ABCDEFGHIJKLMNOPQ\0zzzz", 22));
   EXPECT_EQ(text[39], 'z');
-  EXPECT_EQ(block.osd.asCamera[0].asLine[0].wX, 16);
-  EXPECT_EQ(block.osd.asCamera[0].asLine[0].wY, 32);
-  EXPECT_EQ(block.osd.asCamera[0].byBrand, 1);
-  EXPECT_EQ(block.osd.asCamera[0].byLineCount, 5);
+  EXPECT_EQ(+block.osd.asCamera[0].asLine[0].wX, 16);
+  EXPECT_EQ(+block.osd.asCamera[0].asLine[0].wY, 32);
+  EXPECT_EQ(+block.osd.asCamera[0].byBrand, 1);
+  EXPECT_EQ(+block.osd.asCamera[0].byLineCount, 5);
   EXPECT_STREQ(block.osd.asCamera[3].asLine[7].szText, "xy");
-  EXPECT_EQ(block.osd.asCamera[3].asLine[7].wX, 0x1234);
-  EXPECT_EQ(block.osd.asCamera[3].asLine[7].wY, 0x5678);
-  EXPECT_EQ(block.osd.asCamera[3].byBrand, 3);
-  EXPECT_EQ(block.osd.asCamera[3].byLineCount, 7);
+  EXPECT_EQ(+block.osd.asCamera[3].asLine[7].wX, 0x1234);
+  EXPECT_EQ(+block.osd.asCamera[3].asLine[7].wY, 0x5678);
+  EXPECT_EQ(+block.osd.asCamera[3].byBrand, 3);
+  EXPECT_EQ(+block.osd.asCamera[3].byLineCount, 7);
   EXPECT_EQ(0, std::memcmp(block.osd.abyIP, "\x0A\x00\x00\x09", 4));
 }
 
