@@ -55,38 +55,58 @@ FieldRef Resolve(uint16_t id) {
   if (id >= 61 && id <= 140) {
     const int k = (id - 61) / 5;
     switch ((id - 61) % 5) {
-      case 0: return Plain(SlotField(k, offsetof(sSlotPara, bySlaveAddr)), 1);
-      case 1: return Plain(SlotField(k, offsetof(sSlotPara, byEnable)), 1);
-      case 3: return Plain(SlotField(k, offsetof(sSlotPara, wStartReg)), 2);
-      case 4: return Plain(SlotField(k, offsetof(sSlotPara, wRegCount)), 2);
-      default: return NoField();
+      case 0:
+        return Plain(SlotField(k, offsetof(sSlotPara, bySlaveAddr)), 1);
+      case 1:
+        return Plain(SlotField(k, offsetof(sSlotPara, byEnable)), 1);
+      case 3:
+        return Plain(SlotField(k, offsetof(sSlotPara, wStartReg)), 2);
+      case 4:
+        return Plain(SlotField(k, offsetof(sSlotPara, wRegCount)), 2);
+      default:
+        return NoField();
     }
   }
   if (id >= 245 && id <= 629) {
     const int k = (id - 245) / 25;
     switch ((id - 245) % 25) {
-      case 6: return Plain(SlotField(k, offsetof(sSlotPara, fScaleA)), 4);
-      case 7: return Plain(SlotField(k, offsetof(sSlotPara, fOffsetB)), 4);
-      case 8: return Text(SlotField(k, offsetof(sSlotPara, szName)), 30, 30);
-      case 9: return Text(SlotField(k, offsetof(sSlotPara, szUnit)), 8, 8);
-      default: return NoField();
+      case 6:
+        return Plain(SlotField(k, offsetof(sSlotPara, fScaleA)), 4);
+      case 7:
+        return Plain(SlotField(k, offsetof(sSlotPara, fOffsetB)), 4);
+      case 8:
+        return Text(SlotField(k, offsetof(sSlotPara, szName)), 30, 30);
+      case 9:
+        return Text(SlotField(k, offsetof(sSlotPara, szUnit)), 8, 8);
+      default:
+        return NoField();
     }
   }
   if (id >= 3473 && id <= 3541) {
     switch (id) {
-      case 3473: return Plain(kModBus + offsetof(sModBusPara, wPollInterval), 2);
-      case 3474: return Plain(kModBus + offsetof(sModBusPara, wTimeout), 2);
-      case 3475: return Plain(kModBus + offsetof(sModBusPara, wRetryLimit), 2);
-      case 3476: return Plain(kModBus + offsetof(sModBusPara, dwBaudRate), 4);
-      case 3477: return Plain(kModBus + offsetof(sModBusPara, byParity), 1);
-      default: break;
+      case 3473:
+        return Plain(kModBus + offsetof(sModBusPara, wPollInterval), 2);
+      case 3474:
+        return Plain(kModBus + offsetof(sModBusPara, wTimeout), 2);
+      case 3475:
+        return Plain(kModBus + offsetof(sModBusPara, wRetryLimit), 2);
+      case 3476:
+        return Plain(kModBus + offsetof(sModBusPara, dwBaudRate), 4);
+      case 3477:
+        return Plain(kModBus + offsetof(sModBusPara, byParity), 1);
+      default:
+        break;
     }
     const int k = (id - 3478) / 4;
     switch ((id - 3478) % 4) {
-      case 0: return Plain(SlotField(k, offsetof(sSlotPara, byChannel)), 1);
-      case 1: return Plain(SlotField(k, offsetof(sSlotPara, byFuncCode)), 1);
-      case 2: return Plain(SlotField(k, offsetof(sSlotPara, byDecimals)), 1);
-      default: return Plain(SlotField(k, offsetof(sSlotPara, wDataOffset)), 2);
+      case 0:
+        return Plain(SlotField(k, offsetof(sSlotPara, byChannel)), 1);
+      case 1:
+        return Plain(SlotField(k, offsetof(sSlotPara, byFuncCode)), 1);
+      case 2:
+        return Plain(SlotField(k, offsetof(sSlotPara, byDecimals)), 1);
+      default:
+        return Plain(SlotField(k, offsetof(sSlotPara, wDataOffset)), 2);
     }
   }
   if (id >= 3606 && id <= 4197) {
@@ -110,14 +130,14 @@ FieldRef Resolve(uint16_t id) {
     if (id == 4790) return Plain(kModBus + offsetof(sModBusPara, byProtocol), 1);
     // 4807 .. 4822 would be slots 16 to 31, which the block does not have.
     if (id <= 4806) {
-      return {ValueType::DataType, SlotField(id - 4791, offsetof(sSlotPara, dwDataType)), 1, 0,
-              0, 0};
+      return {
+          ValueType::DataType, SlotField(id - 4791, offsetof(sSlotPara, dwDataType)), 1, 0, 0, 0};
     }
     return NoField();
   }
   if (id >= kCameraTextFirstId && id <= kCameraTextLastId) {
     const int n = id - kCameraTextFirstId;
-    return {ValueType::CameraText, 0, 0, 0, static_cast<uint8_t>(n / 8),
+    return {ValueType::CameraText,      0, 0, 0, static_cast<uint8_t>(n / 8),
             static_cast<uint8_t>(n % 8)};
   }
   if (id >= 7548 && id <= 7563) {
@@ -128,10 +148,14 @@ FieldRef Resolve(uint16_t id) {
 
 EntryKind KindOf(const FieldRef& f) {
   switch (f.type) {
-    case ValueType::None: return EntryKind::NoField;
-    case ValueType::Foreign: return EntryKind::Foreign;
-    case ValueType::CameraText: return EntryKind::CameraText;
-    default: return EntryKind::Field;
+    case ValueType::None:
+      return EntryKind::NoField;
+    case ValueType::Foreign:
+      return EntryKind::Foreign;
+    case ValueType::CameraText:
+      return EntryKind::CameraText;
+    default:
+      return EntryKind::Field;
   }
 }
 
@@ -223,8 +247,10 @@ size_t StoredValueLength(uint16_t id) {
   switch (f.type) {
     case ValueType::Plain:
     case ValueType::Text:
-    case ValueType::DataType: return f.size;
-    default: return 0;
+    case ValueType::DataType:
+      return f.size;
+    default:
+      return 0;
   }
 }
 
@@ -256,7 +282,8 @@ size_t EncodeEntry(const DeviceParameterBlock& block, uint16_t id, uint8_t* dest
       break;
     }
     case ValueType::None:
-    case ValueType::Foreign: break;
+    case ValueType::Foreign:
+      break;
   }
   dest[2] = static_cast<uint8_t>(length);
   return 3 + length;
@@ -293,7 +320,8 @@ EntryKind StoreEntry(DeviceParameterBlock& block, uint16_t id, const uint8_t* va
     }
     case ValueType::GearOther:
     case ValueType::None:
-    case ValueType::Foreign: break;
+    case ValueType::Foreign:
+      break;
   }
   return KindOf(f);
 }
@@ -341,8 +369,7 @@ size_t BuildCameraTextReadPayload(int camera, uint8_t* dest) {
   return 3 + 2 * 8;
 }
 
-size_t BuildCameraTextWritePayload(const DeviceParameterBlock& block, int camera,
-                                   uint8_t* dest) {
+size_t BuildCameraTextWritePayload(const DeviceParameterBlock& block, int camera, uint8_t* dest) {
   PutHeader(dest, kDictOpWrite, 8);
   size_t length = 3;
   for (int l = 0; l < 8; ++l) {

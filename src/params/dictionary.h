@@ -32,8 +32,7 @@ size_t EncodeEntry(const DeviceParameterBlock& block, uint16_t id, uint8_t* dest
 // Reads at most `length` bytes from `value`: a fixed-size field takes StoredValueLength(id)
 // bytes and stores nothing when `length` is smaller; a camera text takes `length` bytes.
 enum class EntryKind { Field, CameraText, NoField, Foreign };
-EntryKind StoreEntry(DeviceParameterBlock& block, uint16_t id, const uint8_t* value,
-                     size_t length);
+EntryKind StoreEntry(DeviceParameterBlock& block, uint16_t id, const uint8_t* value, size_t length);
 
 // The kind of an identifier without storing anything.
 EntryKind ClassifyIdentifier(uint16_t id);

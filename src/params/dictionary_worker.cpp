@@ -67,10 +67,18 @@ void DictionaryWorker::Run() {
 
 void DictionaryWorker::Tick() {
   switch (state_) {
-    case State::Dispatch: Dispatch(); break;
-    case State::WaitWrite: WaitChunk(true); break;
-    case State::WaitRead: WaitChunk(false); break;
-    case State::WaitCameraText: WaitCameraText(); break;
+    case State::Dispatch:
+      Dispatch();
+      break;
+    case State::WaitWrite:
+      WaitChunk(true);
+      break;
+    case State::WaitRead:
+      WaitChunk(false);
+      break;
+    case State::WaitCameraText:
+      WaitCameraText();
+      break;
   }
 }
 

@@ -91,8 +91,8 @@ TEST_F(DictionaryTest, EncodesEntriesFromTheBlock) {
   s2.szName[29] = '#';
   s2.szName[30] = '!';  // the 31st byte never travels
   ASSERT_EQ(EncodeEntry(block, 253 + 25 * 2, buffer), 33u);
-  EXPECT_EQ(Bytes(buffer, buffer + 12), (Bytes{0x2F, 0x01, 30, 'T', 'e', 'm', 'p', 0, 'x', 'x',
-                                               'x', 'x'}));
+  EXPECT_EQ(Bytes(buffer, buffer + 12),
+            (Bytes{0x2F, 0x01, 30, 'T', 'e', 'm', 'p', 0, 'x', 'x', 'x', 'x'}));
   EXPECT_EQ(buffer[32], '#');
 
   std::memset(buffer, 0xFF, sizeof buffer);
@@ -127,12 +127,12 @@ TEST_F(DictionaryTest, FirstWriteChunkWithAllMarksSet) {
   ASSERT_EQ(BuildWriteChunk(block, buffer), 139u);
   EXPECT_EQ(Bytes(buffer, buffer + 33),
             (Bytes{0x42, 0x1F, 0x1F,                          // 8002, 31 entries
-                   0x91, 0x0D, 2, 0xE8, 0x03,                 // 3473 wPollInterval
-                   0x92, 0x0D, 2, 0xF4, 0x01,                 // 3474 wTimeout
-                   0x93, 0x0D, 2, 0x03, 0x00,                 // 3475 wRetryLimit
-                   0x94, 0x0D, 4, 0x80, 0x25, 0x00, 0x00,     // 3476 dwBaudRate
-                   0x95, 0x0D, 1, 0x02,                       // 3477 byParity
-                   0x96, 0x0D, 1, 0x05}));                    // 3478 byChannel of slot 0
+                   0x91, 0x0D, 2,    0xE8, 0x03,              // 3473 wPollInterval
+                   0x92, 0x0D, 2,    0xF4, 0x01,              // 3474 wTimeout
+                   0x93, 0x0D, 2,    0x03, 0x00,              // 3475 wRetryLimit
+                   0x94, 0x0D, 4,    0x80, 0x25, 0x00, 0x00,  // 3476 dwBaudRate
+                   0x95, 0x0D, 1,    0x02,                    // 3477 byParity
+                   0x96, 0x0D, 1,    0x05}));                 // 3478 byChannel of slot 0
   EXPECT_EQ(Bytes(buffer + 135, buffer + 139), (Bytes{0xAF, 0x0D, 1, 0x04}));  // 3503
   // Building does not touch the marks.
   EXPECT_EQ(CountPendingWrites(m), 566);
@@ -182,8 +182,8 @@ TEST_F(DictionaryTest, FullTransferTakesNineteenChunksEachWay) {
 TEST_F(DictionaryTest, CameraTextPayloads) {
   ASSERT_EQ(BuildCameraTextReadPayload(1, buffer), 19u);
   EXPECT_EQ(Bytes(buffer, buffer + 19),
-            (Bytes{0x41, 0x1F, 8, 0x90, 0x13, 0x91, 0x13, 0x92, 0x13, 0x93, 0x13, 0x94, 0x13,
-                   0x95, 0x13, 0x96, 0x13, 0x97, 0x13}));
+            (Bytes{0x41, 0x1F, 8, 0x90, 0x13, 0x91, 0x13, 0x92, 0x13, 0x93, 0x13, 0x94, 0x13, 0x95,
+                   0x13, 0x96, 0x13, 0x97, 0x13}));
 
   std::strcpy(block.osd.asCamera[1].asLine[0].szText, "AB");
   std::memset(block.osd.asCamera[1].asLine[7].szText, 'z', 73);  // no terminator in the field
@@ -202,11 +202,11 @@ TEST_F(DictionaryTest, ReadReplyStoresValuesAndClearsReadMarks) {
   std::strcpy(m.asSlot[0].szNormalText, "normal");
   m.asSlot[4].dwDataType = 0xFFFFFFFF;
 
-  const Bytes reply{0x41, 0x1F, 4,
-                    0x17, 0x0E, 11, 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A', 'A',  // 3607
-                    0x95, 0x0D, 1, 0x02,                                                     // 3477
-                    0xBB, 0x12, 1, 0x07,                                                     // 4795
-                    0x5E, 0x0E, 4, 0x01, 0x02, 0x03, 0x04};                                  // 3678
+  const Bytes reply{0x41, 0x1F, 4,   0x17, 0x0E, 11,   'A', 'A', 'A',
+                    'A',  'A',  'A', 'A',  'A',  'A',  'A', 'A',  // 3607
+                    0x95, 0x0D, 1,   0x02,                        // 3477
+                    0xBB, 0x12, 1,   0x07,                        // 4795
+                    0x5E, 0x0E, 4,   0x01, 0x02, 0x03, 0x04};     // 3678
   const DictionaryReplyResult r = Parse(reply);
   EXPECT_EQ(r.kind, DictionaryReplyResult::Kind::ReadReply);
   EXPECT_FALSE(r.carriedCameraText);

@@ -58,9 +58,8 @@ Bytes AnswerFor(const Bytes& frame, size_t limit = 255) {
     reply.push_back(static_cast<uint8_t>(id));
     reply.push_back(static_cast<uint8_t>(id >> 8));
     if (op == kDictOpRead) {
-      const size_t length = id >= kCameraTextFirstId && id <= kCameraTextLastId
-                                ? 2
-                                : StoredValueLength(id);
+      const size_t length =
+          id >= kCameraTextFirstId && id <= kCameraTextLastId ? 2 : StoredValueLength(id);
       reply.push_back(static_cast<uint8_t>(length));
       reply.insert(reply.end(), length, 'v');
     }
@@ -258,7 +257,7 @@ TEST_F(DictionaryWorkerTest, WritesGoBetweenTwoCameras) {
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[1][10], 0x42);  // a write chunk, not camera 2
   Tick(50);
-  ASSERT_EQ(sent.size(), 23u);   // 19 chunks, then cameras 2 to 4
+  ASSERT_EQ(sent.size(), 23u);  // 19 chunks, then cameras 2 to 4
   EXPECT_EQ(RequestIds(sent[20]).front(), 5008);
   EXPECT_EQ(RequestIds(sent[22]).front(), 5024);
   EXPECT_EQ(flags.bCameraTextRequest, 0);

@@ -23,21 +23,21 @@ void Fill(Bytes& frame, size_t offset, size_t count, uint8_t value) {
 Bytes CurrentReadReply() {
   Bytes f(446, 0);
   Put(f, 0, {0x55, 0x01, 0xBA, 0x03, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6});
-  Put(f, 10, {0x01});                    // byDHCP
-  Put(f, 11, {192, 168, 1, 100});        // abyIP
-  Put(f, 15, {192, 168, 1, 1});          // abyGateway
-  Put(f, 19, {255, 255, 255, 0});        // abyNetMask
-  Put(f, 23, {0x78, 0x56, 0x34, 0x12});  // dwAux
-  Put(f, 27, {0xCD, 0xAB});              // wAux
+  Put(f, 10, {0x01});                                     // byDHCP
+  Put(f, 11, {192, 168, 1, 100});                         // abyIP
+  Put(f, 15, {192, 168, 1, 1});                           // abyGateway
+  Put(f, 19, {255, 255, 255, 0});                         // abyNetMask
+  Put(f, 23, {0x78, 0x56, 0x34, 0x12});                   // dwAux
+  Put(f, 27, {0xCD, 0xAB});                               // wAux
   Put(f, 29, {0x90, 0x1F, 0x2A, 0x02, 192, 168, 1, 64});  // camera 1 ports and address
   Put(f, 53, {0x01, 0x02, 0x03, 0x04, 10, 0, 0, 4});      // camera 4
   Put(f, 61, {0x34, 0x12, 0x78, 0x56, 10, 1, 2, 3});      // upgrade ports and address
   // Camera 1 block at 69.
   Put(f, 69, {'a', 'd', 'm', 'i', 'n'});
-  Fill(f, 99, 30, 'p');                     // password without a terminator
-  Put(f, 129, {0xD0, 0x02, 0x40, 0x01});    // line 1: X 720, Y 320
-  Put(f, 157, {0x01, 0x00, 0x02, 0x00});    // line 8
-  Put(f, 161, {2, 8});                      // brand, line count
+  Fill(f, 99, 30, 'p');                   // password without a terminator
+  Put(f, 129, {0xD0, 0x02, 0x40, 0x01});  // line 1: X 720, Y 320
+  Put(f, 157, {0x01, 0x00, 0x02, 0x00});  // line 8
+  Put(f, 161, {2, 8});                    // brand, line count
   // Camera 4 block at 351.
   Fill(f, 351, 30, 'u');
   Put(f, 443, {4, 3});
@@ -49,8 +49,8 @@ Bytes LegacyReadReply() {
   Put(f, 0, {0x55, 0x03, 0xDA, 0x03});
   Put(f, 11, {10, 0, 0, 9});
   // Camera 1 block at 69, line groups of 21 bytes from 129.
-  Put(f, 129, {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P',
-               'Q'});
+  Put(f, 129,
+      {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P', 'Q'});
   Put(f, 146, {0x10, 0x00, 0x20, 0x00});  // line 1: X 16, Y 32
   Put(f, 297, {1, 5});                    // brand, line count
   // Camera 4 block at 759; its line 8 group at 966.
@@ -197,8 +197,9 @@ TEST(OsdWire, CurrentDownloadFrameLayout) {
   ASSERT_EQ(f.size(), 440u);
   EXPECT_EQ(Bytes(f.begin(), f.begin() + 31),
             (Bytes{0xAA, 0x01, 0xB4, 0x04, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6,  // header, MAC
-                   0x01, 192, 168, 1, 100, 192, 168, 1, 1, 255, 255, 255, 0,     // no dwAux/wAux
-                   0x90, 0x1F, 0x2A, 0x02, 192, 168, 1, 64}));
+                   0x01, 192,  168,  1,    100,  192,  168,  1,    1,    255,
+                   255,  255,  0,  // no dwAux/wAux
+                   0x90, 0x1F, 0x2A, 0x02, 192,  168,  1,    64}));
   EXPECT_EQ(Bytes(f.begin() + 47, f.begin() + 63),
             (Bytes{0x01, 0x02, 0x03, 0x04, 10, 0, 0, 4, 0x34, 0x12, 0x78, 0x56, 10, 1, 2, 3}));
   EXPECT_EQ(Bytes(f.begin() + 63, f.begin() + 69), (Bytes{'a', 'b', 0, 'X', 'Y', 'Z'}));
@@ -221,8 +222,8 @@ TEST(OsdWire, LegacyDownloadFrameCarriesSeventeenTextBytes) {
   EXPECT_EQ(f[2], 0xD4);  // 980
   EXPECT_EQ(f[3], 0x04);
   EXPECT_EQ(Bytes(f.begin() + 123, f.begin() + 144),
-            (Bytes{'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T', 'T',
-                   'T', 0xD0, 0x02, 0x40, 0x01}));
+            (Bytes{'T', 'T', 'T', 'T', 'T', 'T', 'T',  'T',  'T',  'T', 'T',
+                   'T', 'T', 'T', 'T', 'T', 'T', 0xD0, 0x02, 0x40, 0x01}));
   EXPECT_EQ(f[291], 2);
   EXPECT_EQ(f[292], 8);
   EXPECT_EQ(Bytes(f.begin() + 977, f.begin() + 983), (Bytes{0x05, 0x06, 0x07, 0x08, 4, 3}));
