@@ -2,7 +2,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QIntValidator>
+#include <QRegularExpressionValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,7 +50,8 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QFrame(parent) {
     field->setFrame(false);
     field->setAlignment(Qt::AlignCenter);
     field->setMaxLength(3);
-    field->setValidator(new QIntValidator(0, 255, field));
+    field->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), field));
     field->setTextMargins(0, 0, 0, 0);
     field->installEventFilter(this);
     connect(field, &QLineEdit::textEdited, this,
@@ -107,7 +108,9 @@ void CIpAddressEdit::FocusField(int index, bool selectAll) {
 }
 
 void CIpAddressEdit::OnFieldEdited(int index, const QString& text) {
-  // A full field hands over to the next one, as the platform's address control does.
+  // A number above 255 becomes 255, and a full field hands over to the next one, as the
+  // platform's address control does.
+  if (text.toInt() > 255) fields_[index]->setText(QStringLiteral("255"));
   if (text.size() == 3 && fields_[index]->cursorPosition() == 3 && index < 3)
     FocusField(index + 1, true);
   emit addressEdited();
