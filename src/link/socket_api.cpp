@@ -1,11 +1,12 @@
 #include "link/socket_api.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace quillon {
 namespace {

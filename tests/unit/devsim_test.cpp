@@ -6,8 +6,8 @@
 
 #include "devsim_runner.h"
 #include "devsim_state.h"
-#include "simulated_device.h"
 #include "params/dictionary.h"
+#include "simulated_device.h"
 #include "text/gbk.h"
 
 using namespace quillon;
@@ -229,9 +229,9 @@ TEST(DevsimDictionary, ReadRequestIsAnsweredFromTheDeviceBlock) {
   const auto out = sim.Handle(
       Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpRead, {0x91, 0x0D, 0xB7, 0x12}, 2)));
   ASSERT_EQ(out.replies.size(), 1u);
-  EXPECT_EQ(out.replies[0], (Bytes{0x55, 0x00, 0x13, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0xAB,
-                                   0x41, 0x1F, 0x02, 0x91, 0x0D, 0x02, 0xE8, 0x03, 0xB7, 0x12,
-                                   0x01, 0x05, 0x1A}));
+  EXPECT_EQ(out.replies[0],
+            (Bytes{0x55, 0x00, 0x13, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0xAB, 0x41, 0x1F,
+                   0x02, 0x91, 0x0D, 0x02, 0xE8, 0x03, 0xB7, 0x12, 0x01, 0x05, 0x1A}));
   EXPECT_EQ(out.log, (std::vector<std::string>{"dict-read 0011223344AB 2 ids"}));
   EXPECT_FALSE(out.stateChanged);
 }
@@ -241,8 +241,8 @@ TEST(DevsimDictionary, WriteRequestIsStoredAndAcknowledged) {
   const auto out = sim.Handle(
       Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpWrite, {0x91, 0x0D, 0x02, 0x34, 0x12}, 1)));
   ASSERT_EQ(out.replies.size(), 1u);
-  EXPECT_EQ(out.replies[0], (Bytes{0x55, 0x00, 0x0C, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0xAB,
-                                   0x42, 0x1F, 0x01, 0x91, 0x0D, 0x5E}));
+  EXPECT_EQ(out.replies[0], (Bytes{0x55, 0x00, 0x0C, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0xAB, 0x42,
+                                   0x1F, 0x01, 0x91, 0x0D, 0x5E}));
   EXPECT_EQ(sim.Devices()[1].Block().modbus.wPollInterval, 0x1234);
   EXPECT_TRUE(out.stateChanged);
 }
@@ -250,22 +250,23 @@ TEST(DevsimDictionary, WriteRequestIsStoredAndAcknowledged) {
 TEST(DevsimDictionary, CameraTextsTravelBothWays) {
   Simulator sim(TwoDevices(), {});
   // Write "AB" into camera 2, line 3 (identifier 5010 = 0x1392), then read it back.
-  auto out = sim.Handle(Request(CMD_DICTIONARY, kMacB,
-                                DictPayload(kDictOpWrite, {0x92, 0x13, 0x02, 'A', 'B'}, 1)));
+  auto out = sim.Handle(
+      Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpWrite, {0x92, 0x13, 0x02, 'A', 'B'}, 1)));
   ASSERT_EQ(out.replies.size(), 1u);
   EXPECT_STREQ(sim.Devices()[1].Block().osd.asCamera[1].asLine[2].szText, "AB");
 
   out = sim.Handle(Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpRead, {0x92, 0x13}, 1)));
   ASSERT_EQ(out.replies.size(), 1u);
   const Bytes& r = out.replies[0];
-  EXPECT_EQ(Bytes(r.begin() + 10, r.end() - 1), (Bytes{0x41, 0x1F, 0x01, 0x92, 0x13, 0x02, 'A', 'B'}));
+  EXPECT_EQ(Bytes(r.begin() + 10, r.end() - 1),
+            (Bytes{0x41, 0x1F, 0x01, 0x92, 0x13, 0x02, 'A', 'B'}));
 }
 
 TEST(DevsimDictionary, HostileCountsNeverReadBeyondTheFrame) {
   Simulator sim(TwoDevices(), {});
   // Count 31 but a single entry whose length byte claims 200 value bytes.
-  auto out = sim.Handle(Request(CMD_DICTIONARY, kMacB,
-                                DictPayload(kDictOpWrite, {0x92, 0x13, 200, 'x'}, 31)));
+  auto out = sim.Handle(
+      Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpWrite, {0x92, 0x13, 200, 'x'}, 31)));
   ASSERT_EQ(out.replies.size(), 1u);
   EXPECT_EQ(out.replies[0][12], 1);
   EXPECT_STREQ(sim.Devices()[1].Block().osd.asCamera[1].asLine[2].szText, "x");
@@ -332,8 +333,8 @@ TEST(DevsimFaults, PartialAckTakesOnlyTheFirstEntries) {
       CMD_DICTIONARY, kMacB,
       DictPayload(kDictOpWrite, {0x91, 0x0D, 0x02, 0x34, 0x12, 0x92, 0x0D, 0x02, 0x78, 0x56}, 2)));
   ASSERT_EQ(out.replies.size(), 1u);
-  EXPECT_EQ(out.replies[0], (Bytes{0x55, 0x00, 0x0C, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0xAB,
-                                   0x42, 0x1F, 0x01, 0x91, 0x0D, 0x5E}));
+  EXPECT_EQ(out.replies[0], (Bytes{0x55, 0x00, 0x0C, 0x09, 0x00, 0x11, 0x22, 0x33, 0x44, 0xAB, 0x42,
+                                   0x1F, 0x01, 0x91, 0x0D, 0x5E}));
   EXPECT_EQ(mb.wPollInterval, 0x1234);
   EXPECT_EQ(mb.wTimeout, timeout);
 
@@ -406,15 +407,15 @@ TEST(DevsimCommandLine, DeviceSpecs) {
   EXPECT_FALSE(ParseDeviceSpec("ip=300.1.1.1", 0, id, error));
   EXPECT_FALSE(ParseDeviceSpec("colour=red", 0, id, error));
 
-  std::vector<std::string> words{"quillon-devsim", "--bind",         "10.77.0.2",
-                                 "--device",       "mac=0011223344AB", "--partial-ack=5",
-                                 "--silent",       "2",              "--oversize"};
+  std::vector<std::string> words{"quillon-devsim",   "--bind",          "10.77.0.2", "--device",
+                                 "mac=0011223344AB", "--partial-ack=5", "--silent",  "2",
+                                 "--oversize"};
   std::vector<char*> argv;
   for (auto& w : words) argv.push_back(w.data());
   DevsimOptions options;
   bool help = false;
-  ASSERT_TRUE(ParseDevsimCommandLine(static_cast<int>(argv.size()), argv.data(), options, help,
-                                     error))
+  ASSERT_TRUE(
+      ParseDevsimCommandLine(static_cast<int>(argv.size()), argv.data(), options, help, error))
       << error;
   EXPECT_EQ(options.bindAddress, "10.77.0.2");
   ASSERT_EQ(options.devices.size(), 1u);

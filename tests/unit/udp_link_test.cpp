@@ -250,7 +250,8 @@ TEST_F(UdpLinkEndpoints, EntriesBeyondFewerAddressesStayOpenAndSend) {
   EXPECT_EQ(sockets.OpenedCount(), 3);
 
   Send();
-  EXPECT_EQ(SentSockets(), (std::vector<int>{before[0].socket, before[1].socket, before[2].socket}));
+  EXPECT_EQ(SentSockets(),
+            (std::vector<int>{before[0].socket, before[1].socket, before[2].socket}));
 }
 
 TEST_F(UdpLinkEndpoints, NoAddressesLeavesTheTableAsItWas) {

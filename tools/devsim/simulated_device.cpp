@@ -110,8 +110,7 @@ bool ParseDeviceSpec(const std::string& spec, int index, DeviceIdentity& identit
       }
     } else if (key == "version") {
       unsigned major = 0, minor = 0;
-      if (std::sscanf(value.c_str(), "%u.%u", &major, &minor) != 2 || major > 255 ||
-          minor > 255) {
+      if (std::sscanf(value.c_str(), "%u.%u", &major, &minor) != 2 || major > 255 || minor > 255) {
         error = "bad version '" + value + "' (major.minor)";
         return false;
       }
@@ -159,8 +158,9 @@ void SimulatedDevice::FillDefaults(int variant) {
       line.wX = static_cast<uint16_t>(16 + 8 * v);
       line.wY = static_cast<uint16_t>(32 + 48 * l);
       const std::string prefix = v == 0 ? std::string() : "D" + std::to_string(v + 1);
-      StoreGbkText(line.szText, 72,
-                   prefix + "摄像头" + std::to_string(c + 1) + " 第" + std::to_string(l + 1) + "行");
+      StoreGbkText(
+          line.szText, 72,
+          prefix + "摄像头" + std::to_string(c + 1) + " 第" + std::to_string(l + 1) + "行");
     }
     cam.byBrand = static_cast<uint8_t>((c + v) % 5);
     cam.byLineCount = static_cast<uint8_t>(8 - (c + v) % 4);
@@ -326,8 +326,8 @@ Simulator::Outcome Simulator::HandleAddressed(SimulatedDevice& device, int index
   Outcome outcome;
   const std::string mac = device.MacText();
   const uint8_t command = frame[3];
-  static const char* const kNames[] = {"", "", "search", "read", "download", "", "", "", "",
-                                       "dict"};
+  static const char* const kNames[] = {"", "", "search", "read", "download",
+                                       "", "", "",       "",     "dict"};
   const char* what = command < 10 && kNames[command][0] ? kNames[command] : "command";
 
   if (silentLeft_[index] > 0) {

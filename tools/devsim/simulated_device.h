@@ -78,9 +78,9 @@ class Simulator {
   Simulator(std::vector<DeviceIdentity> identities, FaultOptions faults);
 
   struct Outcome {
-    std::vector<Bytes> replies;     // in sending order
-    std::vector<std::string> log;   // one line per accepted request
-    bool stateChanged = false;      // a download or dictionary write changed a device
+    std::vector<Bytes> replies;    // in sending order
+    std::vector<std::string> log;  // one line per accepted request
+    bool stateChanged = false;     // a download or dictionary write changed a device
   };
   // One received datagram. Anything but a well-formed request (the devices' own replies
   // included) gets no answer.
