@@ -54,6 +54,7 @@ void UdpLink::ShowLinkBox(const std::string& text) {
 }
 
 void UdpLink::Start(DatagramHandler onDatagram) {
+  if (receiveThread_.joinable()) return;  // started once per link
   onDatagram_ = std::move(onDatagram);
 
   // Every step goes on after a failure, as the socket calls on a failed socket fail in turn
