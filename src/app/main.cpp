@@ -1,1 +1,8 @@
-int main() { return 0; }
+#include <QApplication>
+
+#include "app/config_app.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  return quillon::CConfigApp().Run();
+}

@@ -1,0 +1,32 @@
+// The program's message boxes: a modal QMessageBox with an OK button, always shown on the
+// user-interface thread. A caller on another thread waits until the user has closed the box
+// while the user-interface thread keeps running.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "link/notifier.h"
+
+namespace quillon {
+
+class QtNotifier : public QObject, public Notifier {
+  Q_OBJECT
+
+ public:
+  // Must be made on the user-interface thread.
+  explicit QtNotifier(QObject* parent = nullptr);
+
+  // The window the boxes are modal to; without one they are application-modal.
+  void SetParentWindow(QWidget* window) { parentWindow_ = window; }
+
+  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override;
+
+ private:
+  void ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon);
+
+  QPointer<QWidget> parentWindow_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,259 @@
+// The main window with a recording link and notifier: start-up state, the log box, the device
+// list, the tabs, the keys that must not end the program, and the routes into the session.
+#include <QAccessible>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <QtTest>
+#include <thread>
+
+#include "app/config_main_dlg.h"
+#include "gui_fakes.h"
+#include "pages/camera_page.h"
+#include "pages/net_param_page.h"
+#include "pages/rs485_page.h"
+#include "pages/tab_control.h"
+
+using quillon::CConfigMainDlg;
+using quillon::DeviceParameterBlock;
+using quillon::testing::RecordingLink;
+using quillon::testing::RecordingNotifier;
+
+namespace {
+
+const char kHelpShown[] =
+    "单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，"
+    "点击\"配置参数\"按钮，设备将保存参数并自动重启\n"
+    "注意事项:\n"
+    "1、确保软件与设备在同一局域网内\n"
+    "2、请确定当前PC只使用一个网卡\n"
+    "3、请按照 搜索->双击选中并读取->配置参数 的步骤来操作\n";
+
+// A search reply from 192.168.1.100, MAC 001122334455, firmware 03.07, name DEV1.
+const std::vector<uint8_t> kSearchReply = {0x55, 0x00, 0x18, 0x02, 0x00, 0x00, 0x00,
+                                           0x00, 0x64, 0x01, 0xA8, 0xC0, 0x00, 0x11,
+                                           0x22, 0x33, 0x44, 0x55, 0x07, 0x03, 0x00,
+                                           0x00, 0x44, 0x45, 0x56, 0x31, 0x00, 0xE8};
+
+}  // namespace
+
+class ConfigMainDlgTest : public QObject {
+  Q_OBJECT
+
+ private:
+  DeviceParameterBlock block_{};
+  RecordingLink link_;
+  RecordingNotifier notifier_;
+  std::unique_ptr<CConfigMainDlg> dlg_;
+
+  void Make(std::vector<uint32_t> addresses = {0x0A4D0001, 0xC0A80105}) {
+    dlg_ = std::make_unique<CConfigMainDlg>(block_, link_, notifier_,
+                                            [addresses] { return addresses; });
+  }
+
+ private slots:
+  void init() {
+    link_.sent.clear();
+    link_.refreshes = 0;
+    notifier_.boxes.clear();
+    Make();
+  }
+  void cleanup() { dlg_.reset(); }
+
+  void startsWithTheFiveHelpLines() {
+    QCOMPARE(dlg_->LogBox()->toPlainText(), QString::fromUtf8(kHelpShown));
+    QCOMPARE(dlg_->LogBox()->blockCount(), 6);  // five lines and the empty one after the last
+    const std::string log = dlg_->Session().LogText();
+    QCOMPARE(std::count(log.begin(), log.end(), '\n'), 5);
+    QVERIFY(log.ends_with("的步骤来操作\r\n"));
+    QVERIFY(!dlg_->LogBox()->isReadOnly());
+    QVERIFY(notifier_.Boxes().empty());
+    QVERIFY(link_.Sent().empty());
+  }
+
+  void windowFrame() {
+    QCOMPARE(dlg_->windowTitle(), QStringLiteral("Quillon|网络视频字符叠加器配置软件-V2.3"));
+    QVERIFY(dlg_->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(dlg_->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(dlg_->minimumSize(), dlg_->maximumSize());
+    QVERIFY(!dlg_->windowIcon().isNull());
+  }
+
+  void localAddressAndPort() {
+    QCOMPARE(dlg_->AddressBox()->text(), QStringLiteral("10.77.0.1"));
+    QCOMPARE(dlg_->PortBox()->text(), QStringLiteral("1901"));
+    QVERIFY(dlg_->AddressBox()->isReadOnly());
+    QVERIFY(dlg_->PortBox()->isReadOnly());
+    Make({});
+    QCOMPARE(dlg_->AddressBox()->text(), QStringLiteral("0.0.0.0"));
+  }
+
+  void clearEmptiesTheLog() {
+    dlg_->ClearButton()->click();
+    QVERIFY(dlg_->LogBox()->toPlainText().isEmpty());
+    QVERIFY(dlg_->Session().LogText().empty());
+  }
+
+  void deviceListColumns() {
+    QTreeWidget* list = dlg_->DeviceList();
+    QCOMPARE(list->columnCount(), 4);
+    const QStringList headings = {"设备IP", "设备名称", "MAC地址", "固件版本"};
+    const int client = list->width() - 2 * list->frameWidth();
+    int sum = 0;
+    for (int c = 0; c < 4; ++c) {
+      QCOMPARE(list->headerItem()->text(c), headings[c]);
+      QVERIFY(list->headerItem()->textAlignment(c) == 0 ||
+              (list->headerItem()->textAlignment(c) & Qt::AlignLeft));
+      sum += list->columnWidth(c);
+    }
+    QCOMPARE(list->columnWidth(0), client * 3 / 11);
+    QCOMPARE(list->columnWidth(3), client * 2 / 11);
+    QVERIFY(sum <= client);
+    for (int c = 0; c < 3; ++c) QVERIFY(list->columnWidth(3) < list->columnWidth(c));
+    QVERIFY(!list->isSortingEnabled());
+    QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(list->header()->defaultAlignment() & Qt::AlignLeft);
+  }
+
+  void tabsShowOnePageAtATime() {
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    quillon::CTabControl* tabs = dlg_->Tabs();
+    QCOMPARE(tabs->TabBar()->tabText(0), QStringLiteral("网络参数"));
+    QCOMPARE(tabs->TabBar()->tabText(1), QStringLiteral("485参数"));
+    QVERIFY(dlg_->NetPage()->isVisible());
+    QVERIFY(!dlg_->Rs485Page()->isVisible());
+    QTest::mouseClick(tabs->TabBar(), Qt::LeftButton, {}, tabs->TabBar()->tabRect(1).center());
+    QVERIFY(!dlg_->NetPage()->isVisible());
+    QVERIFY(dlg_->Rs485Page()->isVisible());
+    QTest::mouseClick(tabs->TabBar(), Qt::LeftButton, {}, tabs->TabBar()->tabRect(0).center());
+    QVERIFY(dlg_->NetPage()->isVisible());
+    QVERIFY(!dlg_->Rs485Page()->isVisible());
+    // Both pages sit over the tab control's panel: 5 in from the sides, 20 below the top.
+    const QRect expected = tabs->rect().adjusted(5, 20, -5, -5);
+    QCOMPARE(dlg_->NetPage()->geometry(), expected);
+    QCOMPARE(dlg_->Rs485Page()->geometry(), expected);
+  }
+
+  void enterAndEscapeDoNotClose() {
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QWidget* targets[] = {dlg_.get(), dlg_->LogBox(), dlg_->NetPage()->CameraPage(0)->UserBox(),
+                          dlg_->NetPage()->TargetPortBox()};
+    for (QWidget* target : targets) {
+      target->setFocus();
+      QTest::keyClick(target, Qt::Key_Escape);
+      QTest::keyClick(target, Qt::Key_Return);
+      QTest::keyClick(target, Qt::Key_Enter);
+      QVERIFY(dlg_->isVisible());
+    }
+    QVERIFY(link_.Sent().empty());
+    // The close box still ends the window.
+    QVERIFY(dlg_->close());
+    QVERIFY(!dlg_->isVisible());
+  }
+
+  void accessibleNames() {
+    QCOMPARE(dlg_->DeviceList()->accessibleName(), QStringLiteral("设备列表"));
+    QCOMPARE(dlg_->LogBox()->accessibleName(), QStringLiteral("信息提示区"));
+    QCOMPARE(dlg_->AddressBox()->accessibleName(), QStringLiteral("本机IP"));
+    QCOMPARE(dlg_->PortBox()->accessibleName(), QStringLiteral("端口"));
+    for (QPushButton* button : {dlg_->SearchButton(), dlg_->ClearButton(), dlg_->ExportButton(),
+                                dlg_->ImportButton()}) {
+      QVERIFY(!button->text().isEmpty());
+      QCOMPARE(button->accessibleName(), button->text());
+    }
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(dlg_->DeviceList());
+    QVERIFY(list);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("设备列表"));
+    // No focusable control of the window is without a name.
+    for (QWidget* w : dlg_->findChildren<QWidget*>()) {
+      if (!(w->focusPolicy() & Qt::TabFocus) || w->inherits("QTabBar")) continue;
+      if (w->window() != dlg_.get()) continue;  // combo box popups
+      if (qobject_cast<QWidget*>(w->parent()) && w->parentWidget()->inherits("QComboBox"))
+        continue;  // a combo box's own edit field
+      if (w->parentWidget() && w->parentWidget()->inherits("QAbstractScrollArea")) continue;
+      QVERIFY2(!w->accessibleName().isEmpty(), w->metaObject()->className());
+    }
+  }
+
+  void searchBroadcastsAndEmptiesTheList() {
+    dlg_->InsertDeviceRow({"1.2.3.4", "old", "000000000001", "03.00"});
+    dlg_->SearchButton()->click();
+    QCOMPARE(link_.refreshes, 1);
+    QCOMPARE(link_.Sent().size(), size_t{1});
+    QCOMPARE(link_.Sent()[0], (std::vector<uint8_t>{0xAA, 0x00, 0x01, 0x02, 0x02}));
+    QCOMPARE(dlg_->DeviceList()->topLevelItemCount(), 0);
+    QCOMPARE(dlg_->LogBox()->toPlainText(), QStringLiteral("搜索...\n"));
+  }
+
+  void receivedDatagramsReachTheListFromAnyThread() {
+    std::thread receiver([this] { dlg_->PostDatagram(kSearchReply); });
+    receiver.join();
+    QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 1);
+    QTreeWidgetItem* row = dlg_->DeviceList()->topLevelItem(0);
+    QCOMPARE(row->text(0), QStringLiteral("192.168.1.100"));
+    QCOMPARE(row->text(1), QStringLiteral("DEV1"));
+    QCOMPARE(row->text(2), QStringLiteral("001122334455"));
+    QCOMPARE(row->text(3), QStringLiteral("03.07"));
+    // Newest first.
+    std::vector<uint8_t> second = kSearchReply;
+    second[8] = 0x65;   // 192.168.1.101
+    second[27] += 1;    // checksum
+    dlg_->PostDatagram(second);
+    QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 2);
+    QCOMPARE(dlg_->DeviceList()->topLevelItem(0)->text(0), QStringLiteral("192.168.1.101"));
+  }
+
+  void doubleClickReadsTheSelectedDevice() {
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    dlg_->InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});
+    QTreeWidget* list = dlg_->DeviceList();
+    const QRect rect = list->visualItemRect(list->topLevelItem(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QVERIFY(dlg_->SelectedDeviceRow().has_value());
+    QCOMPARE(dlg_->SelectedDeviceRow()->mac, std::string("001122334455"));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTRY_VERIFY(!link_.Sent().empty());
+    QCOMPARE(link_.Sent().back(), (std::vector<uint8_t>{0xAA, 0x00, 0x07, 0x03, 0x00, 0x11,
+                                                        0x22, 0x33, 0x44, 0x55, 0x02}));
+  }
+
+  void downloadButtonReachesTheSession() {
+    dlg_->NetPage()->DownloadButton()->click();
+    const auto boxes = notifier_.Boxes();
+    QCOMPARE(boxes.size(), size_t{1});
+    QCOMPARE(boxes[0].caption, std::string("提示"));
+    QCOMPARE(boxes[0].text, std::string("请先双击设备列表读取参数"));
+    QVERIFY(link_.Sent().empty());
+  }
+
+  void logRefreshRequestedFromAnotherThread() {
+    dlg_->Session().ClearLog();
+    std::thread worker([this] {
+      dlg_->Session().AppendLog("正在读取...\r\n");
+      dlg_->RequestLogRefresh();
+    });
+    worker.join();
+    QTRY_COMPARE(dlg_->LogBox()->toPlainText(), QStringLiteral("正在读取...\n"));
+  }
+
+  void pagesShowTheBlock() {
+    block_.osd.abyIP[0] = 10;
+    block_.osd.asCamera[1].wCameraPort = 554;
+    dlg_->NetParamsToPage();
+    QCOMPARE(dlg_->NetPage()->CameraPage(1)->CameraPortBox()->text(), QStringLiteral("554"));
+    dlg_->NetPage()->CameraPage(1)->CameraPortBox()->setText(QStringLiteral("8554"));
+    dlg_->NetPageToParams();
+    QCOMPARE(block_.osd.asCamera[1].wCameraPort, uint16_t{8554});
+    QCOMPARE(block_.osd.abyIP[0], uint8_t{10});
+  }
+};
+
+QTEST_MAIN(ConfigMainDlgTest)
+#include "config_main_dlg_test.moc"
