@@ -36,7 +36,24 @@ uint8_t GetFlag(uint8_t& flag) { return std::atomic_ref<uint8_t>(flag).load(); }
 
 ConfigSession::ConfigSession(DeviceParameterBlock& block, ConfigView& view, FrameLink& link,
                              Notifier& notifier)
-    : block_(block), view_(view), link_(link), notifier_(notifier) {}
+    : block_(block),
+      view_(view),
+      link_(link),
+      notifier_(notifier),
+      worker_(
+          block, flags_, modelMutex_,
+          [this](const uint8_t* bytes, uint16_t length) { link_.SendFrame(bytes, length); },
+          [this](std::string_view text) {
+            AppendLog(text);
+            view_.RequestLogRefresh();
+          },
+          notifier) {}
+
+ConfigSession::~ConfigSession() { StopWorker(); }
+
+void ConfigSession::StartWorker() { worker_.Start(); }
+
+void ConfigSession::StopWorker() { worker_.Stop(); }
 
 void ConfigSession::InitModel() {
   std::lock_guard lock(modelMutex_);

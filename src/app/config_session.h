@@ -12,6 +12,7 @@
 
 #include "link/frame_link.h"
 #include "link/notifier.h"
+#include "params/dictionary_worker.h"
 #include "params/parameter_block.h"
 
 namespace quillon {
@@ -51,6 +52,7 @@ class ConfigSession {
  public:
   ConfigSession(DeviceParameterBlock& block, ConfigView& view, FrameLink& link,
                 Notifier& notifier);
+  ~ConfigSession();  // stops the dictionary worker
 
   // Start-up of the model: zeroes the block, builds the dictionary index, clears the flags.
   void InitModel();
@@ -70,6 +72,12 @@ class ConfigSession {
   void OnDownload();
   // One received datagram, on the UI thread; the span is this handler's own copy.
   void OnFrameReceived(std::span<const uint8_t> datagram);
+
+  // The dictionary worker thread: sends through the link, logs into the log text (and asks the
+  // view for a refresh), shows its boxes through the notifier.
+  void StartWorker();
+  void StopWorker();
+  DictionaryWorker& Worker() { return worker_; }
 
   WindowFlags& Flags() { return flags_; }
   DeviceParameterBlock& Block() { return block_; }
@@ -93,6 +101,7 @@ class ConfigSession {
   std::mutex modelMutex_;
   mutable std::mutex logMutex_;
   std::string log_;
+  DictionaryWorker worker_;  // last: it uses the members above
 };
 
 }  // namespace quillon

@@ -37,7 +37,7 @@ Bytes Request(uint8_t command, const uint8_t mac[6], const Bytes& payload = {}) 
 
 Bytes DictPayload(uint16_t op, std::initializer_list<uint8_t> items, uint8_t count) {
   Bytes payload{static_cast<uint8_t>(op), static_cast<uint8_t>(op >> 8), count};
-  payload.insert(payload.end(), items);
+  for (uint8_t item : items) payload.push_back(item);
   return payload;
 }
 

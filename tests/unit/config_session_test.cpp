@@ -1,0 +1,362 @@
+// The main window's protocol flows, driven through fakes: no widgets, no sockets.
+#include "app/config_session.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "link/frame.h"
+#include "params/dictionary.h"
+
+using namespace quillon;
+
+namespace {
+
+struct Box {
+  std::string caption, text;
+  BoxIcon icon;
+};
+
+class FakeNotifier : public Notifier {
+ public:
+  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
+    boxes.push_back({caption, text, icon});
+    if (onBox) onBox();
+  }
+  std::vector<Box> boxes;
+  std::function<void()> onBox;
+};
+
+class FakeLink : public FrameLink {
+ public:
+  void RefreshEndpoints() override { ++refreshes; }
+  void SendFrame(const uint8_t* bytes, uint16_t length) override {
+    sent.emplace_back(bytes, bytes + length);
+  }
+  int refreshes = 0;
+  std::vector<Bytes> sent;
+};
+
+class FakeView : public ConfigView {
+ public:
+  void ShowLogText(const std::string& text) override {
+    shownLog = text;
+    ++logRefreshes;
+  }
+  void RequestLogRefresh() override { ++refreshRequests; }
+  void ClearDeviceList() override { rows.clear(); }
+  void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
+  std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
+  void NetParamsToPage() override { ++netShown; }
+  void NetPageToParams() override {
+    ++netStored;
+    if (onNetPageToParams) onNetPageToParams();
+  }
+  void Rs485ParamsToPage() override { ++rs485Shown; }
+  void PauseMs(int ms) override { pauses.push_back(ms); }
+
+  std::string shownLog;
+  int logRefreshes = 0, refreshRequests = 0, netShown = 0, netStored = 0, rs485Shown = 0;
+  std::vector<DeviceRow> rows;
+  std::optional<DeviceRow> selected;
+  std::vector<int> pauses;
+  std::function<void()> onNetPageToParams;
+};
+
+// A device reply: 0x55, length, command, body, checksum.
+Bytes Reply(uint8_t command, Bytes body) {
+  Bytes frame{0x55, 0, 0, command};
+  frame.insert(frame.end(), body.begin(), body.end());
+  const size_t length = frame.size() + 1 - 4;
+  frame[1] = static_cast<uint8_t>(length >> 8);
+  frame[2] = static_cast<uint8_t>(length);
+  frame.push_back(FrameChecksum(frame.data() + 3, frame.size() - 3));
+  return frame;
+}
+
+Bytes SearchReply(Bytes ipLittleEndian, Bytes mac, uint8_t minor, uint8_t major, Bytes name) {
+  Bytes body{0, 0, 0, 0};
+  body.insert(body.end(), ipLittleEndian.begin(), ipLittleEndian.end());
+  body.insert(body.end(), mac.begin(), mac.end());
+  body.insert(body.end(), {minor, major, 0, 0});
+  body.insert(body.end(), name.begin(), name.end());
+  body.push_back(0);
+  return Reply(CMD_SEARCH, body);
+}
+
+class ConfigSessionTest : public ::testing::Test {
+ protected:
+  ConfigSessionTest() : session(block, view, link, notifier) { session.InitModel(); }
+
+  void Receive(const Bytes& frame) { session.OnFrameReceived(frame); }
+
+  // Selects a device row and double-clicks it.
+  void Read(const std::string& mac, const std::string& version) {
+    view.selected = DeviceRow{"10.0.0.9", "dev", mac, version};
+    session.OnDeviceDoubleClicked();
+  }
+
+  // A read reply of the given size for the selected device.
+  Bytes ReadReply(size_t frameSize) {
+    Bytes body(block.abySelectedMac, block.abySelectedMac + 6);
+    body.resize(frameSize - 5, 0);
+    return Reply(CMD_READ_PARAMS, body);
+  }
+
+  DeviceParameterBlock block{};
+  FakeView view;
+  FakeLink link;
+  FakeNotifier notifier;
+  ConfigSession session;
+};
+
+TEST_F(ConfigSessionTest, StartsWithTheDictionaryIndexAndClearFlags) {
+  EXPECT_EQ(block.modbus.wDictCount, 566);
+  EXPECT_EQ(block.modbus.awDictId[0], 3473);
+  EXPECT_EQ(session.Flags().bParamsRead, 0);
+  EXPECT_EQ(session.Flags().b485Read, 0);
+}
+
+TEST_F(ConfigSessionTest, SearchClearsTheLogAndListThenBroadcastsTheRequest) {
+  session.AppendLog("old text\r\n");
+  view.rows.push_back({"1.2.3.4", "x", "000000000000", "03.00"});
+  session.OnSearch();
+  EXPECT_EQ(link.refreshes, 1);
+  ASSERT_EQ(link.sent.size(), 1u);
+  EXPECT_EQ(link.sent[0], (Bytes{0xAA, 0x00, 0x01, 0x02, 0x02}));
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(view.shownLog, "搜索...\r\n");
+}
+
+TEST_F(ConfigSessionTest, SearchRepliesBecomeRowsNewestFirst) {
+  session.OnSearch();
+  const Bytes literal{0x55, 0x00, 0x18, 0x02, 0x00, 0x00, 0x00, 0x00, 0x64, 0x01,
+                      0xA8, 0xC0, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x07, 0x03,
+                      0x00, 0x00, 0x44, 0x45, 0x56, 0x31, 0x00, 0xE8};
+  Receive(literal);
+  Receive(SearchReply({1, 0, 0, 10}, {0x00, 0x0A, 0x1B, 0xFF, 0x10, 0x01}, 0, 2, {}));
+  // Name in GBK: "大门" = B4 F3 C3 C5.
+  Receive(SearchReply({2, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 1, 40, {0xB4, 0xF3, 0xC3, 0xC5}));
+
+  ASSERT_EQ(view.rows.size(), 3u);
+  EXPECT_EQ(view.rows[0].ip, "10.0.0.2");
+  EXPECT_EQ(view.rows[0].name, "大门");
+  EXPECT_EQ(view.rows[0].version, "40.01");
+  EXPECT_EQ(view.rows[1].ip, "10.0.0.1");
+  EXPECT_EQ(view.rows[1].mac, "000A1BFF1001");
+  EXPECT_EQ(view.rows[1].name, "");
+  EXPECT_EQ(view.rows[1].version, "02.00");
+  EXPECT_EQ(view.rows[2].ip, "192.168.1.100");
+  EXPECT_EQ(view.rows[2].name, "DEV1");
+  EXPECT_EQ(view.rows[2].mac, "001122334455");
+  EXPECT_EQ(view.rows[2].version, "03.07");
+  EXPECT_TRUE(notifier.boxes.empty());
+  EXPECT_EQ(view.shownLog, "搜索...\r\n搜索到设备\r\n搜索到设备\r\n搜索到设备\r\n");
+}
+
+TEST_F(ConfigSessionTest, FirstGenerationFirmwareIsWarnedButListed) {
+  Receive(SearchReply({1, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 7, 1, {'A'}));
+  ASSERT_EQ(notifier.boxes.size(), 1u);
+  EXPECT_EQ(notifier.boxes[0].caption, "警告");
+  EXPECT_EQ(notifier.boxes[0].text,
+            "请使用老版（V1.X版本)配置软件进行配置\r\n此款软件不适用于此设备\r\n"
+            "继续操作可能导致设备工作异常");
+  EXPECT_EQ(notifier.boxes[0].icon, BoxIcon::None);
+  ASSERT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(view.rows[0].version, "01.07");
+}
+
+TEST_F(ConfigSessionTest, MalformedSearchRepliesLeaveNoTrace) {
+  const int refreshes = view.logRefreshes;
+  // 21 bytes with a good checksum: too short to hold the fields.
+  Receive(Reply(CMD_SEARCH, Bytes(16, 0)));
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(view.logRefreshes, refreshes);
+  // A name without a zero byte ends at the checksum byte.
+  Bytes body{0, 0, 0, 0, 1, 0, 0, 10, 1, 2, 3, 4, 5, 6, 0, 3, 0, 0, 'A', 'B'};
+  Receive(Reply(CMD_SEARCH, body));
+  ASSERT_EQ(view.rows.size(), 1u);
+  EXPECT_EQ(view.rows[0].name, "AB");
+}
+
+TEST_F(ConfigSessionTest, DispatchDropsBadFramesSilentlyAndRefreshesForAcceptedOnes) {
+  int refreshes = view.logRefreshes;
+  Receive({0xAA, 0x00, 0x01, 0x02, 0x02});  // our own search request
+  Receive({0x55, 0x00, 0x01, 0x07, 0x08});  // checksum off by one
+  Receive({0x55, 0x00, 0x01, 0x07});        // too short
+  EXPECT_EQ(view.logRefreshes, refreshes);
+  Receive({0x55, 0x00, 0x01, 0x07, 0x07});  // unknown command: accepted, no effect
+  EXPECT_EQ(view.logRefreshes, refreshes + 1);
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_TRUE(notifier.boxes.empty());
+}
+
+TEST_F(ConfigSessionTest, DoubleClickWithoutSelectionDoesNothing) {
+  session.AppendLog("kept\r\n");
+  session.OnDeviceDoubleClicked();
+  EXPECT_TRUE(link.sent.empty());
+  EXPECT_EQ(session.LogText(), "kept\r\n");
+}
+
+TEST_F(ConfigSessionTest, ReadRequestsTheSelectedDevice) {
+  Read("A1B2C3D4E5F6", "31.05");
+  ASSERT_EQ(link.sent.size(), 1u);
+  EXPECT_EQ(link.sent[0],
+            (Bytes{0xAA, 0x00, 0x07, 0x03, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0xC8}));
+  EXPECT_EQ(block.bLegacyLineText, 1);
+  EXPECT_EQ(view.shownLog, "读取参数...\r\n");
+  // Legacy firmware: the texts come in the reply, no dictionary read is asked for.
+  EXPECT_TRUE(view.pauses.empty());
+  EXPECT_EQ(session.Flags().bCameraTextRequest, 0);
+
+  Read("0011223344AB", "32.00");
+  EXPECT_EQ(block.bLegacyLineText, 0);
+  EXPECT_EQ(view.pauses, std::vector<int>{300});
+  EXPECT_EQ(session.Flags().bCameraTextRequest, 1);
+  const uint8_t expected[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0xAB};
+  EXPECT_EQ(0, memcmp(block.abySelectedMac, expected, 6));
+}
+
+TEST_F(ConfigSessionTest, ReadReplyFromTheSelectedDeviceFillsTheBlock) {
+  Read("A1B2C3D4E5F6", "33.00");
+  Bytes reply = ReadReply(446);
+  reply[10] = 1;  // byDHCP
+  reply[11] = 192;
+  reply.back() = FrameChecksum(reply.data() + 3, reply.size() - 4);
+  Receive(reply);
+  EXPECT_EQ(block.osd.byDHCP, 1);
+  EXPECT_EQ(block.osd.abyIP[0], 192);
+  EXPECT_EQ(view.netShown, 1);
+  EXPECT_EQ(session.Flags().bParamsRead, 1);
+  EXPECT_EQ(view.shownLog, "读取参数...\r\n读取参数成功\r\n");
+}
+
+TEST_F(ConfigSessionTest, ForeignOrShortReadRepliesChangeNothing) {
+  Read("A1B2C3D4E5F6", "33.00");
+  const int refreshes = view.logRefreshes;
+  Bytes otherDevice = ReadReply(446);
+  otherDevice[9] ^= 1;
+  otherDevice[10] = 1;
+  otherDevice.back() = FrameChecksum(otherDevice.data() + 3, otherDevice.size() - 4);
+  Receive(otherDevice);
+  Bytes tooShort = ReadReply(445);
+  tooShort[10] = 1;
+  tooShort.back() = FrameChecksum(tooShort.data() + 3, tooShort.size() - 4);
+  Receive(tooShort);
+  // Legacy firmware needs the 990-byte layout.
+  Read("A1B2C3D4E5F6", "20.00");
+  Bytes legacyShort = ReadReply(446);
+  legacyShort[10] = 1;
+  legacyShort.back() = FrameChecksum(legacyShort.data() + 3, legacyShort.size() - 4);
+  Receive(legacyShort);
+
+  EXPECT_EQ(block.osd.byDHCP, 0);
+  EXPECT_EQ(view.netShown, 0);
+  EXPECT_EQ(session.Flags().bParamsRead, 0);
+  EXPECT_EQ(view.logRefreshes, refreshes + 2);  // only the second read request's own refreshes
+  EXPECT_EQ(session.LogText(), "读取参数...\r\n");
+}
+
+TEST_F(ConfigSessionTest, DownloadIsRefusedBeforeAnyRead) {
+  session.OnDownload();
+  EXPECT_TRUE(link.sent.empty());
+  EXPECT_EQ(view.netStored, 0);
+  ASSERT_EQ(notifier.boxes.size(), 1u);
+  EXPECT_EQ(notifier.boxes[0].caption, "提示");
+  EXPECT_EQ(notifier.boxes[0].text, "请先双击设备列表读取参数");
+  EXPECT_EQ(notifier.boxes[0].icon, BoxIcon::Exclamation);
+}
+
+TEST_F(ConfigSessionTest, DownloadToCurrentFirmwareSendsParametersThenFourCameraTexts) {
+  Read("A1B2C3D4E5F6", "32.00");
+  Receive(ReadReply(446));
+  link.sent.clear();
+  view.pauses.clear();
+  session.OnDownload();
+
+  EXPECT_EQ(view.netStored, 1);
+  ASSERT_EQ(link.sent.size(), 5u);
+  EXPECT_EQ(link.sent[0].size(), 440u);
+  EXPECT_EQ(link.sent[0][3], CMD_DOWNLOAD_PARAMS);
+  for (int c = 0; c < 4; ++c) {
+    const Bytes& text = link.sent[1 + c];
+    // Eight empty texts: 13 + 8 * 3 + 1 bytes, addressed to the selected device.
+    ASSERT_EQ(text.size(), 38u);
+    EXPECT_EQ(text[3], CMD_DICTIONARY);
+    EXPECT_EQ(text[4], 0xA1);
+    EXPECT_EQ(text[10], 0x42);
+    EXPECT_EQ(text[11], 0x1F);
+    EXPECT_EQ(text[12], 8);
+    EXPECT_EQ(text[13] | text[14] << 8, 5000 + 8 * c);
+  }
+  EXPECT_EQ(view.pauses, (std::vector<int>{200, 200, 200, 200, 200}));
+  EXPECT_EQ(view.shownLog,
+            "设置参数... \r\n正在下载摄像头1参数...\r\n正在下载摄像头2参数...\r\n"
+            "正在下载摄像头3参数...\r\n正在下载摄像头4参数...\r\n设置完成\r\n");
+}
+
+TEST_F(ConfigSessionTest, DownloadToLegacyFirmwareSendsOneFrameAndGoesToTheLastReadDevice) {
+  Read("A1B2C3D4E5F6", "31.00");
+  Receive(ReadReply(990));
+  // Another row selected afterwards does not change the target.
+  view.selected = DeviceRow{"10.0.0.8", "other", "FFFFFFFFFFFF", "31.00"};
+  link.sent.clear();
+  session.OnDownload();
+  ASSERT_EQ(link.sent.size(), 1u);
+  EXPECT_EQ(link.sent[0].size(), 984u);
+  EXPECT_EQ(link.sent[0][4], 0xA1);
+  EXPECT_EQ(view.shownLog, "设置参数... \r\n设置完成\r\n");
+}
+
+TEST_F(ConfigSessionTest, DownloadResultsAreReportedPerAcknowledgement) {
+  Receive(Reply(CMD_DOWNLOAD_PARAMS, {1, 2, 3, 4, 5, 6, 1}));
+  EXPECT_EQ(session.LogText(), "下载参数成功\r\n");
+  Receive(Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 0}));
+  Receive(Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 2}));
+  EXPECT_EQ(session.LogText(), "下载参数成功\r\n下载参数失败\r\n下载参数失败\r\n");
+  ASSERT_EQ(notifier.boxes.size(), 2u);
+  EXPECT_EQ(notifier.boxes[1].caption, "警告");
+  EXPECT_EQ(notifier.boxes[1].text, "下载参数失败");
+  EXPECT_EQ(notifier.boxes[1].icon, BoxIcon::Question);
+  // A result frame without the result byte is dropped.
+  Receive({0x55, 0x00, 0x01, 0x04, 0x04});
+  EXPECT_EQ(notifier.boxes.size(), 2u);
+}
+
+TEST_F(ConfigSessionTest, DictionaryRepliesRefreshThePageTheyFilled) {
+  // Read reply: 8001, one entry 3473 (wPollInterval) = 500.
+  Receive(Reply(CMD_DICTIONARY, {0, 0, 0, 0, 0, 0, 0x41, 0x1F, 1, 0x91, 0x0D, 2, 0xF4, 0x01}));
+  EXPECT_EQ(block.modbus.wPollInterval, 500);
+  EXPECT_EQ(view.rs485Shown, 1);
+  EXPECT_EQ(session.Flags().b485Read, 1);
+  // Camera text 5009 (camera 1, line 1) = "AB".
+  session.Flags().b485Read = 0;
+  Receive(Reply(CMD_DICTIONARY, {0, 0, 0, 0, 0, 0, 0x41, 0x1F, 1, 0x91, 0x13, 2, 'A', 'B'}));
+  EXPECT_STREQ(block.osd.asCamera[1].asLine[1].szText, "AB");
+  EXPECT_EQ(view.netShown, 1);
+  EXPECT_EQ(session.Flags().b485Read, 0);
+}
+
+TEST(LogText, AppendsFromTwoThreadsNeverInterleave) {
+  DeviceParameterBlock block{};
+  FakeView view;
+  FakeLink link;
+  FakeNotifier notifier;
+  ConfigSession session(block, view, link, notifier);
+  std::thread worker([&] {
+    for (int i = 0; i < 2000; ++i) session.AppendLog("worker line\r\n");
+  });
+  for (int i = 0; i < 2000; ++i) {
+    session.AppendLog("ui line\r\n");
+    if (i % 100 == 0) session.RefreshLog();
+  }
+  worker.join();
+  const std::string log = session.LogText();
+  size_t lines = 0;
+  for (size_t pos = 0; (pos = log.find("\r\n", pos)) != std::string::npos; pos += 2) ++lines;
+  EXPECT_EQ(lines, 4000u);
+  EXPECT_EQ(log.size(), 2000 * (sizeof("worker line\r\n") - 1 + sizeof("ui line\r\n") - 1));
+}
+
+}  // namespace
