@@ -1,12 +1,31 @@
 #include "pages/tab_control.h"
 
+#include <QProxyStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 #include <QTabBar>
 
 namespace quillon {
 
+namespace {
+
+// The owners place their pages 20 pixels below the control's top, so the row of tabs must fit
+// into those 20 pixels: the tabs get only a little room above and below their text.
+class CompactTabStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_TabBarTabVSpace) return 5;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+}  // namespace
+
 CTabControl::CTabControl(QWidget* parent) : QWidget(parent), tabBar_(new QTabBar(this)) {
+  auto* style = new CompactTabStyle;
+  style->setParent(tabBar_);
+  tabBar_->setStyle(style);
   tabBar_->setDrawBase(false);
   tabBar_->setExpanding(false);
   tabBar_->setUsesScrollButtons(true);

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Draws the main window, the network page, a camera page and the about box offscreen and saves
+# them as docs/*.png. Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+cmake -S "$root" -B "$build" >/dev/null
+cmake --build "$build" --target layout_test -j2
+mkdir -p "$root/docs"
+QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
+  QUILLON_SCREENSHOT_DIR="$root/docs" "$build/tests/layout_test"
+ls -l "$root"/docs/main-window.png "$root"/docs/network-page.png "$root"/docs/camera-page.png
