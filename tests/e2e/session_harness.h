@@ -1,0 +1,295 @@
+// A stand-in for the main window's user-interface thread, for end-to-end runs without Qt: a
+// fake view, a notifier that records boxes, the real UDP link whose receive thread queues every
+// datagram, and a pump that hands the queued datagrams to ConfigSession::OnFrameReceived on the
+// caller's thread, as the window's message loop would. The dictionary worker runs on its own
+// real thread.
+//
+// Only for use inside the private network of scripts/netns-run.sh: the link broadcasts.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/config_session.h"
+#include "devsim_process.h"
+#include "link/discovery.h"
+#include "link/udp_link.h"
+#include "params/dictionary.h"
+
+namespace quillon::e2e {
+
+struct RecordedBox {
+  std::string caption;
+  std::string text;
+  BoxIcon icon;
+};
+
+// Records every box and returns at once, as if the user had closed it immediately. The worker
+// calls it from its own thread and waits in it, so it must be safe from any thread.
+class CapturingNotifier : public Notifier {
+ public:
+  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
+    {
+      std::lock_guard lock(mutex_);
+      boxes_.push_back({caption, text, icon});
+    }
+    if (onBox_) onBox_();
+  }
+  std::vector<RecordedBox> Boxes() const {
+    std::lock_guard lock(mutex_);
+    return boxes_;
+  }
+  size_t Count() const {
+    std::lock_guard lock(mutex_);
+    return boxes_.size();
+  }
+  // Called after each box is recorded (any thread); set before the link and worker start.
+  void OnBox(std::function<void()> callback) { onBox_ = std::move(callback); }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<RecordedBox> boxes_;
+  std::function<void()> onBox_;
+};
+
+// The main window seen from the session. All calls but RequestLogRefresh come from the thread
+// that pumps; RequestLogRefresh comes from the worker.
+class FakeConfigView : public ConfigView {
+ public:
+  void ShowLogText(const std::string& text) override {
+    shownLog = text;
+    ++logShows;
+  }
+  void RequestLogRefresh() override {
+    refreshRequests.fetch_add(1);
+    if (onRefreshRequest) onRefreshRequest();
+  }
+  void ClearDeviceList() override { rows.clear(); }
+  void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
+  std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
+  void NetParamsToPage() override { ++netShown; }
+  void NetPageToParams() override { ++netStored; }
+  void Rs485ParamsToPage() override { ++rs485Shown; }
+  void PauseMs(int milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+
+  std::string shownLog;
+  int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0;
+  std::atomic<int> refreshRequests{0};
+  std::vector<DeviceRow> rows;
+  std::optional<DeviceRow> selected;
+  std::function<void()> onRefreshRequest;  // any thread; set before the worker starts
+};
+
+// One quillon-devsim on the device side of the private network, with its dump and log files.
+class SimulatorRun {
+ public:
+  static constexpr const char* kMac = "00E04C3A1B01";
+  static constexpr const char* kDevice =
+      "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=1号机房 东门";
+
+  // `extra`: fault options. False with Error() when the simulator does not come up.
+  bool Start(const std::vector<std::string>& extra = {}) {
+    dumpPath = devsim::DevsimProcess::TempPath("quillon-e2e-dump");
+    logPath = devsim::DevsimProcess::TempPath("quillon-e2e-log");
+    std::vector<std::string> args{"--bind",   devsim::DevsimProcess::DeviceAddress(),
+                                  "--dump",   dumpPath,
+                                  "--log",    logPath,
+                                  "--device", kDevice};
+    args.insert(args.end(), extra.begin(), extra.end());
+    process = std::make_unique<devsim::DevsimProcess>(std::move(args));
+    return process->Start();
+  }
+  std::string Error() const { return process ? process->Error() : "not started"; }
+
+  ~SimulatorRun() {
+    if (process) process->Stop();
+    if (!dumpPath.empty()) std::remove(dumpPath.c_str());
+    if (!logPath.empty()) std::remove(logPath.c_str());
+  }
+
+  // The device's parameters as last dumped; nullopt when the dump lacks the device.
+  std::optional<DeviceState> State() const {
+    auto all = devsim::DevsimProcess::LoadDump(dumpPath);
+    auto it = all.find(kMac);
+    if (it == all.end()) return std::nullopt;
+    return it->second;
+  }
+  // The simulator's request log, one line per request.
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> lines;
+    std::ifstream in(logPath);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  int CountLogLines(const std::string& prefix) const {
+    int n = 0;
+    for (const std::string& line : LogLines()) n += line.rfind(prefix, 0) == 0;
+    return n;
+  }
+
+  std::string dumpPath, logPath;
+  std::unique_ptr<devsim::DevsimProcess> process;
+};
+
+// The session with its real link and worker, and the pump that plays the UI thread.
+class SessionHarness {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  SessionHarness()
+      : block_(std::make_unique<DeviceParameterBlock>()),
+        link_(PosixSockets(), notifier, InterfaceAddresses),
+        session(*block_, view, link_, notifier) {
+    // The worker's log refresh requests and boxes wake the pump like a posted message.
+    view.onRefreshRequest = [this] { Wake(); };
+    notifier.OnBox([this] { Wake(); });
+  }
+  ~SessionHarness() { Stop(); }
+
+  // The main window's start-up, as far as the protocol goes: model, link, worker.
+  void Start() {
+    session.InitModel();
+    link_.Start([this](Bytes datagram) {
+      {
+        std::lock_guard lock(queueMutex_);
+        queue_.push_back(std::move(datagram));
+      }
+      wake_.notify_all();
+    });
+    link_.RefreshEndpoints();
+    session.StartWorker();
+  }
+  void Stop() {
+    session.StopWorker();
+    link_.Stop();
+  }
+
+  // Plays the UI thread until `done` holds or `timeout` has passed: hands every queued datagram
+  // to OnFrameReceived and answers the worker's refresh requests with RefreshLog. Returns
+  // whether `done` held.
+  bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    int refreshesSeen = view.refreshRequests.load();
+    for (;;) {
+      std::deque<Bytes> batch;
+      {
+        std::unique_lock lock(queueMutex_);
+        if (queue_.empty() && !woken_)
+          wake_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(5)));
+        woken_ = false;
+        batch.swap(queue_);
+      }
+      for (const Bytes& datagram : batch) {
+        session.OnFrameReceived(datagram);
+        ++datagramsPumped;
+        if (done()) return true;
+      }
+      const int refreshes = view.refreshRequests.load();
+      if (refreshes != refreshesSeen) {
+        refreshesSeen = refreshes;
+        session.RefreshLog();
+      }
+      if (done()) return true;
+      if (Clock::now() >= deadline) return false;
+    }
+  }
+  // Plays the UI thread for `duration`, whatever happens.
+  void PumpFor(std::chrono::milliseconds duration) {
+    Pump([] { return false; }, duration);
+  }
+
+  // Search, then a double-click on the one device found: the read request goes out and, for
+  // current firmware, the worker is asked for the camera texts. False when no device answered.
+  bool SearchAndSelect(std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
+    session.OnSearch();
+    if (!Pump([this] { return !view.rows.empty(); }, timeout)) return false;
+    view.selected = view.rows.front();
+    session.OnDeviceDoubleClicked();
+    return true;
+  }
+
+  // Addresses the device directly, as a double-click would, without any request.
+  void SelectMac(const std::string& macText) {
+    uint8_t mac[6];
+    ParseMacText(macText, mac);
+    std::lock_guard lock(session.ModelMutex());
+    std::memcpy(block_->abySelectedMac, mac, sizeof mac);
+  }
+
+  // Sets every write (or read) mark of the index, as the RS-485 page's buttons do.
+  void MarkAll(bool write) {
+    std::lock_guard lock(session.ModelMutex());
+    sModBusPara& modbus = block_->modbus;
+    uint8_t* marks = write ? modbus.abyDictWrite : modbus.abyDictRead;
+    for (int i = 0; i < modbus.wDictCount; ++i) std::atomic_ref<uint8_t>(marks[i]).store(1);
+  }
+  int PendingWrites() {
+    std::lock_guard lock(session.ModelMutex());
+    return CountPendingWrites(block_->modbus);
+  }
+  int PendingReads() {
+    std::lock_guard lock(session.ModelMutex());
+    return CountPendingReads(block_->modbus);
+  }
+
+  bool LogContains(const std::string& text) const {
+    return session.LogText().find(text) != std::string::npos;
+  }
+  bool LogEndsWith(const std::string& text) const {
+    const std::string log = session.LogText();
+    return log.size() >= text.size() &&
+           log.compare(log.size() - text.size(), text.size(), text) == 0;
+  }
+  int CountInLog(const std::string& text) const {
+    const std::string log = session.LogText();
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size()))
+      ++n;
+    return n;
+  }
+
+  DeviceParameterBlock& Block() { return *block_; }
+
+  // Declared before the link and the session: the receive thread and the worker reach them.
+  FakeConfigView view;
+  CapturingNotifier notifier;
+  long datagramsPumped = 0;
+
+ private:
+  void Wake() {
+    {
+      std::lock_guard lock(queueMutex_);
+      woken_ = true;
+    }
+    wake_.notify_all();
+  }
+
+  std::mutex queueMutex_;
+  std::condition_variable wake_;
+  std::deque<Bytes> queue_;
+  bool woken_ = false;
+  std::unique_ptr<DeviceParameterBlock> block_;
+  UdpLink link_;
+
+ public:
+  ConfigSession session;  // last: its worker uses everything above
+};
+
+}  // namespace quillon::e2e
