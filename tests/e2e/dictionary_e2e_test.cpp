@@ -402,6 +402,21 @@ TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntries) {
   }
 }
 
+// Known to fail: a read reply whose entries run past the end of the frame clears byDictBusy like
+// a whole answer, so against a device whose replies are always cut the worker never times out.
+// The entries that never arrive whole are asked for again every 30 ms, forever, with "99%"
+// logged each time and no failure box. The transfer should end one way or the other.
+TEST(DictionaryE2e, DISABLED_FullReadFromADeviceWithCutRepliesComesToAnEnd) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start({"--truncate"})) << sim.Error();
+  SessionHarness h;
+  h.Start();
+  h.SelectMac(kMac);
+  h.MarkAll(false);
+  EXPECT_TRUE(h.Pump([&] { return h.PendingReads() == 0 || h.notifier.Count() > 0; }, 45s))
+      << h.PendingReads() << " entries still pending after " << h.CountInLog("正在读取字典... \r\n")
+      << " requests";
+}
 }  // namespace
 
 int main(int argc, char** argv) {
