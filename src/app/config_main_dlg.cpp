@@ -67,8 +67,12 @@ CConfigMainDlg::CConfigMainDlg(DeviceParameterBlock& block, std::unique_ptr<Prog
 }
 
 CConfigMainDlg::~CConfigMainDlg() {
-  // No datagram may be posted to a window that is going away.
-  if (program_) program_->link.Stop();
+  // No datagram may be posted to a window that is going away, and no thread that is stopped
+  // after this may wait for a box.
+  if (program_) {
+    program_->notifier.Shutdown();
+    program_->link.Stop();
+  }
 }
 
 std::unique_ptr<CConfigMainDlg> CConfigMainDlg::CreateProgramWindow(DeviceParameterBlock& block) {

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QThread>
+#include <memory>
 
 namespace quillon {
 
@@ -13,12 +14,36 @@ void QtNotifier::ShowBox(const std::string& caption, const std::string& text, Bo
   QString qText = QString::fromStdString(text);
   qText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   if (QThread::currentThread() == thread()) {
+    {
+      std::lock_guard lock(mutex_);
+      if (shutDown_) return;
+    }
     ShowOnUiThread(qCaption, qText, icon);
     return;
   }
+  // The same wait as a blocking queued call, except that Shutdown can end it.
+  auto done = std::make_shared<bool>(false);
+  {
+    std::lock_guard lock(mutex_);
+    if (shutDown_) return;
+  }
   QMetaObject::invokeMethod(
-      this, [this, qCaption, qText, icon] { ShowOnUiThread(qCaption, qText, icon); },
-      Qt::BlockingQueuedConnection);
+      this,
+      [this, qCaption, qText, icon, done] {
+        ShowOnUiThread(qCaption, qText, icon);
+        std::lock_guard lock(mutex_);
+        *done = true;
+        closed_.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(mutex_);
+  closed_.wait(lock, [&] { return *done || shutDown_; });
+}
+
+void QtNotifier::Shutdown() {
+  std::lock_guard lock(mutex_);
+  shutDown_ = true;
+  closed_.notify_all();
 }
 
 void QtNotifier::ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon) {

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <condition_variable>
+#include <mutex>
 
 #include "link/notifier.h"
 
@@ -23,10 +25,18 @@ class QtNotifier : public QObject, public Notifier {
 
   void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override;
 
+  // Releases every caller still waiting for a box and lets later calls from other threads
+  // return at once, so that a thread being stopped at exit never waits for a box that the
+  // user-interface thread will no longer show. UI thread.
+  void Shutdown();
+
  private:
   void ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon);
 
   QPointer<QWidget> parentWindow_;
+  std::mutex mutex_;
+  std::condition_variable closed_;
+  bool shutDown_ = false;
 };
 
 }  // namespace quillon

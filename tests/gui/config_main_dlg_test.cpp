@@ -1,6 +1,10 @@
 // The main window with a recording link and notifier: start-up state, the log box, the device
 // list, the tabs, the keys that must not end the program, and the routes into the session.
 #include <QAccessible>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +14,7 @@
 #include <QtTest>
 #include <thread>
 
+#include "app/about_dlg.h"
 #include "app/config_main_dlg.h"
 #include "gui_fakes.h"
 #include "pages/camera_page.h"
@@ -241,6 +246,40 @@ class ConfigMainDlgTest : public QObject {
     });
     worker.join();
     QTRY_COMPARE(dlg_->LogBox()->toPlainText(), QStringLiteral("正在读取...\n"));
+  }
+
+  void contextMenuOpensTheAboutBox() {
+    dlg_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QString item;
+    QString aboutTitle;
+    // Menu and box each run their own event loop; a timer whose handler is still running does
+    // not fire again, so each gets its own.
+    QTimer menuPoll;
+    QTimer aboutPoll;
+    connect(&menuPoll, &QTimer::timeout, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        menuPoll.stop();
+        item = menu->actions().value(0)->text();
+        menu->setActiveAction(menu->actions().value(0));
+        QTest::keyClick(menu, Qt::Key_Return);
+      }
+    });
+    connect(&aboutPoll, &QTimer::timeout, [&] {
+      if (auto* about = qobject_cast<quillon::CAboutDlg*>(QApplication::activeModalWidget())) {
+        aboutPoll.stop();
+        aboutTitle = about->windowTitle();
+        about->accept();
+      }
+    });
+    menuPoll.start(5);
+    aboutPoll.start(5);
+    const QPoint at(dlg_->width() - 4, dlg_->height() - 4);  // the window's own background
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, dlg_->mapToGlobal(at));
+    QApplication::sendEvent(dlg_.get(), &event);
+    QCOMPARE(item, QStringLiteral("关于 Quillon(&A)..."));
+    QCOMPARE(aboutTitle, QStringLiteral("关于 Quillon"));
+    QVERIFY(dlg_->isVisible());
   }
 
   void pagesShowTheBlock() {
