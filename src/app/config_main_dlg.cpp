@@ -166,7 +166,8 @@ void CConfigMainDlg::BuildControls() {
   // The widths are set once, from the list's client width.
   const int client = deviceList_->width() - 2 * deviceList_->frameWidth();
   for (int column = 0; column < kColumnCount; ++column)
-    deviceList_->setColumnWidth(column, column == kColumnVersion ? client * 2 / 11 : client * 3 / 11);
+    deviceList_->setColumnWidth(column,
+                                column == kColumnVersion ? client * 2 / 11 : client * 3 / 11);
   LinkLabel(listLabel, deviceList_);
 
   QLabel* logLabel = MakeLabel(this, du, QStringLiteral("信息提示区"), 19, 193, 41, 8);
@@ -244,7 +245,8 @@ void CConfigMainDlg::LimitLogText() {
 }
 
 void CConfigMainDlg::RequestLogRefresh() {
-  QMetaObject::invokeMethod(this, [this] { session_.RefreshLog(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { session_.RefreshLog(); }, Qt::QueuedConnection);
 }
 
 void CConfigMainDlg::ClearDeviceList() { deviceList_->clear(); }
@@ -261,8 +263,7 @@ std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
   if (selected.isEmpty()) return std::nullopt;
   const QTreeWidgetItem* item = selected.front();
   return DeviceRow{item->text(kColumnIp).toStdString(), item->text(kColumnName).toStdString(),
-                   item->text(kColumnMac).toStdString(),
-                   item->text(kColumnVersion).toStdString()};
+                   item->text(kColumnMac).toStdString(), item->text(kColumnVersion).toStdString()};
 }
 
 void CConfigMainDlg::NetParamsToPage() { netPage_->ParamsToPage(block_.osd); }

@@ -14,7 +14,7 @@ namespace quillon {
 namespace {
 
 const char* const kRowNames[CCameraPage::kRows] = {"第一行", "第二行", "第三行", "第四行",
-                                                    "第五行", "第六行", "第七行", "第八行"};
+                                                   "第五行", "第六行", "第七行", "第八行"};
 
 constexpr size_t kLoginLimit = 29;  // bytes of szUser / szPassword before the terminator
 constexpr size_t kLineTextLimit = 72;

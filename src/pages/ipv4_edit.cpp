@@ -2,10 +2,10 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QRegularExpressionValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <algorithm>
 
 namespace quillon {
@@ -137,8 +137,8 @@ bool CIpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
         fields_[i - 1]->end(false);
         return true;
       }
-      if (key->key() == Qt::Key_Right && field->cursorPosition() == field->text().size() &&
-          i < 3 && !field->hasSelectedText()) {
+      if (key->key() == Qt::Key_Right && field->cursorPosition() == field->text().size() && i < 3 &&
+          !field->hasSelectedText()) {
         FocusField(i + 1, false);
         fields_[i + 1]->home(false);
         return true;

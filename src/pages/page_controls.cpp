@@ -9,8 +9,8 @@
 
 namespace quillon {
 
-QLabel* MakeLabel(QWidget* parent, const DialogUnits& du, const QString& text, int x, int y,
-                  int cx, int cy) {
+QLabel* MakeLabel(QWidget* parent, const DialogUnits& du, const QString& text, int x, int y, int cx,
+                  int cy) {
   auto* label = new QLabel(text, parent);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

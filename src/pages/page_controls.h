@@ -15,8 +15,8 @@ namespace quillon {
 class DialogUnits;
 
 // A static text at the given dialog-unit rectangle.
-QLabel* MakeLabel(QWidget* parent, const DialogUnits& du, const QString& text, int x, int y,
-                  int cx, int cy);
+QLabel* MakeLabel(QWidget* parent, const DialogUnits& du, const QString& text, int x, int y, int cx,
+                  int cy);
 // An edit box at the given rectangle, with its accessible name.
 QLineEdit* MakeEdit(QWidget* parent, const DialogUnits& du, const QString& accessibleName, int x,
                     int y, int cx, int cy);

@@ -56,7 +56,8 @@ void CTabControl::paintEvent(QPaintEvent*) {
   option.tabBarSize = tabBar_->size();
   option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
   const int overlap = style()->pixelMetric(QStyle::PM_TabBarBaseOverlap, nullptr, this);
-  option.rect = QRect(0, tabBar_->height() - overlap, width(), height() - tabBar_->height() + overlap);
+  option.rect =
+      QRect(0, tabBar_->height() - overlap, width(), height() - tabBar_->height() + overlap);
   option.tabBarRect = QRect(0, 0, tabBar_->width(), tabBar_->height());
   painter.drawPrimitive(QStyle::PE_FrameTabWidget, option);
 }

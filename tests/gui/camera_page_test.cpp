@@ -1,4 +1,6 @@
 // The camera page: what ParamsToPage shows and what PageToParams stores, byte for byte.
+#include "pages/camera_page.h"
+
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
@@ -6,7 +8,6 @@
 #include <QtTest>
 #include <cstring>
 
-#include "pages/camera_page.h"
 #include "pages/ipv4_edit.h"
 #include "params/parameter_block.h"
 
@@ -138,7 +139,10 @@ class CameraPageTest : public QObject {
   }
 
   void chineseTextIsShownFromGbk() {
-    std::memcpy(osd_.asCamera[2].asLine[3].szText, "\xB4\xF3\xBB\xAA" "A", 6);
+    std::memcpy(osd_.asCamera[2].asLine[3].szText,
+                "\xB4\xF3\xBB\xAA"
+                "A",
+                6);
     page_->ParamsToPage(osd_);
     QCOMPARE(page_->TextBox(3)->text(), QStringLiteral("大华A"));
   }
@@ -194,8 +198,7 @@ class CameraPageTest : public QObject {
     page_->ParamsToPage(osd_);
     page_->UserBox()->setText(QStringLiteral("root"));
     page_->PageToParams(osd_);
-    QCOMPARE(QByteArray(cam.szUser, 30),
-             QByteArray("root\0istrator_of_camera_three\0", 30));
+    QCOMPARE(QByteArray(cam.szUser, 30), QByteArray("root\0istrator_of_camera_three\0", 30));
   }
 
   void userFieldWithoutTerminatorShowsThirtyBytes() {
@@ -208,7 +211,8 @@ class CameraPageTest : public QObject {
   }
 
   void lineAuxAndOtherCamerasAreNeverWritten() {
-    for (int j = 0; j < 8; ++j) osd_.asCamera[2].asLine[j].byLineAux = static_cast<uint8_t>(0xA0 + j);
+    for (int j = 0; j < 8; ++j)
+      osd_.asCamera[2].asLine[j].byLineAux = static_cast<uint8_t>(0xA0 + j);
     std::memset(&osd_.asCamera[1], 0x31, sizeof osd_.asCamera[1]);
     std::memset(&osd_.asCamera[3], 0x33, sizeof osd_.asCamera[3]);
     const sOSDCommPara before = osd_;

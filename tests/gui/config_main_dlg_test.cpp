@@ -1,21 +1,22 @@
 // The main window with a recording link and notifier: start-up state, the log box, the device
 // list, the tabs, the keys that must not end the program, and the routes into the session.
+#include "app/config_main_dlg.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QMenu>
-#include <QTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <thread>
 
 #include "app/about_dlg.h"
-#include "app/config_main_dlg.h"
 #include "gui_fakes.h"
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
@@ -38,10 +39,9 @@ const char kHelpShown[] =
     "3、请按照 搜索->双击选中并读取->配置参数 的步骤来操作\n";
 
 // A search reply from 192.168.1.100, MAC 001122334455, firmware 03.07, name DEV1.
-const std::vector<uint8_t> kSearchReply = {0x55, 0x00, 0x18, 0x02, 0x00, 0x00, 0x00,
-                                           0x00, 0x64, 0x01, 0xA8, 0xC0, 0x00, 0x11,
-                                           0x22, 0x33, 0x44, 0x55, 0x07, 0x03, 0x00,
-                                           0x00, 0x44, 0x45, 0x56, 0x31, 0x00, 0xE8};
+const std::vector<uint8_t> kSearchReply = {
+    0x55, 0x00, 0x18, 0x02, 0x00, 0x00, 0x00, 0x00, 0x64, 0x01, 0xA8, 0xC0, 0x00, 0x11,
+    0x22, 0x33, 0x44, 0x55, 0x07, 0x03, 0x00, 0x00, 0x44, 0x45, 0x56, 0x31, 0x00, 0xE8};
 
 }  // namespace
 
@@ -167,8 +167,8 @@ class ConfigMainDlgTest : public QObject {
     QCOMPARE(dlg_->LogBox()->accessibleName(), QStringLiteral("信息提示区"));
     QCOMPARE(dlg_->AddressBox()->accessibleName(), QStringLiteral("本机IP"));
     QCOMPARE(dlg_->PortBox()->accessibleName(), QStringLiteral("端口"));
-    for (QPushButton* button : {dlg_->SearchButton(), dlg_->ClearButton(), dlg_->ExportButton(),
-                                dlg_->ImportButton()}) {
+    for (QPushButton* button :
+         {dlg_->SearchButton(), dlg_->ClearButton(), dlg_->ExportButton(), dlg_->ImportButton()}) {
       QVERIFY(!button->text().isEmpty());
       QCOMPARE(button->accessibleName(), button->text());
     }
@@ -207,8 +207,8 @@ class ConfigMainDlgTest : public QObject {
     QCOMPARE(row->text(3), QStringLiteral("03.07"));
     // Newest first.
     std::vector<uint8_t> second = kSearchReply;
-    second[8] = 0x65;   // 192.168.1.101
-    second[27] += 1;    // checksum
+    second[8] = 0x65;  // 192.168.1.101
+    second[27] += 1;   // checksum
     dlg_->PostDatagram(second);
     QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 2);
     QCOMPARE(dlg_->DeviceList()->topLevelItem(0)->text(0), QStringLiteral("192.168.1.101"));
@@ -225,8 +225,8 @@ class ConfigMainDlgTest : public QObject {
     QCOMPARE(dlg_->SelectedDeviceRow()->mac, std::string("001122334455"));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QTRY_VERIFY(!link_.Sent().empty());
-    QCOMPARE(link_.Sent().back(), (std::vector<uint8_t>{0xAA, 0x00, 0x07, 0x03, 0x00, 0x11,
-                                                        0x22, 0x33, 0x44, 0x55, 0x02}));
+    QCOMPARE(link_.Sent().back(), (std::vector<uint8_t>{0xAA, 0x00, 0x07, 0x03, 0x00, 0x11, 0x22,
+                                                        0x33, 0x44, 0x55, 0x02}));
   }
 
   void downloadButtonReachesTheSession() {

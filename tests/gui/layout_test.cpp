@@ -46,8 +46,8 @@ bool IsFrame(QWidget* w) {
 void CheckPage(QWidget* page) {
   const QList<QWidget*> controls = PlacedControls(page);
   for (QWidget* w : controls) {
-    const QString name = QStringLiteral("%1 \"%2\"").arg(w->metaObject()->className(),
-                                                          w->accessibleName());
+    const QString name =
+        QStringLiteral("%1 \"%2\"").arg(w->metaObject()->className(), w->accessibleName());
     QVERIFY2(page->rect().contains(w->geometry()) || IsFrame(w), qPrintable(name));
     const QFontMetrics fm(w->font());
     if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
@@ -88,8 +88,14 @@ void Fill(DeviceParameterBlock& block) {
   std::memcpy(osd.abyUpgradeIP, up, 4);
   osd.wUpgradeDstPort = 9000;
   osd.wUpgradeSrcPort = 9001;
-  const char* texts[8] = {"\xCE\xC2\xB6\xC8", "\xCA\xAA\xB6\xC8", "\xD1\xB9\xC1\xA6", "Line 4",
-                          "", "", "", ""};  // 温度 湿度 压力
+  const char* texts[8] = {"\xCE\xC2\xB6\xC8",
+                          "\xCA\xAA\xB6\xC8",
+                          "\xD1\xB9\xC1\xA6",
+                          "Line 4",
+                          "",
+                          "",
+                          "",
+                          ""};  // 温度 湿度 压力
   for (int k = 0; k < 4; ++k) {
     auto& cam = osd.asCamera[k];
     std::strcpy(cam.szUser, "admin");

@@ -1,5 +1,7 @@
 // The network page and the IPv4 address control: shown values, stored bytes, untouched bytes,
 // the camera tabs.
+#include "pages/net_param_page.h"
+
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
@@ -12,7 +14,6 @@
 
 #include "pages/camera_page.h"
 #include "pages/ipv4_edit.h"
-#include "pages/net_param_page.h"
 #include "pages/tab_control.h"
 #include "params/parameter_block.h"
 
@@ -53,8 +54,8 @@ class NetParamPageTest : public QObject {
 
   void zeroBlockShowsZeros() {
     page_->ParamsToPage(osd_);
-    for (CIpAddressEdit* edit : {page_->StaticIpEdit(), page_->NetMaskEdit(),
-                                 page_->GatewayEdit(), page_->UpgradeIpEdit()}) {
+    for (CIpAddressEdit* edit : {page_->StaticIpEdit(), page_->NetMaskEdit(), page_->GatewayEdit(),
+                                 page_->UpgradeIpEdit()}) {
       QCOMPARE(edit->DottedText(), QStringLiteral("0.0.0.0"));
       for (int i = 0; i < 4; ++i) QCOMPARE(edit->Field(i)->text(), QStringLiteral("0"));
     }
@@ -166,8 +167,7 @@ class NetParamPageTest : public QObject {
     page_->CameraPage(0)->TextBox(2)->setText(QStringLiteral("温度"));
     tabs->TabBar()->setCurrentIndex(3);
     for (int k = 0; k < 4; ++k) QCOMPARE(page_->CameraPage(k)->isVisible(), k == 3);
-    QTest::mouseClick(tabs->TabBar(), Qt::LeftButton, {},
-                      tabs->TabBar()->tabRect(0).center());
+    QTest::mouseClick(tabs->TabBar(), Qt::LeftButton, {}, tabs->TabBar()->tabRect(0).center());
     QCOMPARE(tabs->CurrentSelection(), 0);
     for (int k = 0; k < 4; ++k) QCOMPARE(page_->CameraPage(k)->isVisible(), k == 0);
     QCOMPARE(page_->CameraPage(0)->TextBox(2)->text(), QStringLiteral("温度"));

@@ -1,6 +1,8 @@
 // The message boxes: shown on the user-interface thread with caption, text, icon and "确定";
 // a caller on another thread waits until the box is closed while the user-interface thread
 // keeps running.
+#include "app/qt_notifier.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -9,8 +11,6 @@
 #include <atomic>
 #include <functional>
 #include <thread>
-
-#include "app/qt_notifier.h"
 
 using quillon::BoxIcon;
 using quillon::QtNotifier;
