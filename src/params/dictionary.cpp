@@ -387,37 +387,47 @@ DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const ui
   if (op != kDictOpRead && op != kDictOpWrite) return result;
 
   sModBusPara& modbus = block.modbus;
-  StoreShared(modbus.byDictBusy, 0);
-  // A reply cut before its count byte is taken as one without entries.
+  // A reply cut short (fewer entries than its count byte promises, or an entry running past the
+  // end of the frame) is not an answer: what arrived whole is stored and acknowledged, but
+  // byDictBusy stays set, so the worker times out and asks again for what is still pending.
+  // Taking it as an answer would have the worker ask again at once, forever, when a device
+  // always cuts its replies; this way the usual retries end in the failure box.
+  bool cut = count < 3;
   const size_t entries = count >= 3 ? payload[2] : 0;
   size_t pos = 3;
 
   if (op == kDictOpWrite) {
     result.kind = DictionaryReplyResult::Kind::WriteAck;
-    for (size_t i = 0; i < entries && pos + 2 <= count; ++i, pos += 2) {
+    for (size_t i = 0; i < entries; ++i, pos += 2) {
+      if (pos + 2 > count) {
+        cut = true;
+        break;
+      }
       Acknowledge(modbus, GetU16(payload + pos), kDictOpWrite, result);
     }
-    return result;
+  } else {
+    result.kind = DictionaryReplyResult::Kind::ReadReply;
+    for (size_t i = 0; i < entries; ++i) {
+      // The walk ends at the end of what was received: an entry whose header or value would run
+      // past `count` is dropped together with everything after it.
+      const uint16_t id = pos + 2 <= count ? GetU16(payload + pos) : 0;
+      const size_t declared = pos + 3 <= count ? payload[pos + 2] : 0;
+      // A fixed-size field takes its own size even when the length byte is smaller, as devices
+      // have always been read; the missing bytes then come from what follows in the payload.
+      // That is only done when they were actually received, otherwise the entry is cut off.
+      const size_t used = std::max(declared, StoredValueLength(id));
+      if (pos + 3 > count || pos + 3 + used > count) {
+        cut = true;
+        break;
+      }
+      const EntryKind kind = StoreEntry(block, id, payload + pos + 3, used);
+      if (kind == EntryKind::Foreign) result.logLines.push_back("未收到任何读取应答合法字典\r\n");
+      if (kind == EntryKind::CameraText) result.carriedCameraText = true;
+      Acknowledge(modbus, id, kDictOpRead, result);
+      pos += 3 + declared;
+    }
   }
-
-  result.kind = DictionaryReplyResult::Kind::ReadReply;
-  for (size_t i = 0; i < entries; ++i) {
-    // The walk ends at the end of what was received: an entry whose header or value would run
-    // past `count` is dropped together with everything after it.
-    if (pos + 3 > count) break;
-    const uint16_t id = GetU16(payload + pos);
-    const size_t declared = payload[pos + 2];
-    // A fixed-size field takes its own size even when the length byte is smaller, as devices
-    // have always been read; the missing bytes then come from what follows in the payload. That
-    // is only done when they were actually received, otherwise the entry counts as cut off.
-    const size_t used = std::max(declared, StoredValueLength(id));
-    if (pos + 3 + used > count) break;
-    const EntryKind kind = StoreEntry(block, id, payload + pos + 3, used);
-    if (kind == EntryKind::Foreign) result.logLines.push_back("未收到任何读取应答合法字典\r\n");
-    if (kind == EntryKind::CameraText) result.carriedCameraText = true;
-    Acknowledge(modbus, id, kDictOpRead, result);
-    pos += 3 + declared;
-  }
+  if (!cut) StoreShared(modbus.byDictBusy, 0);
   return result;
 }
 

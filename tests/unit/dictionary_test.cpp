@@ -355,9 +355,30 @@ TEST_F(DictionaryTest, TruncatedRepliesStopAtTheirEnd) {
   EXPECT_EQ(m.abyDictWrite[0], 0);
   EXPECT_EQ(m.abyDictWrite[1], 1);
 
-  // Without its count byte a known reply is one without entries.
+  // Without its count byte a known reply is one without entries, and a cut one: the request
+  // still waits for a whole answer.
   m.byDictBusy = 1;
   EXPECT_EQ(Parse(Bytes{0x42, 0x1F}).kind, DictionaryReplyResult::Kind::WriteAck);
+  EXPECT_EQ(m.byDictBusy, 1);
+}
+
+TEST_F(DictionaryTest, CutRepliesKeepTheRequestWaiting) {
+  sModBusPara& m = block.modbus;
+  m.abyDictRead[0] = m.abyDictRead[1] = 1;
+  m.byDictBusy = 1;
+  // Two entries promised; the second (3474, two bytes) is cut after its length byte.
+  Parse(Bytes{0x41, 0x1F, 2, 0x91, 0x0D, 2, 0xF4, 0x01, 0x92, 0x0D, 2});
+  EXPECT_EQ(m.wPollInterval, 500);
+  EXPECT_EQ(m.abyDictRead[0], 0);
+  EXPECT_EQ(m.abyDictRead[1], 1);
+  EXPECT_EQ(m.byDictBusy, 1);
+  // An acknowledgement with fewer identifiers than its count.
+  m.abyDictWrite[0] = 1;
+  Parse(Bytes{0x42, 0x1F, 3, 0x91, 0x0D, 0x92});
+  EXPECT_EQ(m.abyDictWrite[0], 0);
+  EXPECT_EQ(m.byDictBusy, 1);
+  // The whole answer releases it.
+  Parse(Bytes{0x41, 0x1F, 1, 0x92, 0x0D, 2, 0x10, 0x00});
   EXPECT_EQ(m.byDictBusy, 0);
 }
 
