@@ -110,8 +110,9 @@ void CConfigMainDlg::Initialise(const AddressSource& addresses) {
   const std::vector<uint32_t> local = addresses ? addresses() : std::vector<uint32_t>{};
   addressBox_->setText(local.empty() ? QStringLiteral("0.0.0.0") : DottedAddress(local.front()));
 
-  // ---- DICTIONARY WORKER: start the dictionary worker thread here (after the model has been
-  // ---- initialised), giving it session_ (log, flags, model mutex), the link and the boxes.
+  // The dictionary worker polls the marks of the block, so it starts after the index is built.
+  // Windows on fake links (tests) start it themselves when they want it.
+  if (program_) session_.StartWorker();
 
   searchButton_->setFocus(Qt::OtherFocusReason);
 }
