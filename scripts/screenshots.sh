@@ -10,3 +10,12 @@ mkdir -p "$root/docs"
 QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
   QUILLON_SCREENSHOT_DIR="$root/docs" "$build/tests/layout_test"
 ls -l "$root"/docs/main-window.png "$root"/docs/network-page.png "$root"/docs/camera-page.png
+
+# The main window against simulated devices, after a search and after a read, from the
+# end-to-end test (inside its private network).
+cmake --build "$build" --target main_window_e2e_test quillon-devsim -j2
+QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
+  QUILLON_SCREENSHOT_DIR="$root/docs" "$root/scripts/netns-run.sh" \
+  "$build/tools/devsim/quillon-devsim" "$build/tests/main_window_e2e_test" \
+  --gtest_filter='*SearchLists*:*ReadOfCurrentFirmware*'
+ls -l "$root"/docs/main-window-search.png "$root"/docs/main-window-read.png

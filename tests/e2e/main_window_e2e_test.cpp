@@ -1,0 +1,430 @@
+// The real main window against simulated devices over real sockets, inside the private network
+// of scripts/netns-run.sh: search, read, the pages, and the parameter download.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "app/config_main_dlg.h"
+#include "pages/camera_page.h"
+#include "pages/ipv4_edit.h"
+#include "pages/net_param_page.h"
+#include "session_harness.h"
+#include "text/gbk.h"
+
+using namespace quillon;
+using namespace std::chrono_literals;
+using e2e::CapturingNotifier;
+
+namespace {
+
+constexpr const char* kCurrentMac = "00E04C3A1B01";
+constexpr const char* kLegacyMac = "00E04C3A1B02";
+constexpr const char* kFirstGenMac = "00E04C3A1B03";
+const std::vector<std::string> kDevices = {
+    "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=1号机房 东门",
+    "ip=192.168.1.65,mac=00E04C3A1B02,version=20.03,name=2号泵站",
+    "ip=192.168.1.66,mac=00E04C3A1B03,version=01.09,name=老设备",
+};
+
+std::string Utf8(const QString& text) { return text.toStdString(); }
+
+// Three simulated devices with their dump and log files.
+struct Devices {
+  explicit Devices(std::vector<std::string> extra = {}) {
+    dumpPath = devsim::DevsimProcess::TempPath("quillon-window-dump");
+    logPath = devsim::DevsimProcess::TempPath("quillon-window-log");
+    std::vector<std::string> args{"--bind", devsim::DevsimProcess::DeviceAddress(), "--dump",
+                                  dumpPath, "--log", logPath};
+    for (const std::string& device : kDevices) {
+      args.push_back("--device");
+      args.push_back(device);
+    }
+    args.insert(args.end(), extra.begin(), extra.end());
+    process = std::make_unique<devsim::DevsimProcess>(std::move(args));
+  }
+  ~Devices() {
+    process->Stop();
+    std::remove(dumpPath.c_str());
+    std::remove(logPath.c_str());
+  }
+  DeviceState State(const std::string& mac) const {
+    auto all = devsim::DevsimProcess::LoadDump(dumpPath);
+    EXPECT_TRUE(all.count(mac)) << mac;
+    return all[mac];
+  }
+  int CountLog(const std::string& prefix) const {
+    std::ifstream in(logPath);
+    int n = 0;
+    for (std::string line; std::getline(in, line);) n += line.rfind(prefix, 0) == 0;
+    return n;
+  }
+
+  std::string dumpPath, logPath;
+  std::unique_ptr<devsim::DevsimProcess> process;
+};
+
+// The program's main window on real sockets, with boxes recorded instead of shown.
+class Window {
+ public:
+  Window()
+      : block_(std::make_unique<DeviceParameterBlock>()),
+        link_(PosixSockets(), notifier, InterfaceAddresses),
+        dlg(*block_, link_, notifier) {
+    link_.Start([this](Bytes datagram) { dlg.PostDatagram(std::move(datagram)); });
+    dlg.Session().StartWorker();
+    dlg.show();
+  }
+  ~Window() {
+    link_.Stop();
+    dlg.Session().StopWorker();
+  }
+
+  // Runs the event loop until `done` holds or the time is up.
+  bool Until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+      if (timer.elapsed() > timeout.count()) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QTest::qWait(5);
+    }
+    return true;
+  }
+  void Settle() { Until([] { return false; }, 300ms); }
+
+  std::string Log() { return dlg.Session().LogText(); }
+  bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
+  int LogCount(const std::string& text) {
+    const std::string log = Log();
+    int n = 0;
+    for (size_t pos = 0; (pos = log.find(text, pos)) != std::string::npos; pos += text.size()) ++n;
+    return n;
+  }
+  QTreeWidget& List() { return *dlg.DeviceList(); }
+  CNetParamPage& Net() { return *dlg.NetPage(); }
+  CCameraPage& Camera(int k) { return *dlg.NetPage()->CameraPage(k); }
+  DeviceParameterBlock& Block() { return *block_; }
+
+  void Search(size_t rows) {
+    QTest::mouseClick(dlg.SearchButton(), Qt::LeftButton);
+    ASSERT_TRUE(Until([&] { return static_cast<size_t>(List().topLevelItemCount()) >= rows; }))
+        << Log();
+    Settle();
+  }
+
+  // Double-clicks the row of `mac`, as a user does.
+  void DoubleClick(const std::string& mac) {
+    for (int i = 0; i < List().topLevelItemCount(); ++i) {
+      QTreeWidgetItem* item = List().topLevelItem(i);
+      if (Utf8(item->text(2)) != mac) continue;
+      const QRect rect = List().visualItemRect(item);
+      QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, rect.center());
+      QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, rect.center());
+      return;
+    }
+    FAIL() << "no row for " << mac;
+  }
+
+  void Read(const std::string& mac, bool currentFirmware) {
+    Search(3);
+    DoubleClick(mac);
+    const std::string done = currentFirmware ? "摄像头4字典读取成功...\r\n" : "读取参数成功\r\n";
+    ASSERT_TRUE(Until([&] { return LogHas("读取参数成功\r\n") && LogHas(done); })) << Log();
+  }
+
+  CapturingNotifier notifier;
+
+ private:
+  std::unique_ptr<DeviceParameterBlock> block_;
+  UdpLink link_;
+
+ public:
+  CConfigMainDlg dlg;
+};
+
+void SaveScreenshot(QWidget& widget, const char* name) {
+  const QByteArray dir = qgetenv("QUILLON_SCREENSHOT_DIR");
+  if (dir.isEmpty()) return;
+  widget.grab().save(QDir(QString::fromUtf8(dir)).filePath(QString::fromUtf8(name)));
+}
+
+TEST(MainWindowE2e, SearchListsEveryDeviceAndWarnsAboutTheFirstGeneration) {
+  Devices devices;
+  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Window w;
+  w.Search(3);
+
+  ASSERT_EQ(w.List().topLevelItemCount(), 3);
+  std::map<std::string, std::vector<std::string>> rows;
+  for (int i = 0; i < 3; ++i) {
+    QTreeWidgetItem* item = w.List().topLevelItem(i);
+    rows[Utf8(item->text(2))] = {Utf8(item->text(0)), Utf8(item->text(1)), Utf8(item->text(3))};
+  }
+  EXPECT_EQ(rows[kCurrentMac], (std::vector<std::string>{"192.168.1.64", "1号机房 东门", "32.05"}));
+  EXPECT_EQ(rows[kLegacyMac], (std::vector<std::string>{"192.168.1.65", "2号泵站", "20.03"}));
+  EXPECT_EQ(rows[kFirstGenMac], (std::vector<std::string>{"192.168.1.66", "老设备", "01.09"}));
+  // The simulator answers in its device order; the newest row is at the top.
+  EXPECT_EQ(Utf8(w.List().topLevelItem(0)->text(2)), kFirstGenMac);
+
+  const auto boxes = w.notifier.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "警告");
+  EXPECT_EQ(boxes[0].text,
+            "请使用老版（V1.X版本)配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常");
+  EXPECT_EQ(w.Log(), "搜索...\r\n搜索到设备\r\n搜索到设备\r\n搜索到设备\r\n");
+  EXPECT_EQ(Utf8(w.dlg.LogBox()->toPlainText()), "搜索...\n搜索到设备\n搜索到设备\n搜索到设备\n");
+  SaveScreenshot(w.dlg, "main-window-search.png");
+
+  // A second search empties the list before its replies come in.
+  QTest::mouseClick(w.dlg.SearchButton(), Qt::LeftButton);
+  EXPECT_EQ(w.List().topLevelItemCount(), 0);
+  EXPECT_EQ(w.Log(), "搜索...\r\n");
+  ASSERT_TRUE(w.Until([&] { return w.List().topLevelItemCount() == 3; }));
+  w.Settle();
+  EXPECT_EQ(w.List().topLevelItemCount(), 3);
+  EXPECT_EQ(w.notifier.Count(), 2u);
+}
+
+// Every field of the read reply and the camera line texts, as the pages show them.
+void ExpectPagesShow(Window& w, const sOSDCommPara& osd, bool lineTexts) {
+  auto dotted = [](const uint8_t* a) {
+    return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
+           std::to_string(a[3]);
+  };
+  EXPECT_EQ(Utf8(w.Net().StaticIpEdit()->DottedText()), dotted(osd.abyIP));
+  EXPECT_EQ(Utf8(w.Net().NetMaskEdit()->DottedText()), dotted(osd.abyNetMask));
+  EXPECT_EQ(Utf8(w.Net().GatewayEdit()->DottedText()), dotted(osd.abyGateway));
+  EXPECT_EQ(Utf8(w.Net().UpgradeIpEdit()->DottedText()), dotted(osd.abyUpgradeIP));
+  EXPECT_EQ(w.Net().DhcpBox()->isChecked(), osd.byDHCP == 1);
+  EXPECT_EQ(Utf8(w.Net().TargetPortBox()->text()), std::to_string(osd.wUpgradeDstPort));
+  EXPECT_EQ(Utf8(w.Net().SourcePortBox()->text()), std::to_string(osd.wUpgradeSrcPort));
+  for (int c = 0; c < 4; ++c) {
+    const sCameraPara& cam = osd.asCamera[c];
+    CCameraPage& page = w.Camera(c);
+    SCOPED_TRACE("camera " + std::to_string(c));
+    EXPECT_EQ(Utf8(page.CameraAddressEdit()->DottedText()), dotted(cam.abyCameraIP));
+    EXPECT_EQ(Utf8(page.CameraPortBox()->text()), std::to_string(cam.wCameraPort));
+    EXPECT_EQ(Utf8(page.SourcePortBox()->text()), std::to_string(cam.wSourcePort));
+    EXPECT_EQ(Utf8(page.UserBox()->text()), LoadGbkText(cam.szUser, 29));
+    EXPECT_EQ(Utf8(page.PasswordBox()->text()), LoadGbkText(cam.szPassword, 29));
+    EXPECT_EQ(page.BrandCombo()->currentIndex(), cam.byBrand);
+    EXPECT_EQ(page.LineCountCombo()->currentIndex(), cam.byLineCount - 1);
+    for (int l = 0; l < 8; ++l) {
+      EXPECT_EQ(Utf8(page.XBox(l)->text()), std::to_string(cam.asLine[l].wX));
+      EXPECT_EQ(Utf8(page.YBox(l)->text()), std::to_string(cam.asLine[l].wY));
+      if (lineTexts) {
+        const std::string text = LoadGbkText(cam.asLine[l].szText, sizeof cam.asLine[l].szText);
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(Utf8(page.TextBox(l)->text()), text) << "line " << l;
+      }
+    }
+  }
+}
+
+TEST(MainWindowE2e, ReadOfCurrentFirmwareShowsEveryFieldAndTheLineTextsOfAllCameras) {
+  Devices devices;
+  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Window w;
+  w.Read(kCurrentMac, true);
+  const DeviceState device = devices.State(kCurrentMac);
+  ExpectPagesShow(w, device.osd, true);
+  EXPECT_EQ(w.dlg.Session().Flags().bParamsRead, 1);
+  EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
+  EXPECT_EQ(devices.CountLog("read " + std::string(kCurrentMac)), 1);
+  w.Settle();  // the worker's last log line reaches the box through a posted refresh
+  SaveScreenshot(w.dlg, "main-window-read.png");
+}
+
+TEST(MainWindowE2e, ReadOfLegacyFirmwareTakesTheLineTextsFromTheReply) {
+  Devices devices;
+  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Window w;
+  w.Read(kLegacyMac, false);
+  const DeviceState device = devices.State(kLegacyMac);
+  ExpectPagesShow(w, device.osd, false);
+  for (int c = 0; c < 4; ++c)
+    for (int l = 0; l < 8; ++l) {
+      const std::string want(device.osd.asCamera[c].asLine[l].szText,
+                             strnlen(device.osd.asCamera[c].asLine[l].szText, 17));
+      EXPECT_EQ(Utf8(w.Camera(c).TextBox(l)->text()), GbkToUtf8(want));
+    }
+  // No dictionary request for legacy firmware.
+  w.Settle();
+  EXPECT_EQ(devices.CountLog("dict-read"), 0);
+}
+
+// Types new values into every field of the pages.
+struct Typed {
+  std::string user[4], password[4], text[4][8];
+};
+
+Typed TypeEverything(Window& w, bool legacy) {
+  Typed typed;
+  auto setIp = [](CIpAddressEdit* edit, std::array<uint8_t, 4> bytes) { edit->SetAddress(bytes); };
+  setIp(w.Net().StaticIpEdit(), {10, 1, 2, 3});
+  setIp(w.Net().NetMaskEdit(), {255, 255, 0, 0});
+  setIp(w.Net().GatewayEdit(), {10, 1, 0, 254});
+  setIp(w.Net().UpgradeIpEdit(), {10, 1, 0, 9});
+  w.Net().DhcpBox()->setChecked(true);
+  w.Net().TargetPortBox()->setText("70000");  // stored as 4464
+  w.Net().SourcePortBox()->setText("0815");
+  for (int c = 0; c < 4; ++c) {
+    CCameraPage& page = w.Camera(c);
+    setIp(page.CameraAddressEdit(), {172, 16, static_cast<uint8_t>(c), 20});
+    page.CameraPortBox()->setText(QString::number(554 + c));
+    page.SourcePortBox()->setText(QString::number(6000 + c));
+    typed.user[c] = "操作员" + std::to_string(c);
+    typed.password[c] = "pw-" + std::to_string(c * 7);
+    page.UserBox()->setText(QString::fromStdString(typed.user[c]));
+    page.PasswordBox()->setText(QString::fromStdString(typed.password[c]));
+    page.BrandCombo()->setCurrentIndex(c + 1);
+    page.LineCountCombo()->setCurrentIndex(7 - c);
+    for (int l = 0; l < 8; ++l) {
+      // Legacy firmware carries 17 bytes of each text: keep them within 16.
+      typed.text[c][l] = legacy ? "温度" + std::to_string(c) + "-" + std::to_string(l)
+                                : "摄像头" + std::to_string(c + 1) + " 第" + std::to_string(l + 1) +
+                                      "行 新文字";
+      page.TextBox(l)->setText(QString::fromStdString(typed.text[c][l]));
+      page.XBox(l)->setText(QString::number(100 + 10 * l + c));
+      page.YBox(l)->setText(QString::number(200 + 20 * l + c));
+    }
+  }
+  return typed;
+}
+
+void ExpectDeviceHolds(const sOSDCommPara& got, const Typed& typed, bool legacy) {
+  const uint8_t ip[4] = {10, 1, 2, 3}, mask[4] = {255, 255, 0, 0}, gw[4] = {10, 1, 0, 254},
+                up[4] = {10, 1, 0, 9};
+  EXPECT_EQ(0, std::memcmp(got.abyIP, ip, 4));
+  EXPECT_EQ(0, std::memcmp(got.abyNetMask, mask, 4));
+  EXPECT_EQ(0, std::memcmp(got.abyGateway, gw, 4));
+  EXPECT_EQ(0, std::memcmp(got.abyUpgradeIP, up, 4));
+  EXPECT_EQ(got.byDHCP, 1);
+  EXPECT_EQ(got.wUpgradeDstPort, 4464);
+  EXPECT_EQ(got.wUpgradeSrcPort, 815);
+  for (int c = 0; c < 4; ++c) {
+    SCOPED_TRACE("camera " + std::to_string(c));
+    const sCameraPara& cam = got.asCamera[c];
+    const uint8_t camIp[4] = {172, 16, static_cast<uint8_t>(c), 20};
+    EXPECT_EQ(0, std::memcmp(cam.abyCameraIP, camIp, 4));
+    EXPECT_EQ(cam.wCameraPort, 554 + c);
+    EXPECT_EQ(cam.wSourcePort, 6000 + c);
+    EXPECT_EQ(LoadGbkText(cam.szUser, 30), typed.user[c]);
+    EXPECT_EQ(LoadGbkText(cam.szPassword, 30), typed.password[c]);
+    EXPECT_EQ(cam.byBrand, c + 1);
+    EXPECT_EQ(cam.byLineCount, 8 - c);
+    for (int l = 0; l < 8; ++l) {
+      EXPECT_EQ(cam.asLine[l].wX, 100 + 10 * l + c);
+      EXPECT_EQ(cam.asLine[l].wY, 200 + 20 * l + c);
+      const size_t limit = legacy ? 17 : sizeof cam.asLine[l].szText;
+      EXPECT_EQ(LoadGbkText(cam.asLine[l].szText, limit), typed.text[c][l]) << "line " << l;
+    }
+  }
+}
+
+// The device's image after a download equals the block, byte for byte, in every field the
+// download carries.
+void ExpectDeviceEqualsBlock(const sOSDCommPara& got, const sOSDCommPara& sent, bool legacy) {
+  EXPECT_EQ(0, std::memcmp(&got, &sent, 13));  // DHCP and the three addresses
+  EXPECT_EQ(0, std::memcmp(&got.abyUpgradeIP, &sent.abyUpgradeIP, 8));
+  for (int c = 0; c < 4; ++c) {
+    const sCameraPara &a = got.asCamera[c], &b = sent.asCamera[c];
+    EXPECT_EQ(0, std::memcmp(&a, &b, offsetof(sCameraPara, asLine))) << "camera " << c;
+    EXPECT_EQ(a.byBrand, b.byBrand);
+    EXPECT_EQ(a.byLineCount, b.byLineCount);
+    for (int l = 0; l < 8; ++l) {
+      EXPECT_EQ(a.asLine[l].wX, b.asLine[l].wX);
+      EXPECT_EQ(a.asLine[l].wY, b.asLine[l].wY);
+      if (legacy) EXPECT_EQ(0, std::memcmp(a.asLine[l].szText, b.asLine[l].szText, 17));
+      else EXPECT_STREQ(a.asLine[l].szText, b.asLine[l].szText);
+    }
+  }
+}
+
+void DownloadEverything(bool legacy) {
+  Devices devices;
+  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Window w;
+  const std::string mac = legacy ? kLegacyMac : kCurrentMac;
+  w.Read(mac, !legacy);
+  const sOSDCommPara before = devices.State(mac).osd;
+  const Typed typed = TypeEverything(w, legacy);
+  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("下载参数成功\r\n"); })) << w.Log();
+  w.Settle();
+
+  const std::string want = legacy ? "设置参数... \r\n设置完成\r\n下载参数成功\r\n"
+                                  : "设置参数... \r\n正在下载摄像头1参数...\r\n正在下载摄像头2参数...\r\n"
+                                    "正在下载摄像头3参数...\r\n正在下载摄像头4参数...\r\n设置完成\r\n"
+                                    "下载参数成功\r\n";
+  EXPECT_EQ(w.Log(), want);
+  const sOSDCommPara after = devices.State(mac).osd;
+  ExpectDeviceHolds(after, typed, legacy);
+  ExpectDeviceEqualsBlock(after, w.Block().osd, legacy);
+  // What the download does not carry stays as the device had it.
+  EXPECT_EQ(after.dwAux, before.dwAux);
+  EXPECT_EQ(after.wAux, before.wAux);
+  EXPECT_EQ(devices.CountLog("dict-write"), legacy ? 0 : 4);
+  EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
+}
+
+TEST(MainWindowE2e, EveryFieldTypedReachesACurrentDevice) { DownloadEverything(false); }
+
+TEST(MainWindowE2e, EveryFieldTypedReachesALegacyDevice) { DownloadEverything(true); }
+
+TEST(MainWindowE2e, DownloadBeforeAnyReadIsRefused) {
+  Devices devices;
+  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Window w;
+  w.Search(3);
+  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  w.Settle();
+  const auto boxes = w.notifier.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].caption, "提示");
+  EXPECT_EQ(boxes[1].text, "请先双击设备列表读取参数");
+  EXPECT_EQ(boxes[1].icon, BoxIcon::Exclamation);
+  EXPECT_EQ(devices.CountLog("download"), 0);
+}
+
+TEST(MainWindowE2e, RefusedDownloadIsReportedOncePerAcknowledgement) {
+  Devices devices({"--refuse-download", "--answer-twice"});
+  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Window w;
+  w.Read(kLegacyMac, false);
+  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  ASSERT_TRUE(w.Until([&] { return w.LogCount("下载参数失败\r\n") == 2; })) << w.Log();
+  w.Settle();
+  EXPECT_EQ(w.LogCount("下载参数失败\r\n"), 2);
+  EXPECT_FALSE(w.LogHas("下载参数成功"));
+  int failureBoxes = 0;
+  for (const auto& box : w.notifier.Boxes())
+    if (box.text == "下载参数失败") {
+      ++failureBoxes;
+      EXPECT_EQ(box.caption, "警告");
+      EXPECT_EQ(box.icon, BoxIcon::Question);
+    }
+  EXPECT_EQ(failureBoxes, 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
