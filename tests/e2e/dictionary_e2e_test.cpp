@@ -204,7 +204,7 @@ TEST(DictionaryE2e, ReadOfCurrentFirmwareFetchesTheThirtyTwoCameraTexts) {
   }
   // The parameter layout arrived too.
   EXPECT_EQ(std::memcmp(block.osd.abyIP, device->osd.abyIP, 4), 0);
-  EXPECT_EQ(block.osd.asCamera[3].wSourcePort, device->osd.asCamera[3].wSourcePort);
+  EXPECT_EQ(+block.osd.asCamera[3].wSourcePort, +device->osd.asCamera[3].wSourcePort);
 }
 
 TEST(DictionaryE2e, FullReadBringsTheDevicesRs485HalfIntoTheBlock) {

@@ -174,7 +174,7 @@ TEST_F(UdpLinkDevsim, DownloadAndCameraTextsReachTheDevice) {
   ASSERT_EQ(state.count("00E04C3A1B01"), 1u);
   const sOSDCommPara& osd = state.at("00E04C3A1B01").osd;
   EXPECT_EQ(osd.abyIP[3], 77);
-  EXPECT_EQ(osd.asCamera[2].wCameraPort, 4321);
+  EXPECT_EQ(+osd.asCamera[2].wCameraPort, 4321);
   EXPECT_EQ(LoadGbkText(osd.asCamera[1].asLine[4].szText, 73), "新文字");
 }
 

@@ -314,22 +314,22 @@ void ExpectDeviceHolds(const sOSDCommPara& got, const Typed& typed, bool legacy)
   EXPECT_EQ(0, std::memcmp(got.abyGateway, gw, 4));
   EXPECT_EQ(0, std::memcmp(got.abyUpgradeIP, up, 4));
   EXPECT_EQ(got.byDHCP, 1);
-  EXPECT_EQ(got.wUpgradeDstPort, 4464);
-  EXPECT_EQ(got.wUpgradeSrcPort, 815);
+  EXPECT_EQ(+got.wUpgradeDstPort, 4464);
+  EXPECT_EQ(+got.wUpgradeSrcPort, 815);
   for (int c = 0; c < 4; ++c) {
     SCOPED_TRACE("camera " + std::to_string(c));
     const sCameraPara& cam = got.asCamera[c];
     const uint8_t camIp[4] = {172, 16, static_cast<uint8_t>(c), 20};
     EXPECT_EQ(0, std::memcmp(cam.abyCameraIP, camIp, 4));
-    EXPECT_EQ(cam.wCameraPort, 554 + c);
-    EXPECT_EQ(cam.wSourcePort, 6000 + c);
+    EXPECT_EQ(+cam.wCameraPort, 554 + c);
+    EXPECT_EQ(+cam.wSourcePort, 6000 + c);
     EXPECT_EQ(LoadGbkText(cam.szUser, 30), typed.user[c]);
     EXPECT_EQ(LoadGbkText(cam.szPassword, 30), typed.password[c]);
-    EXPECT_EQ(cam.byBrand, c + 1);
-    EXPECT_EQ(cam.byLineCount, 8 - c);
+    EXPECT_EQ(+cam.byBrand, c + 1);
+    EXPECT_EQ(+cam.byLineCount, 8 - c);
     for (int l = 0; l < 8; ++l) {
-      EXPECT_EQ(cam.asLine[l].wX, 100 + 10 * l + c);
-      EXPECT_EQ(cam.asLine[l].wY, 200 + 20 * l + c);
+      EXPECT_EQ(+cam.asLine[l].wX, 100 + 10 * l + c);
+      EXPECT_EQ(+cam.asLine[l].wY, 200 + 20 * l + c);
       const size_t limit = legacy ? 17 : sizeof cam.asLine[l].szText;
       EXPECT_EQ(LoadGbkText(cam.asLine[l].szText, limit), typed.text[c][l]) << "line " << l;
     }
@@ -347,8 +347,8 @@ void ExpectDeviceEqualsBlock(const sOSDCommPara& got, const sOSDCommPara& sent, 
     EXPECT_EQ(a.byBrand, b.byBrand);
     EXPECT_EQ(a.byLineCount, b.byLineCount);
     for (int l = 0; l < 8; ++l) {
-      EXPECT_EQ(a.asLine[l].wX, b.asLine[l].wX);
-      EXPECT_EQ(a.asLine[l].wY, b.asLine[l].wY);
+      EXPECT_EQ(+a.asLine[l].wX, +b.asLine[l].wX);
+      EXPECT_EQ(+a.asLine[l].wY, +b.asLine[l].wY);
       if (legacy) EXPECT_EQ(0, std::memcmp(a.asLine[l].szText, b.asLine[l].szText, 17));
       else EXPECT_STREQ(a.asLine[l].szText, b.asLine[l].szText);
     }
@@ -376,8 +376,8 @@ void DownloadEverything(bool legacy) {
   ExpectDeviceHolds(after, typed, legacy);
   ExpectDeviceEqualsBlock(after, w.Block().osd, legacy);
   // What the download does not carry stays as the device had it.
-  EXPECT_EQ(after.dwAux, before.dwAux);
-  EXPECT_EQ(after.wAux, before.wAux);
+  EXPECT_EQ(+after.dwAux, +before.dwAux);
+  EXPECT_EQ(+after.wAux, +before.wAux);
   EXPECT_EQ(devices.CountLog("dict-write"), legacy ? 0 : 4);
   EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
 }

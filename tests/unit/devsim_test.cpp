@@ -169,19 +169,19 @@ TEST(DevsimDevice, DownloadIsParsedAndAcknowledged) {
   const sOSDCommPara& osd = b.Block().osd;
   EXPECT_EQ(osd.byDHCP, 1);
   EXPECT_EQ(Bytes(osd.abyIP, osd.abyIP + 4), (Bytes{10, 20, 30, 40}));
-  EXPECT_EQ(osd.asCamera[0].wSourcePort, 0x1234);
+  EXPECT_EQ(+osd.asCamera[0].wSourcePort, 0x1234);
   EXPECT_EQ(Bytes(osd.asCamera[0].abyCameraIP, osd.asCamera[0].abyCameraIP + 4),
             (Bytes{10, 20, 30, 50}));
-  EXPECT_EQ(osd.wUpgradeSrcPort, 0x0BB8);
+  EXPECT_EQ(+osd.wUpgradeSrcPort, 0x0BB8);
   EXPECT_EQ(Bytes(osd.abyUpgradeIP, osd.abyUpgradeIP + 4), (Bytes{10, 20, 30, 60}));
   EXPECT_STREQ(osd.asCamera[0].szUser, "bob");
   EXPECT_STREQ(osd.asCamera[0].szPassword, "pw");
-  EXPECT_EQ(osd.asCamera[0].asLine[0].wX, 0x0102);
-  EXPECT_EQ(osd.asCamera[0].asLine[0].wY, 0x0304);
+  EXPECT_EQ(+osd.asCamera[0].asLine[0].wX, 0x0102);
+  EXPECT_EQ(+osd.asCamera[0].asLine[0].wY, 0x0304);
   EXPECT_EQ(osd.asCamera[0].byBrand, 3);
   EXPECT_EQ(osd.asCamera[0].byLineCount, 5);
-  EXPECT_EQ(osd.dwAux, aux);  // not in the download
-  EXPECT_EQ(osd.wAux, waux);
+  EXPECT_EQ(+osd.dwAux, aux);  // not in the download
+  EXPECT_EQ(+osd.wAux, waux);
   EXPECT_EQ(osd.asCamera[0].asLine[0].szText, lineText);  // current firmware: not in it either
 }
 
@@ -192,7 +192,7 @@ TEST(DevsimDevice, LegacyDownloadTakes17ByteLineTexts) {
   EXPECT_EQ(out.replies[0][10], 1);
   const sOverlayLine& line = sim.Devices()[0].Block().osd.asCamera[0].asLine[0];
   EXPECT_STREQ(line.szText, "LEGACYTEXT-012345");
-  EXPECT_EQ(line.wX, 0x0102);
+  EXPECT_EQ(+line.wX, 0x0102);
 }
 
 TEST(DevsimDevice, ShortDownloadIsRefusedAndChangesNothing) {
@@ -296,8 +296,8 @@ TEST(DevsimDictionary, DefaultsFillEveryIndexedEntryAndDifferPerDevice) {
   EXPECT_EQ(LoadGbkText(sim.Devices()[0].Block().osd.asCamera[0].asLine[0].szText, 73),
             "摄像头1 第1行");
   EXPECT_NE(LoadGbkText(sim.Devices()[1].Block().modbus.asSlot[0].szName, 31), "温度1");
-  EXPECT_NE(sim.Devices()[0].Block().osd.asCamera[0].wSourcePort,
-            sim.Devices()[1].Block().osd.asCamera[0].wSourcePort);
+  EXPECT_NE(+sim.Devices()[0].Block().osd.asCamera[0].wSourcePort,
+            +sim.Devices()[1].Block().osd.asCamera[0].wSourcePort);
 }
 
 TEST(DevsimFaults, SilentSkipsAddressedRequestsButNotTheSearch) {
