@@ -11,6 +11,7 @@
 #include <map>
 
 #include "devsim_process.h"
+#include "support/recording_notifier.h"
 #include "link/udp_link.h"
 #include "params/dictionary.h"
 #include "params/osd_wire.h"
@@ -22,15 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class RecordingNotifier : public Notifier {
- public:
-  void ShowBox(const std::string& caption, const std::string& text, BoxIcon) override {
-    std::lock_guard lock(mutex);
-    boxes.push_back(caption + ": " + text);
-  }
-  std::mutex mutex;
-  std::vector<std::string> boxes;
-};
+using fakes::RecordingNotifier;
 
 const uint8_t kMac1[6] = {0x00, 0xE0, 0x4C, 0x3A, 0x1B, 0x01};
 const uint8_t kMac2[6] = {0x00, 0xE0, 0x4C, 0x3A, 0x1B, 0x02};
@@ -64,8 +57,8 @@ class UdpLinkDevsim : public ::testing::Test {
     if (sim) sim->Stop();
     std::remove(dumpPath.c_str());
     std::remove(logPath.c_str());
-    std::lock_guard lock(notifier.mutex);
-    EXPECT_TRUE(notifier.boxes.empty()) << notifier.boxes.front();
+    const auto boxes = notifier.Boxes();
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
   }
 
   void Send(const Bytes& frame) {

@@ -30,42 +30,12 @@
 #include "link/discovery.h"
 #include "link/udp_link.h"
 #include "params/dictionary.h"
+#include "support/recording_notifier.h"
 
 namespace quillon::e2e {
 
-struct RecordedBox {
-  std::string caption;
-  std::string text;
-  BoxIcon icon;
-};
-
-// Records every box and returns at once, as if the user had closed it immediately. The worker
-// calls it from its own thread and waits in it, so it must be safe from any thread.
-class CapturingNotifier : public Notifier {
- public:
-  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
-    {
-      std::lock_guard lock(mutex_);
-      boxes_.push_back({caption, text, icon});
-    }
-    if (onBox_) onBox_();
-  }
-  std::vector<RecordedBox> Boxes() const {
-    std::lock_guard lock(mutex_);
-    return boxes_;
-  }
-  size_t Count() const {
-    std::lock_guard lock(mutex_);
-    return boxes_.size();
-  }
-  // Called after each box is recorded (any thread); set before the link and worker start.
-  void OnBox(std::function<void()> callback) { onBox_ = std::move(callback); }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<RecordedBox> boxes_;
-  std::function<void()> onBox_;
-};
+using CapturingNotifier = fakes::RecordingNotifier;
+using fakes::RecordedBox;
 
 // The main window seen from the session. All calls but RequestLogRefresh come from the thread
 // that pumps; RequestLogRefresh comes from the worker.
@@ -159,7 +129,7 @@ class SessionHarness {
         session(*block_, view, link_, notifier) {
     // The worker's log refresh requests and boxes wake the pump like a posted message.
     view.onRefreshRequest = [this] { Wake(); };
-    notifier.OnBox([this] { Wake(); });
+    notifier.afterShown = [this] { Wake(); };
   }
   ~SessionHarness() { Stop(); }
 

@@ -63,7 +63,7 @@ class ConfigMainDlgTest : public QObject {
   void init() {
     link_.sent.clear();
     link_.refreshes = 0;
-    notifier_.boxes.clear();
+    notifier_.Clear();
     Make();
   }
   void cleanup() { dlg_.reset(); }

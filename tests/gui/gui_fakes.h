@@ -9,6 +9,7 @@
 
 #include "link/frame_link.h"
 #include "link/notifier.h"
+#include "support/recording_notifier.h"
 
 namespace quillon::testing {
 
@@ -29,25 +30,7 @@ class RecordingLink : public FrameLink {
   std::vector<std::vector<uint8_t>> sent;
 };
 
-struct Box {
-  std::string caption;
-  std::string text;
-  BoxIcon icon;
-};
-
-class RecordingNotifier : public Notifier {
- public:
-  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
-    std::lock_guard lock(mutex);
-    boxes.push_back({caption, text, icon});
-  }
-  std::vector<Box> Boxes() {
-    std::lock_guard lock(mutex);
-    return boxes;
-  }
-
-  std::mutex mutex;
-  std::vector<Box> boxes;
-};
+using Box = fakes::RecordedBox;
+using fakes::RecordingNotifier;
 
 }  // namespace quillon::testing

@@ -8,25 +8,13 @@
 
 #include "link/frame.h"
 #include "params/dictionary.h"
+#include "support/recording_notifier.h"
 
 using namespace quillon;
 
 namespace {
 
-struct Box {
-  std::string caption, text;
-  BoxIcon icon;
-};
-
-class FakeNotifier : public Notifier {
- public:
-  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
-    boxes.push_back({caption, text, icon});
-    if (onBox) onBox();
-  }
-  std::vector<Box> boxes;
-  std::function<void()> onBox;
-};
+using FakeNotifier = fakes::RecordingNotifier;
 
 class FakeLink : public FrameLink {
  public:
@@ -151,18 +139,18 @@ TEST_F(ConfigSessionTest, SearchRepliesBecomeRowsNewestFirst) {
   EXPECT_EQ(view.rows[2].name, "DEV1");
   EXPECT_EQ(view.rows[2].mac, "001122334455");
   EXPECT_EQ(view.rows[2].version, "03.07");
-  EXPECT_TRUE(notifier.boxes.empty());
+  EXPECT_TRUE((notifier.Count() == 0));
   EXPECT_EQ(view.shownLog, "搜索...\r\n搜索到设备\r\n搜索到设备\r\n搜索到设备\r\n");
 }
 
 TEST_F(ConfigSessionTest, FirstGenerationFirmwareIsWarnedButListed) {
   Receive(SearchReply({1, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 7, 1, {'A'}));
-  ASSERT_EQ(notifier.boxes.size(), 1u);
-  EXPECT_EQ(notifier.boxes[0].caption, "警告");
-  EXPECT_EQ(notifier.boxes[0].text,
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].caption, "警告");
+  EXPECT_EQ(notifier.Boxes()[0].text,
             "请使用老版（V1.X版本)配置软件进行配置\r\n此款软件不适用于此设备\r\n"
             "继续操作可能导致设备工作异常");
-  EXPECT_EQ(notifier.boxes[0].icon, BoxIcon::None);
+  EXPECT_EQ(notifier.Boxes()[0].icon, BoxIcon::None);
   ASSERT_EQ(view.rows.size(), 1u);
   EXPECT_EQ(view.rows[0].version, "01.07");
 }
@@ -189,7 +177,7 @@ TEST_F(ConfigSessionTest, DispatchDropsBadFramesSilentlyAndRefreshesForAcceptedO
   Receive({0x55, 0x00, 0x01, 0x07, 0x07});  // unknown command: accepted, no effect
   EXPECT_EQ(view.logRefreshes, refreshes + 1);
   EXPECT_TRUE(view.rows.empty());
-  EXPECT_TRUE(notifier.boxes.empty());
+  EXPECT_TRUE((notifier.Count() == 0));
 }
 
 TEST_F(ConfigSessionTest, DoubleClickWithoutSelectionDoesNothing) {
@@ -262,10 +250,10 @@ TEST_F(ConfigSessionTest, DownloadIsRefusedBeforeAnyRead) {
   session.OnDownload();
   EXPECT_TRUE(link.sent.empty());
   EXPECT_EQ(view.netStored, 0);
-  ASSERT_EQ(notifier.boxes.size(), 1u);
-  EXPECT_EQ(notifier.boxes[0].caption, "提示");
-  EXPECT_EQ(notifier.boxes[0].text, "请先双击设备列表读取参数");
-  EXPECT_EQ(notifier.boxes[0].icon, BoxIcon::Exclamation);
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].caption, "提示");
+  EXPECT_EQ(notifier.Boxes()[0].text, "请先双击设备列表读取参数");
+  EXPECT_EQ(notifier.Boxes()[0].icon, BoxIcon::Exclamation);
 }
 
 TEST_F(ConfigSessionTest, DownloadToCurrentFirmwareSendsParametersThenFourCameraTexts) {
@@ -315,13 +303,13 @@ TEST_F(ConfigSessionTest, DownloadResultsAreReportedPerAcknowledgement) {
   Receive(Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 0}));
   Receive(Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 2}));
   EXPECT_EQ(session.LogText(), "下载参数成功\r\n下载参数失败\r\n下载参数失败\r\n");
-  ASSERT_EQ(notifier.boxes.size(), 2u);
-  EXPECT_EQ(notifier.boxes[1].caption, "警告");
-  EXPECT_EQ(notifier.boxes[1].text, "下载参数失败");
-  EXPECT_EQ(notifier.boxes[1].icon, BoxIcon::Question);
+  ASSERT_EQ(notifier.Count(), 2u);
+  EXPECT_EQ(notifier.Boxes()[1].caption, "警告");
+  EXPECT_EQ(notifier.Boxes()[1].text, "下载参数失败");
+  EXPECT_EQ(notifier.Boxes()[1].icon, BoxIcon::Question);
   // A result frame without the result byte is dropped.
   Receive({0x55, 0x00, 0x01, 0x04, 0x04});
-  EXPECT_EQ(notifier.boxes.size(), 2u);
+  EXPECT_EQ(notifier.Count(), 2u);
 }
 
 TEST_F(ConfigSessionTest, DictionaryRepliesRefreshThePageTheyFilled) {

@@ -12,6 +12,7 @@
 
 #include "link/frame.h"
 #include "params/dictionary.h"
+#include "support/recording_notifier.h"
 
 using namespace quillon;
 
@@ -19,18 +20,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Box {
-  std::string caption, text;
-  BoxIcon icon;
-};
-
-class FakeNotifier : public Notifier {
- public:
-  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
-    boxes.push_back({caption, text, icon});
-  }
-  std::vector<Box> boxes;
-};
+using FakeNotifier = fakes::RecordingNotifier;
 
 const uint8_t kMac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 
@@ -148,7 +138,7 @@ TEST_F(DictionaryWorkerTest, FullDownloadAcknowledgedAtOnce) {
   EXPECT_EQ(log[35], "正在下载字典,已完成98%\r\n");
   EXPECT_EQ(log[37], "正在下载字典,已完成100%\r\n");
   EXPECT_EQ(CountPendingWrites(block.modbus), 0);
-  EXPECT_TRUE(notifier.boxes.empty());
+  EXPECT_TRUE((notifier.Count() == 0));
 }
 
 TEST_F(DictionaryWorkerTest, ReadNeverAnsweredIsTriedThreeTimes) {
@@ -159,16 +149,16 @@ TEST_F(DictionaryWorkerTest, ReadNeverAnsweredIsTriedThreeTimes) {
   EXPECT_EQ(sent[0], sent[2]);
   EXPECT_EQ(log, (Lines{"正在读取字典... \r\n", "读取超时正在重试... \r\n", "正在读取字典... \r\n",
                         "读取超时正在重试... \r\n", "正在读取字典... \r\n", "读取失败... \r\n"}));
-  ASSERT_EQ(notifier.boxes.size(), 1u);
-  EXPECT_EQ(notifier.boxes[0].caption, "警告");
-  EXPECT_EQ(notifier.boxes[0].text, "读取失败");
-  EXPECT_EQ(notifier.boxes[0].icon, BoxIcon::Question);
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].caption, "警告");
+  EXPECT_EQ(notifier.Boxes()[0].text, "读取失败");
+  EXPECT_EQ(notifier.Boxes()[0].icon, BoxIcon::Question);
   EXPECT_EQ(CountPendingReads(block.modbus), 0);
   EXPECT_EQ(block.modbus.byDictBusy, 1);  // left as it was; the next request sets it again
 
   Tick(2000);
   EXPECT_EQ(sent.size(), 3u);
-  EXPECT_EQ(notifier.boxes.size(), 1u);
+  EXPECT_EQ(notifier.Count(), 1u);
 }
 
 TEST_F(DictionaryWorkerTest, DownloadFailureClearsWriteMarksAndShowsBox) {
@@ -180,8 +170,8 @@ TEST_F(DictionaryWorkerTest, DownloadFailureClearsWriteMarksAndShowsBox) {
   EXPECT_EQ(sent.size(), 4u);
   EXPECT_EQ(log.back(), "下载失败... \r\n");
   EXPECT_EQ(log[3], "下载超时正在重试... \r\n");
-  ASSERT_EQ(notifier.boxes.size(), 1u);
-  EXPECT_EQ(notifier.boxes[0].text, "下载失败");
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].text, "下载失败");
   EXPECT_EQ(CountPendingWrites(block.modbus), 0);
 }
 
@@ -227,11 +217,11 @@ TEST_F(DictionaryWorkerTest, CameraTextTimeoutStopsTheRead) {
   Tick(1);  // camera 2 asked
   ASSERT_EQ(sent.size(), 2u);
   Tick(499);
-  EXPECT_TRUE(notifier.boxes.empty());
+  EXPECT_TRUE((notifier.Count() == 0));
   Tick(1);  // 5 s
-  ASSERT_EQ(notifier.boxes.size(), 1u);
-  EXPECT_EQ(notifier.boxes[0].caption, "警告");
-  EXPECT_EQ(notifier.boxes[0].text, "读取失败");
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].caption, "警告");
+  EXPECT_EQ(notifier.Boxes()[0].text, "读取失败");
   EXPECT_EQ(log.back(), "读取失败... \r\n");
   EXPECT_EQ(flags.bCameraTextRequest, 0);
   Tick(1000);
@@ -358,5 +348,5 @@ TEST(DictionaryWorkerThread, DownloadAnsweredFromAnotherThread) {
   EXPECT_TRUE(done);
   std::lock_guard<std::mutex> model(modelMutex);
   EXPECT_EQ(CountPendingWrites(block.modbus), 0);
-  EXPECT_TRUE(notifier.boxes.empty());
+  EXPECT_TRUE((notifier.Count() == 0));
 }

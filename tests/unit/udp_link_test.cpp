@@ -9,6 +9,8 @@
 #include <map>
 #include <set>
 
+#include "support/recording_notifier.h"
+
 using namespace quillon;
 using namespace std::chrono_literals;
 
@@ -128,33 +130,18 @@ class FakeSockets : public SocketApi {
   int badSends_ = 0;
 };
 
-struct Box {
-  std::string caption, text;
-  BoxIcon icon;
-};
-
-class FakeNotifier : public Notifier {
+// The link shows every box with the program's name as caption and no icon.
+class FakeNotifier : public fakes::RecordingNotifier {
  public:
-  void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override {
-    if (whileShown) whileShown();
-    std::lock_guard lock(mutex_);
-    boxes_.push_back({caption, text, icon});
-  }
   std::vector<std::string> Texts() {
-    std::lock_guard lock(mutex_);
     std::vector<std::string> texts;
-    for (const Box& box : boxes_) {
+    for (const fakes::RecordedBox& box : Boxes()) {
       EXPECT_EQ(box.caption, kProgramName);
       EXPECT_EQ(box.icon, BoxIcon::None);
       texts.push_back(box.text);
     }
     return texts;
   }
-  std::function<void()> whileShown;
-
- private:
-  std::mutex mutex_;
-  std::vector<Box> boxes_;
 };
 
 constexpr uint32_t Ip(int a, int b, int c, int d) {
