@@ -18,10 +18,10 @@ namespace {
 const uint8_t kMacA[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55};
 const uint8_t kMacB[6] = {0x00, 0x11, 0x22, 0x33, 0x44, 0xAB};
 
-DeviceIdentity Identity(const std::string& spec, int index = 0) {
+DeviceIdentity Identity(const std::string& description, int index = 0) {
   DeviceIdentity identity;
   std::string error;
-  EXPECT_TRUE(ParseDeviceSpec(spec, index, identity, error)) << error;
+  EXPECT_TRUE(ParseDeviceDescription(description, index, identity, error)) << error;
   return identity;
 }
 
@@ -396,16 +396,16 @@ TEST(DevsimFaults, ReplyFaults) {
 TEST(DevsimCommandLine, DeviceSpecs) {
   DeviceIdentity id;
   std::string error;
-  ASSERT_TRUE(ParseDeviceSpec("mac=00e04c3a1b01,version=20.03,name=2号, 泵站", 4, id, error));
+  ASSERT_TRUE(ParseDeviceDescription("mac=00e04c3a1b01,version=20.03,name=2号, 泵站", 4, id, error));
   EXPECT_EQ(MacText(id.mac), "00E04C3A1B01");
   EXPECT_EQ(id.major, 20);
   EXPECT_EQ(id.minor, 3);
   EXPECT_EQ(id.name, "2号, 泵站");
   EXPECT_EQ(id.ip, 0xC0A80168u);  // default 192.168.1.100 + index
-  EXPECT_FALSE(ParseDeviceSpec("mac=00E04C3A1B0", 0, id, error));
-  EXPECT_FALSE(ParseDeviceSpec("mac=00E04C3A1BXY", 0, id, error));
-  EXPECT_FALSE(ParseDeviceSpec("ip=300.1.1.1", 0, id, error));
-  EXPECT_FALSE(ParseDeviceSpec("colour=red", 0, id, error));
+  EXPECT_FALSE(ParseDeviceDescription("mac=00E04C3A1B0", 0, id, error));
+  EXPECT_FALSE(ParseDeviceDescription("mac=00E04C3A1BXY", 0, id, error));
+  EXPECT_FALSE(ParseDeviceDescription("ip=300.1.1.1", 0, id, error));
+  EXPECT_FALSE(ParseDeviceDescription("colour=red", 0, id, error));
 
   std::vector<std::string> words{"quillon-devsim",   "--bind",          "10.77.0.2", "--device",
                                  "mac=0011223344AB", "--partial-ack=5", "--silent",  "2",

@@ -18,14 +18,14 @@
 namespace quillon::devsim {
 
 const char* const kDevsimUsage =
-    "usage: quillon-devsim --bind ADDRESS --device SPEC [--device SPEC ...]\n"
+    "usage: quillon-devsim --bind ADDRESS --device DEVICE [--device DEVICE ...]\n"
     "                      [--dump FILE] [--log FILE] [fault options]\n"
     "\n"
     "Plays overlay devices on UDP port 1901: receives on 0.0.0.0:1901 and broadcasts replies\n"
     "to 255.255.255.255:1901 from ADDRESS:1901. Run it only inside a private network\n"
     "(scripts/netns-run.sh); it broadcasts.\n"
     "\n"
-    "  --device SPEC     ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,name=TEXT\n"
+    "  --device DEVICE   ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,name=TEXT\n"
     "                    (name in UTF-8, last, may contain commas; missing keys get defaults;\n"
     "                    major < 32 carries line texts inside commands 3 and 4)\n"
     "  --dump FILE       after every change, all devices' parameter images as hex (atomic)\n"
@@ -143,10 +143,10 @@ bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool&
     } else if (arg == "--bind") {
       if (!next(options.bindAddress)) return false;
     } else if (arg == "--device") {
-      std::string spec;
-      if (!next(spec)) return false;
+      std::string description;
+      if (!next(description)) return false;
       DeviceIdentity identity;
-      if (!ParseDeviceSpec(spec, static_cast<int>(options.devices.size()), identity, error)) {
+      if (!ParseDeviceDescription(description, static_cast<int>(options.devices.size()), identity, error)) {
         error = "--device: " + error;
         return false;
       }

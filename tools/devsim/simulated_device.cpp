@@ -75,7 +75,7 @@ std::string MacText(const uint8_t mac[6]) {
   return text;
 }
 
-bool ParseDeviceSpec(const std::string& spec, int index, DeviceIdentity& identity,
+bool ParseDeviceDescription(const std::string& description, int index, DeviceIdentity& identity,
                      std::string& error) {
   identity = DeviceIdentity{};
   identity.ip = 0xC0A80164 + static_cast<uint32_t>(index);  // 192.168.1.100 on
@@ -84,16 +84,16 @@ bool ParseDeviceSpec(const std::string& spec, int index, DeviceIdentity& identit
   identity.name = "设备" + std::to_string(index + 1);
 
   size_t pos = 0;
-  while (pos < spec.size()) {
-    const size_t eq = spec.find('=', pos);
+  while (pos < description.size()) {
+    const size_t eq = description.find('=', pos);
     if (eq == std::string::npos) {
-      error = "expected key=value in '" + spec.substr(pos) + "'";
+      error = "expected key=value in '" + description.substr(pos) + "'";
       return false;
     }
-    const std::string key = spec.substr(pos, eq - pos);
-    size_t end = key == "name" ? spec.size() : spec.find(',', eq + 1);
-    if (end == std::string::npos) end = spec.size();
-    const std::string value = spec.substr(eq + 1, end - eq - 1);
+    const std::string key = description.substr(pos, eq - pos);
+    size_t end = key == "name" ? description.size() : description.find(',', eq + 1);
+    if (end == std::string::npos) end = description.size();
+    const std::string value = description.substr(eq + 1, end - eq - 1);
     pos = end + 1;
 
     if (key == "ip") {

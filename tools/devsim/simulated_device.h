@@ -25,7 +25,7 @@ struct DeviceIdentity {
 // Parses "ip=192.168.1.64,mac=0011223344AB,version=32.01,name=1号机". Missing keys take
 // defaults derived from `index`. The name runs to the end of the text, so it may hold commas
 // when it comes last. Returns false with a message on a malformed value.
-bool ParseDeviceSpec(const std::string& spec, int index, DeviceIdentity& identity,
+bool ParseDeviceDescription(const std::string& description, int index, DeviceIdentity& identity,
                      std::string& error);
 
 // Ways to misbehave. All of them apply to every device, and, unless `faultSearch` is set, only
