@@ -40,7 +40,8 @@ sanitize-test: deps
 tsan-test: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=thread -DQUILLON_BUILD_GUI=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target unit_tests
-	$(TSAN_BUILD)/tests/unit_tests --gtest_filter='UdpLink*:DictionaryWorker*:ConfigSession*:LogText*'
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) \
+	  -R '^(UdpLink|DictionaryWorker|ConfigSession|LogText)'
 
 bench: build
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/dictionary_bench
