@@ -19,10 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "session_harness.h"
+#include "support/session_harness.h"
+#include "support/simulator_run.h"
 
 using namespace quillon;
-using namespace quillon::e2e;
+using namespace quillon::fakes;
 using namespace std::chrono_literals;
 
 namespace {

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "pages/dialog_units.h"
-#include "pages/page_controls.h"
+#include "widgets/dialog_units.h"
+#include "widgets/page_controls.h"
 
 // The resources live in a static library; nothing else would pull them into the program.
 static void InitQuillonResources() { Q_INIT_RESOURCE(quillon); }

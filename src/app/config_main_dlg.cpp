@@ -14,12 +14,11 @@
 #include <QTreeWidget>
 
 #include "app/about_dlg.h"
-#include "app/qt_notifier.h"
-#include "pages/dialog_units.h"
 #include "pages/net_param_page.h"
-#include "pages/page_controls.h"
 #include "pages/rs485_page.h"
-#include "pages/tab_control.h"
+#include "widgets/dialog_units.h"
+#include "widgets/page_controls.h"
+#include "widgets/tab_control.h"
 
 namespace quillon {
 
@@ -45,43 +44,11 @@ QString DottedAddress(uint32_t address) {
 
 }  // namespace
 
-// What the program's own window owns besides the widgets: its boxes and the real UDP link.
-struct CConfigMainDlg::ProgramParts {
-  QtNotifier notifier;
-  UdpLink link{PosixSockets(), notifier, InterfaceAddresses};
-};
-
-CConfigMainDlg::CConfigMainDlg(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier,
-                               AddressSource addresses, QWidget* parent)
-    : QDialog(parent), block_(block), session_(block, *this, link, notifier) {
-  Initialise(addresses);
-}
-
-CConfigMainDlg::CConfigMainDlg(DeviceParameterBlock& block, std::unique_ptr<ProgramParts> parts)
-    : QDialog(nullptr),
-      program_(std::move(parts)),
-      block_(block),
-      session_(block, *this, program_->link, program_->notifier) {
-  program_->notifier.SetParentWindow(this);
-  Initialise(InterfaceAddresses);
-}
-
-CConfigMainDlg::~CConfigMainDlg() {
-  // No datagram may be posted to a window that is going away, and no thread that is stopped
-  // after this may wait for a box.
-  if (program_) {
-    program_->notifier.Shutdown();
-    program_->link.Stop();
-  }
-}
-
-std::unique_ptr<CConfigMainDlg> CConfigMainDlg::CreateProgramWindow(DeviceParameterBlock& block) {
-  return std::unique_ptr<CConfigMainDlg>(
-      new CConfigMainDlg(block, std::make_unique<ProgramParts>()));
-}
-
-void CConfigMainDlg::Initialise(const AddressSource& addresses) {
+CConfigMainDlg::CConfigMainDlg(ConfigSession& session, const AddressSource& addresses,
+                               QWidget* parent)
+    : QDialog(parent), session_(session) {
   BuildControls();
+  session_.AttachView(*this);
 
   // Help text into the (empty) log.
   session_.AppendLog(kHelpText);
@@ -101,21 +68,17 @@ void CConfigMainDlg::Initialise(const AddressSource& addresses) {
   connect(tabs_, &CTabControl::selectionChanged, this, &CConfigMainDlg::OnSelchangeTab);
   connect(netPage_, &CNetParamPage::downloadRequested, this, [this] { session_.OnDownload(); });
 
-  // Both blocks zeroed, the dictionary index built, the flags cleared.
+  // Both blocks zeroed, the dictionary index built, the flags cleared: before the application
+  // object starts the dictionary worker, which polls the index's marks.
   session_.InitModel();
-
-  // Link start-up: the receive socket and its thread, in the program's own window.
-  if (program_) program_->link.Start([this](Bytes datagram) { PostDatagram(std::move(datagram)); });
 
   const std::vector<uint32_t> local = addresses ? addresses() : std::vector<uint32_t>{};
   addressBox_->setText(local.empty() ? QStringLiteral("0.0.0.0") : DottedAddress(local.front()));
 
-  // The dictionary worker polls the marks of the block, so it starts after the index is built.
-  // Windows on fake links (tests) start it themselves when they want it.
-  if (program_) session_.StartWorker();
-
   searchButton_->setFocus(Qt::OtherFocusReason);
 }
+
+CConfigMainDlg::~CConfigMainDlg() { session_.DetachView(); }
 
 void CConfigMainDlg::BuildControls() {
   setWindowTitle(QStringLiteral("Quillon|网络视频字符叠加器配置软件-V2.3"));
@@ -267,11 +230,11 @@ std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
                    item->text(kColumnMac).toStdString(), item->text(kColumnVersion).toStdString()};
 }
 
-void CConfigMainDlg::NetParamsToPage() { netPage_->ParamsToPage(block_.osd); }
+void CConfigMainDlg::NetParamsToPage() { netPage_->ParamsToPage(Block().osd); }
 
-void CConfigMainDlg::NetPageToParams() { netPage_->PageToParams(block_.osd); }
+void CConfigMainDlg::NetPageToParams() { netPage_->PageToParams(Block().osd); }
 
-void CConfigMainDlg::Rs485ParamsToPage() { rs485Page_->ParamsToPage(block_.modbus); }
+void CConfigMainDlg::Rs485ParamsToPage() { rs485Page_->ParamsToPage(Block().modbus); }
 
 void CConfigMainDlg::PauseMs(int milliseconds) {
   // The pauses of the read and download sequences block the user-interface thread on purpose:

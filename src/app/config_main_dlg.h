@@ -1,6 +1,7 @@
 // The main window: local address, search, the device list, the information log and the tab
-// control with the network and RS-485 pages. The protocol flows live in the ConfigSession it
-// owns; the window implements ConfigView for it and routes its controls' events to it.
+// control with the network and RS-485 pages. The protocol flows live in the ConfigSession that
+// the application object hands it; the window is that session's view and routes its controls'
+// events to it.
 #pragma once
 
 #include <QDialog>
@@ -8,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "app/config_session.h"
 #include "link/frame.h"
 #include "link/udp_link.h"
 #include "params/parameter_block.h"
+#include "session/config_session.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -35,16 +36,12 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   static constexpr int kHeightDu = 479;
   static constexpr int kLogLimit = 10240000;  // characters the log box takes
 
-  // A window on the given block, link and boxes (tests pass fakes). `addresses` gives the
-  // PC's addresses for the local-address box. No receive thread is started here: whoever owns
-  // the link delivers datagrams through PostDatagram.
-  CConfigMainDlg(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier,
-                 AddressSource addresses = InterfaceAddresses, QWidget* parent = nullptr);
+  // The window's initialisation: controls, help text, pages, the model zeroed with its
+  // dictionary index, and the PC's first address (from `addresses`) in the local-address box.
+  // The window becomes the session's view until it is destroyed. Starting the link and the
+  // worker is the application object's part.
+  CConfigMainDlg(ConfigSession& session, const AddressSource& addresses, QWidget* parent = nullptr);
   ~CConfigMainDlg() override;
-
-  // The program's window: real sockets (UdpLink over PosixSockets), QMessageBox boxes, and the
-  // receive thread started during initialisation.
-  static std::unique_ptr<CConfigMainDlg> CreateProgramWindow(DeviceParameterBlock& block);
 
   // Hands one received datagram to the user-interface thread, which dispatches it; any thread.
   // The bytes travel with the queued call, so no datagram overwrites another.
@@ -62,6 +59,7 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void PauseMs(int milliseconds) override;
 
   ConfigSession& Session() { return session_; }
+  DeviceParameterBlock& Block() { return session_.Block(); }
   QTreeWidget* DeviceList() const { return deviceList_; }
   QPlainTextEdit* LogBox() const { return logBox_; }
   QLineEdit* AddressBox() const { return addressBox_; }
@@ -84,19 +82,13 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  struct ProgramParts;
-  CConfigMainDlg(DeviceParameterBlock& block, std::unique_ptr<ProgramParts> parts);
-
-  void Initialise(const AddressSource& addresses);
   void BuildControls();
   void OnSelchangeTab(int selection);
   void OnExport();
   void OnImport();
   void LimitLogText();
 
-  std::unique_ptr<ProgramParts> program_;  // only in the program's window; outlives session_
-  DeviceParameterBlock& block_;
-  ConfigSession session_;
+  ConfigSession& session_;
 
   CNetParamPage* netPage_ = nullptr;
   CRs485Page* rs485Page_ = nullptr;

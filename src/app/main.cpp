@@ -3,6 +3,6 @@
 #include "app/config_app.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication application(argc, argv);
   return quillon::CConfigApp().Run();
 }

@@ -21,7 +21,7 @@ void QtNotifier::ShowBox(const std::string& caption, const std::string& text, Bo
     ShowOnUiThread(qCaption, qText, icon);
     return;
   }
-  // The same wait as a blocking queued call, except that Shutdown can end it.
+  // The same wait as a blocking queued call, except that ReleaseWaiting can end it.
   auto done = std::make_shared<bool>(false);
   {
     std::lock_guard lock(mutex_);
@@ -40,7 +40,7 @@ void QtNotifier::ShowBox(const std::string& caption, const std::string& text, Bo
   closed_.wait(lock, [&] { return *done || shutDown_; });
 }
 
-void QtNotifier::Shutdown() {
+void QtNotifier::ReleaseWaiting() {
   std::lock_guard lock(mutex_);
   shutDown_ = true;
   closed_.notify_all();

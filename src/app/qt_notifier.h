@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "link/notifier.h"
+#include "report/notifier.h"
 
 namespace quillon {
 
@@ -25,10 +25,8 @@ class QtNotifier : public QObject, public Notifier {
 
   void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override;
 
-  // Releases every caller still waiting for a box and lets later calls from other threads
-  // return at once, so that a thread being stopped at exit never waits for a box that the
-  // user-interface thread will no longer show. UI thread.
-  void Shutdown();
+  // UI thread.
+  void ReleaseWaiting() override;
 
  private:
   void ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon);

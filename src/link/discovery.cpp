@@ -54,7 +54,8 @@ void ParseMacText(std::string_view text, uint8_t mac[6]) {
   for (size_t i = 0; i < 6; ++i) {
     mac[i] = 0;
     if (2 * i + 1 < text.size())
-      mac[i] = static_cast<uint8_t>(HexDigitValue(text[2 * i]) * 16 + HexDigitValue(text[2 * i + 1]));
+      mac[i] =
+          static_cast<uint8_t>(HexDigitValue(text[2 * i]) * 16 + HexDigitValue(text[2 * i + 1]));
   }
 }
 

@@ -1,13 +1,26 @@
-// What the protocol flows need of the link: refreshing the local endpoints and broadcasting.
+// What the rest of the program needs of the link: receiving datagrams on a thread of its own,
+// refreshing the local endpoints, and broadcasting. The program uses the UDP link; tests put a
+// recording link in its place.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+
+#include "link/frame.h"
 
 namespace quillon {
 
 class FrameLink {
  public:
+  // Called on the receive thread with each datagram of 1 to 2048 bytes; the callee takes the
+  // bytes (the main window posts them to its own thread).
+  using DatagramHandler = std::function<void(Bytes)>;
+
   virtual ~FrameLink() = default;
+  // Link start-up: the receiving side and its thread. A second call does nothing.
+  virtual void Start(DatagramHandler onDatagram) = 0;
+  // Stops receiving: no call of the handler follows the return. Safe to call twice.
+  virtual void Stop() = 0;
   // Brings the table of local endpoints in line with the PC's current addresses (UI thread).
   virtual void RefreshEndpoints() = 0;
   // Broadcasts one datagram to 255.255.255.255:1901 through every open endpoint (any thread).

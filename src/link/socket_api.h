@@ -10,10 +10,10 @@ namespace quillon {
 class SocketApi {
  public:
   virtual ~SocketApi() = default;
-  virtual int OpenUdp() = 0;                                  // -1 on failure
-  virtual int SetBroadcast(int socket) = 0;                   // SO_BROADCAST = 1; 0 or -1
-  virtual int SetReuseAddress(int socket) = 0;                // SO_REUSEADDR = 1; 0 or -1
-  virtual int SetReceiveBuffer(int socket, int bytes) = 0;    // SO_RCVBUF; 0 or -1
+  virtual int OpenUdp() = 0;                                          // -1 on failure
+  virtual int SetBroadcast(int socket) = 0;                           // SO_BROADCAST = 1; 0 or -1
+  virtual int SetReuseAddress(int socket) = 0;                        // SO_REUSEADDR = 1; 0 or -1
+  virtual int SetReceiveBuffer(int socket, int bytes) = 0;            // SO_RCVBUF; 0 or -1
   virtual int Bind(int socket, uint32_t address, uint16_t port) = 0;  // host order; 0 or -1
   // One datagram to address:port (host order); bytes sent or -1.
   virtual long SendTo(int socket, const uint8_t* bytes, size_t length, uint32_t address,

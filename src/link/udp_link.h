@@ -4,19 +4,18 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <string>
-#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
-#include <atomic>
 #include <vector>
 
 #include "link/frame.h"
 #include "link/frame_link.h"
-#include "link/notifier.h"
 #include "link/socket_api.h"
+#include "report/notifier.h"
 
 namespace quillon {
 
@@ -35,18 +34,14 @@ std::vector<uint32_t> InterfaceAddresses();
 
 class UdpLink : public FrameLink {
  public:
-  // `onDatagram` is called on the receive thread with each datagram of 1 to 2048 bytes; the
-  // callee takes the bytes (the main window posts them to its own thread).
-  using DatagramHandler = std::function<void(Bytes)>;
-
   UdpLink(SocketApi& sockets, Notifier& notifier, AddressSource addresses);
   ~UdpLink() override;  // stops the receive thread and closes the sockets
 
   // Link start-up: receive socket, its options and binding, then the receive thread. Failures
   // show their boxes and start-up goes on.
-  void Start(DatagramHandler onDatagram);
+  void Start(DatagramHandler onDatagram) override;
   // Orderly stop of the receive thread (the program may simply end instead).
-  void Stop();
+  void Stop() override;
 
   void RefreshEndpoints() override;
   void SendFrame(const uint8_t* bytes, uint16_t length) override;

@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "pages/dialog_units.h"
-#include "pages/ipv4_edit.h"
-#include "pages/page_controls.h"
 #include "text/gbk.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ipv4_edit.h"
+#include "widgets/page_controls.h"
 
 namespace quillon {
 

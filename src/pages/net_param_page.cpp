@@ -7,10 +7,10 @@
 #include <QPushButton>
 
 #include "pages/camera_page.h"
-#include "pages/dialog_units.h"
-#include "pages/ipv4_edit.h"
-#include "pages/page_controls.h"
-#include "pages/tab_control.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ipv4_edit.h"
+#include "widgets/page_controls.h"
+#include "widgets/tab_control.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
 #include "pages/rs485_page.h"
 
-#include "pages/dialog_units.h"
+#include "widgets/dialog_units.h"
 
 namespace quillon {
 

@@ -25,7 +25,7 @@ void StoreShared(uint8_t& byte, uint8_t value) { std::atomic_ref<uint8_t>(byte).
 
 }  // namespace
 
-DictionaryWorker::DictionaryWorker(DeviceParameterBlock& block, WindowFlags& flags,
+DictionaryWorker::DictionaryWorker(DeviceParameterBlock& block, SessionFlags& flags,
                                    std::mutex& modelMutex, Sender send, LogSink log,
                                    Notifier& notifier)
     : block_(block),

@@ -2,7 +2,7 @@
 // in command 9 chunks, waits for each answer, retries, reports progress and failures.
 //
 // Other code never sends these requests itself. It sets the marks of the block (abyDictWrite,
-// abyDictRead) or WindowFlags::bCameraTextRequest, and the reply parser clears marks and
+// abyDictRead) or SessionFlags::bCameraTextRequest, and the reply parser clears marks and
 // byDictBusy; the worker polls those bytes every 10 ms.
 #pragma once
 
@@ -13,8 +13,8 @@
 #include <string_view>
 #include <thread>
 
-#include "link/notifier.h"
 #include "params/parameter_block.h"
+#include "report/notifier.h"
 
 namespace quillon {
 
@@ -38,7 +38,7 @@ class DictionaryWorker {
   // `modelMutex` is held while a chunk is built from the block; whoever writes the block's
   // settings and slots holds it too. `send` and `log` are called without it. Boxes are shown
   // through `notifier`, which returns when the user has closed the box.
-  DictionaryWorker(DeviceParameterBlock& block, WindowFlags& flags, std::mutex& modelMutex,
+  DictionaryWorker(DeviceParameterBlock& block, SessionFlags& flags, std::mutex& modelMutex,
                    Sender send, LogSink log, Notifier& notifier);
   ~DictionaryWorker();  // stops the thread
 
@@ -73,7 +73,7 @@ class DictionaryWorker {
   void Run();
 
   DeviceParameterBlock& block_;
-  WindowFlags& flags_;
+  SessionFlags& flags_;
   std::mutex& modelMutex_;
   Sender send_;
   LogSink log_;

@@ -150,9 +150,10 @@ struct DeviceParameterBlock {
   uint8_t bLegacyLineText;    // 1: line texts travel inside commands 3 and 4 (firmware < 32)
 };
 
-// The three one-byte flags of the main window, shared with the dictionary worker. They are
+// How far the configuration of the selected device has come: three one-byte flags that the
+// session sets and the dictionary worker reads (and, for the camera texts, clears). They are
 // touched through std::atomic_ref, only ever set or cleared whole.
-struct WindowFlags {
+struct SessionFlags {
   uint8_t bParamsRead = 0;         // a read reply from the selected device was accepted
   uint8_t b485Read = 0;            // a dictionary read reply with RS-485 entries was applied
   uint8_t bCameraTextRequest = 0;  // asks the worker to read the camera line texts

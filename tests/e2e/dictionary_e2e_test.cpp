@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "session_harness.h"
+#include "support/session_harness.h"
+#include "support/simulator_run.h"
 #include "text/gbk.h"
 
 using namespace quillon;
-using namespace quillon::e2e;
+using namespace quillon::fakes;
 using namespace std::chrono_literals;
 
 namespace {
@@ -24,7 +25,7 @@ namespace {
 constexpr size_t kRs485ImageBytes = offsetof(sModBusPara, awDictId);
 static_assert(kRs485ImageBytes == 3664);
 
-const char* const kMac = SimulatorRun::kMac;
+const char* const kMac = SimulatorRun::kCurrentMac;
 
 uint8_t Flag(uint8_t& flag) { return std::atomic_ref<uint8_t>(flag).load(); }
 

@@ -10,12 +10,12 @@
 #include <functional>
 #include <map>
 
-#include "devsim_process.h"
-#include "support/recording_notifier.h"
 #include "link/udp_link.h"
 #include "params/dictionary.h"
 #include "params/osd_wire.h"
 #include "simulated_device.h"
+#include "support/recording_notifier.h"
+#include "support/simulator_run.h"
 #include "text/gbk.h"
 
 using namespace quillon;
@@ -24,6 +24,7 @@ using namespace std::chrono_literals;
 namespace {
 
 using fakes::RecordingNotifier;
+using fakes::SimulatorRun;
 
 const uint8_t kMac1[6] = {0x00, 0xE0, 0x4C, 0x3A, 0x1B, 0x01};
 const uint8_t kMac2[6] = {0x00, 0xE0, 0x4C, 0x3A, 0x1B, 0x02};
@@ -33,14 +34,7 @@ class UdpLinkDevsim : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(std::getenv("QUILLON_DEVICE_NETNS"), nullptr)
         << "run under scripts/netns-run.sh (ctest does): this test broadcasts";
-    dumpPath = devsim::DevsimProcess::TempPath("link-devsim-dump");
-    logPath = devsim::DevsimProcess::TempPath("link-devsim-log");
-    sim = std::make_unique<devsim::DevsimProcess>(std::vector<std::string>{
-        "--bind", devsim::DevsimProcess::DeviceAddress(), "--dump", dumpPath, "--log", logPath,
-        "--device", "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=1号机房 东门", "--device",
-        "ip=192.168.1.65,mac=00E04C3A1B02,version=20.03,name=2号泵站", "--device",
-        "ip=192.168.1.66,mac=00E04C3A1B03,version=01.09,name=老设备"});
-    ASSERT_TRUE(sim->Start()) << sim->Error();
+    ASSERT_TRUE(sim.Start()) << sim.Error();
 
     link = std::make_unique<UdpLink>(PosixSockets(), notifier, InterfaceAddresses);
     link->Start([this](Bytes datagram) {
@@ -54,9 +48,6 @@ class UdpLinkDevsim : public ::testing::Test {
   void TearDown() override {
     if (link) link->Stop();
     link.reset();
-    if (sim) sim->Stop();
-    std::remove(dumpPath.c_str());
-    std::remove(logPath.c_str());
     const auto boxes = notifier.Boxes();
     EXPECT_TRUE(boxes.empty()) << boxes.front();
   }
@@ -86,8 +77,7 @@ class UdpLinkDevsim : public ::testing::Test {
     return [command](const Bytes& f) { return f[3] == command; };
   }
 
-  std::string dumpPath, logPath;
-  std::unique_ptr<devsim::DevsimProcess> sim;
+  SimulatorRun sim{SimulatorRun::ThreeDevices()};
   RecordingNotifier notifier;
   std::unique_ptr<UdpLink> link;
   std::mutex mutex;
@@ -163,9 +153,9 @@ TEST_F(UdpLinkDevsim, DownloadAndCameraTextsReachTheDevice) {
   EXPECT_EQ(replies[0][12], 8);  // all eight texts acknowledged
 
   // The device acknowledges only after it stored and dumped the values.
-  const auto state = devsim::DevsimProcess::LoadDump(dumpPath);
-  ASSERT_EQ(state.count("00E04C3A1B01"), 1u);
-  const sOSDCommPara& osd = state.at("00E04C3A1B01").osd;
+  const auto state = sim.State(SimulatorRun::kCurrentMac);
+  ASSERT_TRUE(state);
+  const sOSDCommPara& osd = state->osd;
   EXPECT_EQ(osd.abyIP[3], 77);
   EXPECT_EQ(+osd.asCamera[2].wCameraPort, 4321);
   EXPECT_EQ(LoadGbkText(osd.asCamera[1].asLine[4].szText, 73), "新文字");

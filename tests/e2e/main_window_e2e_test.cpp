@@ -12,85 +12,55 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
 
+#include "app/config_app.h"
 #include "app/config_main_dlg.h"
+#include "link/udp_link.h"
 #include "pages/camera_page.h"
-#include "pages/ipv4_edit.h"
 #include "pages/net_param_page.h"
-#include "session_harness.h"
+#include "support/recording_notifier.h"
+#include "support/simulator_run.h"
 #include "text/gbk.h"
+#include "widgets/ipv4_edit.h"
 
 using namespace quillon;
 using namespace std::chrono_literals;
-using e2e::CapturingNotifier;
+using fakes::RecordingNotifier;
+using fakes::SimulatorRun;
 
 namespace {
 
-constexpr const char* kCurrentMac = "00E04C3A1B01";
-constexpr const char* kLegacyMac = "00E04C3A1B02";
-constexpr const char* kFirstGenMac = "00E04C3A1B03";
-const std::vector<std::string> kDevices = {
-    "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=1号机房 东门",
-    "ip=192.168.1.65,mac=00E04C3A1B02,version=20.03,name=2号泵站",
-    "ip=192.168.1.66,mac=00E04C3A1B03,version=01.09,name=老设备",
-};
+constexpr const char* kCurrentMac = SimulatorRun::kCurrentMac;
+constexpr const char* kLegacyMac = SimulatorRun::kLegacyMac;
+constexpr const char* kFirstGenMac = SimulatorRun::kFirstGenMac;
 
 std::string Utf8(const QString& text) { return text.toStdString(); }
 
-// Three simulated devices with their dump and log files.
-struct Devices {
-  explicit Devices(std::vector<std::string> extra = {}) {
-    dumpPath = devsim::DevsimProcess::TempPath("quillon-window-dump");
-    logPath = devsim::DevsimProcess::TempPath("quillon-window-log");
-    std::vector<std::string> args{"--bind", devsim::DevsimProcess::DeviceAddress(), "--dump",
-                                  dumpPath, "--log", logPath};
-    for (const std::string& device : kDevices) {
-      args.push_back("--device");
-      args.push_back(device);
-    }
-    args.insert(args.end(), extra.begin(), extra.end());
-    process = std::make_unique<devsim::DevsimProcess>(std::move(args));
+// The three standard devices.
+struct Devices : SimulatorRun {
+  Devices() : SimulatorRun(ThreeDevices()) {}
+  // A device's state; a failure when the dump lacks it.
+  DeviceState StateOf(const std::string& mac) const {
+    const auto state = State(mac);
+    EXPECT_TRUE(state) << mac;
+    return state.value_or(DeviceState{});
   }
-  ~Devices() {
-    process->Stop();
-    std::remove(dumpPath.c_str());
-    std::remove(logPath.c_str());
-  }
-  DeviceState State(const std::string& mac) const {
-    auto all = devsim::DevsimProcess::LoadDump(dumpPath);
-    EXPECT_TRUE(all.count(mac)) << mac;
-    return all[mac];
-  }
-  int CountLog(const std::string& prefix) const {
-    std::ifstream in(logPath);
-    int n = 0;
-    for (std::string line; std::getline(in, line);) n += line.rfind(prefix, 0) == 0;
-    return n;
-  }
-
-  std::string dumpPath, logPath;
-  std::unique_ptr<devsim::DevsimProcess> process;
 };
 
-// The program's main window on real sockets, with boxes recorded instead of shown.
+// The program's assembly on real sockets, with boxes recorded instead of shown.
 class Window {
  public:
   Window()
       : block_(std::make_unique<DeviceParameterBlock>()),
         link_(PosixSockets(), notifier, InterfaceAddresses),
-        dlg(*block_, link_, notifier) {
-    link_.Start([this](Bytes datagram) { dlg.PostDatagram(std::move(datagram)); });
-    dlg.Session().StartWorker();
+        app_(*block_, link_, notifier, InterfaceAddresses),
+        dlg(app_.Window()) {
+    app_.Start();
     dlg.show();
-  }
-  ~Window() {
-    link_.Stop();
-    dlg.Session().StopWorker();
   }
 
   // Runs the event loop until `done` holds or the time is up.
@@ -104,7 +74,9 @@ class Window {
     }
     return true;
   }
-  void Settle() { Until([] { return false; }, 300ms); }
+  void Settle() {
+    Until([] { return false; }, 300ms);
+  }
 
   std::string Log() { return dlg.Session().LogText(); }
   bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
@@ -146,14 +118,15 @@ class Window {
     ASSERT_TRUE(Until([&] { return LogHas("读取参数成功\r\n") && LogHas(done); })) << Log();
   }
 
-  CapturingNotifier notifier;
+  RecordingNotifier notifier;
 
  private:
   std::unique_ptr<DeviceParameterBlock> block_;
   UdpLink link_;
+  CConfigApp app_;
 
  public:
-  CConfigMainDlg dlg;
+  CConfigMainDlg& dlg;
 };
 
 void SaveScreenshot(QWidget& widget, const char* name) {
@@ -164,7 +137,7 @@ void SaveScreenshot(QWidget& widget, const char* name) {
 
 TEST(MainWindowE2e, SearchListsEveryDeviceAndWarnsAboutTheFirstGeneration) {
   Devices devices;
-  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   w.Search(3);
 
@@ -184,7 +157,8 @@ TEST(MainWindowE2e, SearchListsEveryDeviceAndWarnsAboutTheFirstGeneration) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "警告");
   EXPECT_EQ(boxes[0].text,
-            "请使用老版（V1.X版本)配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常");
+            "请使用老版（V1.X版本)"
+            "配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常");
   EXPECT_EQ(w.Log(), "搜索...\r\n搜索到设备\r\n搜索到设备\r\n搜索到设备\r\n");
   EXPECT_EQ(Utf8(w.dlg.LogBox()->toPlainText()), "搜索...\n搜索到设备\n搜索到设备\n搜索到设备\n");
   SaveScreenshot(w.dlg, "main-window-search.png");
@@ -237,24 +211,24 @@ void ExpectPagesShow(Window& w, const sOSDCommPara& osd, bool lineTexts) {
 
 TEST(MainWindowE2e, ReadOfCurrentFirmwareShowsEveryFieldAndTheLineTextsOfAllCameras) {
   Devices devices;
-  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   w.Read(kCurrentMac, true);
-  const DeviceState device = devices.State(kCurrentMac);
+  const DeviceState device = devices.StateOf(kCurrentMac);
   ExpectPagesShow(w, device.osd, true);
   EXPECT_EQ(w.dlg.Session().Flags().bParamsRead, 1);
   EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
-  EXPECT_EQ(devices.CountLog("read " + std::string(kCurrentMac)), 1);
+  EXPECT_EQ(devices.CountLogLines("read " + std::string(kCurrentMac)), 1);
   w.Settle();  // the worker's last log line reaches the box through a posted refresh
   SaveScreenshot(w.dlg, "main-window-read.png");
 }
 
 TEST(MainWindowE2e, ReadOfLegacyFirmwareTakesTheLineTextsFromTheReply) {
   Devices devices;
-  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   w.Read(kLegacyMac, false);
-  const DeviceState device = devices.State(kLegacyMac);
+  const DeviceState device = devices.StateOf(kLegacyMac);
   ExpectPagesShow(w, device.osd, false);
   for (int c = 0; c < 4; ++c)
     for (int l = 0; l < 8; ++l) {
@@ -264,7 +238,7 @@ TEST(MainWindowE2e, ReadOfLegacyFirmwareTakesTheLineTextsFromTheReply) {
     }
   // No dictionary request for legacy firmware.
   w.Settle();
-  EXPECT_EQ(devices.CountLog("dict-read"), 0);
+  EXPECT_EQ(devices.CountLogLines("dict-read"), 0);
 }
 
 // Types new values into every field of the pages.
@@ -295,9 +269,9 @@ Typed TypeEverything(Window& w, bool legacy) {
     page.LineCountCombo()->setCurrentIndex(7 - c);
     for (int l = 0; l < 8; ++l) {
       // Legacy firmware carries 17 bytes of each text: keep them within 16.
-      typed.text[c][l] = legacy ? "温度" + std::to_string(c) + "-" + std::to_string(l)
-                                : "摄像头" + std::to_string(c + 1) + " 第" + std::to_string(l + 1) +
-                                      "行 新文字";
+      typed.text[c][l] =
+          legacy ? "温度" + std::to_string(c) + "-" + std::to_string(l)
+                 : "摄像头" + std::to_string(c + 1) + " 第" + std::to_string(l + 1) + "行 新文字";
       page.TextBox(l)->setText(QString::fromStdString(typed.text[c][l]));
       page.XBox(l)->setText(QString::number(100 + 10 * l + c));
       page.YBox(l)->setText(QString::number(200 + 20 * l + c));
@@ -349,36 +323,39 @@ void ExpectDeviceEqualsBlock(const sOSDCommPara& got, const sOSDCommPara& sent, 
     for (int l = 0; l < 8; ++l) {
       EXPECT_EQ(+a.asLine[l].wX, +b.asLine[l].wX);
       EXPECT_EQ(+a.asLine[l].wY, +b.asLine[l].wY);
-      if (legacy) EXPECT_EQ(0, std::memcmp(a.asLine[l].szText, b.asLine[l].szText, 17));
-      else EXPECT_STREQ(a.asLine[l].szText, b.asLine[l].szText);
+      if (legacy)
+        EXPECT_EQ(0, std::memcmp(a.asLine[l].szText, b.asLine[l].szText, 17));
+      else
+        EXPECT_STREQ(a.asLine[l].szText, b.asLine[l].szText);
     }
   }
 }
 
 void DownloadEverything(bool legacy) {
   Devices devices;
-  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   const std::string mac = legacy ? kLegacyMac : kCurrentMac;
   w.Read(mac, !legacy);
-  const sOSDCommPara before = devices.State(mac).osd;
+  const sOSDCommPara before = devices.StateOf(mac).osd;
   const Typed typed = TypeEverything(w, legacy);
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.LogHas("下载参数成功\r\n"); })) << w.Log();
   w.Settle();
 
-  const std::string want = legacy ? "设置参数... \r\n设置完成\r\n下载参数成功\r\n"
-                                  : "设置参数... \r\n正在下载摄像头1参数...\r\n正在下载摄像头2参数...\r\n"
-                                    "正在下载摄像头3参数...\r\n正在下载摄像头4参数...\r\n设置完成\r\n"
-                                    "下载参数成功\r\n";
+  const std::string want =
+      legacy ? "设置参数... \r\n设置完成\r\n下载参数成功\r\n"
+             : "设置参数... \r\n正在下载摄像头1参数...\r\n正在下载摄像头2参数...\r\n"
+               "正在下载摄像头3参数...\r\n正在下载摄像头4参数...\r\n设置完成\r\n"
+               "下载参数成功\r\n";
   EXPECT_EQ(w.Log(), want);
-  const sOSDCommPara after = devices.State(mac).osd;
+  const sOSDCommPara after = devices.StateOf(mac).osd;
   ExpectDeviceHolds(after, typed, legacy);
   ExpectDeviceEqualsBlock(after, w.Block().osd, legacy);
   // What the download does not carry stays as the device had it.
   EXPECT_EQ(+after.dwAux, +before.dwAux);
   EXPECT_EQ(+after.wAux, +before.wAux);
-  EXPECT_EQ(devices.CountLog("dict-write"), legacy ? 0 : 4);
+  EXPECT_EQ(devices.CountLogLines("dict-write"), legacy ? 0 : 4);
   EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
 }
 
@@ -388,7 +365,7 @@ TEST(MainWindowE2e, EveryFieldTypedReachesALegacyDevice) { DownloadEverything(tr
 
 TEST(MainWindowE2e, DownloadBeforeAnyReadIsRefused) {
   Devices devices;
-  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   w.Search(3);
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
@@ -398,12 +375,12 @@ TEST(MainWindowE2e, DownloadBeforeAnyReadIsRefused) {
   EXPECT_EQ(boxes[1].caption, "提示");
   EXPECT_EQ(boxes[1].text, "请先双击设备列表读取参数");
   EXPECT_EQ(boxes[1].icon, BoxIcon::Exclamation);
-  EXPECT_EQ(devices.CountLog("download"), 0);
+  EXPECT_EQ(devices.CountLogLines("download"), 0);
 }
 
 TEST(MainWindowE2e, RefusedDownloadIsReportedOncePerAcknowledgement) {
-  Devices devices({"--refuse-download", "--answer-twice"});
-  ASSERT_TRUE(devices.process->Start()) << devices.process->Error();
+  Devices devices;
+  ASSERT_TRUE(devices.Start({"--refuse-download", "--answer-twice"})) << devices.Error();
   Window w;
   w.Read(kLegacyMac, false);
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);

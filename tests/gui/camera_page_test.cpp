@@ -8,8 +8,8 @@
 #include <QtTest>
 #include <cstring>
 
-#include "pages/ipv4_edit.h"
 #include "params/parameter_block.h"
+#include "widgets/ipv4_edit.h"
 
 using quillon::CCameraPage;
 using quillon::sOSDCommPara;

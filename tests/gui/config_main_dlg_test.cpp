@@ -17,16 +17,18 @@
 #include <thread>
 
 #include "app/about_dlg.h"
-#include "gui_fakes.h"
+#include "app/config_app.h"
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
 #include "pages/rs485_page.h"
-#include "pages/tab_control.h"
+#include "support/recording_link.h"
+#include "support/recording_notifier.h"
+#include "widgets/tab_control.h"
 
 using quillon::CConfigMainDlg;
 using quillon::DeviceParameterBlock;
-using quillon::testing::RecordingLink;
-using quillon::testing::RecordingNotifier;
+using quillon::fakes::RecordingLink;
+using quillon::fakes::RecordingNotifier;
 
 namespace {
 
@@ -52,21 +54,25 @@ class ConfigMainDlgTest : public QObject {
   DeviceParameterBlock block_{};
   RecordingLink link_;
   RecordingNotifier notifier_;
-  std::unique_ptr<CConfigMainDlg> dlg_;
+  std::unique_ptr<quillon::CConfigApp> app_;
+  CConfigMainDlg* dlg_ = nullptr;
 
+  // The program's assembly on a recording link and notifier, started as the program starts it.
   void Make(std::vector<uint32_t> addresses = {0x0A4D0001, 0xC0A80105}) {
-    dlg_ = std::make_unique<CConfigMainDlg>(block_, link_, notifier_,
-                                            [addresses] { return addresses; });
+    app_.reset();
+    app_ = std::make_unique<quillon::CConfigApp>(block_, link_, notifier_,
+                                                 [addresses] { return addresses; });
+    app_->Start();
+    dlg_ = &app_->Window();
   }
 
  private slots:
   void init() {
-    link_.sent.clear();
-    link_.refreshes = 0;
+    link_.Clear();
     notifier_.Clear();
     Make();
   }
-  void cleanup() { dlg_.reset(); }
+  void cleanup() { app_.reset(); }
 
   void startsWithTheFiveHelpLines() {
     QCOMPARE(dlg_->LogBox()->toPlainText(), QString::fromUtf8(kHelpShown));
@@ -126,7 +132,7 @@ class ConfigMainDlgTest : public QObject {
 
   void tabsShowOnePageAtATime() {
     dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_));
     quillon::CTabControl* tabs = dlg_->Tabs();
     QCOMPARE(tabs->TabBar()->tabText(0), QStringLiteral("网络参数"));
     QCOMPARE(tabs->TabBar()->tabText(1), QStringLiteral("485参数"));
@@ -146,8 +152,8 @@ class ConfigMainDlgTest : public QObject {
 
   void enterAndEscapeDoNotClose() {
     dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
-    QWidget* targets[] = {dlg_.get(), dlg_->LogBox(), dlg_->NetPage()->CameraPage(0)->UserBox(),
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_));
+    QWidget* targets[] = {dlg_, dlg_->LogBox(), dlg_->NetPage()->CameraPage(0)->UserBox(),
                           dlg_->NetPage()->TargetPortBox()};
     for (QWidget* target : targets) {
       target->setFocus();
@@ -178,7 +184,7 @@ class ConfigMainDlgTest : public QObject {
     // No focusable control of the window is without a name.
     for (QWidget* w : dlg_->findChildren<QWidget*>()) {
       if (!(w->focusPolicy() & Qt::TabFocus) || w->inherits("QTabBar")) continue;
-      if (w->window() != dlg_.get()) continue;  // combo box popups
+      if (w->window() != dlg_) continue;  // combo box popups
       if (qobject_cast<QWidget*>(w->parent()) && w->parentWidget()->inherits("QComboBox"))
         continue;  // a combo box's own edit field
       if (w->parentWidget() && w->parentWidget()->inherits("QAbstractScrollArea")) continue;
@@ -189,7 +195,7 @@ class ConfigMainDlgTest : public QObject {
   void searchBroadcastsAndEmptiesTheList() {
     dlg_->InsertDeviceRow({"1.2.3.4", "old", "000000000001", "03.00"});
     dlg_->SearchButton()->click();
-    QCOMPARE(link_.refreshes, 1);
+    QCOMPARE(link_.Refreshes(), 1);
     QCOMPARE(link_.Sent().size(), size_t{1});
     QCOMPARE(link_.Sent()[0], (std::vector<uint8_t>{0xAA, 0x00, 0x01, 0x02, 0x02}));
     QCOMPARE(dlg_->DeviceList()->topLevelItemCount(), 0);
@@ -197,7 +203,8 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void receivedDatagramsReachTheListFromAnyThread() {
-    std::thread receiver([this] { dlg_->PostDatagram(kSearchReply); });
+    // As the receive thread hands it over.
+    std::thread receiver([this] { link_.Deliver(kSearchReply); });
     receiver.join();
     QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 1);
     QTreeWidgetItem* row = dlg_->DeviceList()->topLevelItem(0);
@@ -209,14 +216,14 @@ class ConfigMainDlgTest : public QObject {
     std::vector<uint8_t> second = kSearchReply;
     second[8] = 0x65;  // 192.168.1.101
     second[27] += 1;   // checksum
-    dlg_->PostDatagram(second);
+    link_.Deliver(second);
     QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 2);
     QCOMPARE(dlg_->DeviceList()->topLevelItem(0)->text(0), QStringLiteral("192.168.1.101"));
   }
 
   void doubleClickReadsTheSelectedDevice() {
     dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_));
     dlg_->InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});
     QTreeWidget* list = dlg_->DeviceList();
     const QRect rect = list->visualItemRect(list->topLevelItem(0));
@@ -250,7 +257,7 @@ class ConfigMainDlgTest : public QObject {
 
   void contextMenuOpensTheAboutBox() {
     dlg_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(dlg_));
     QString item;
     QString aboutTitle;
     // Menu and box each run their own event loop; a timer whose handler is still running does
@@ -276,7 +283,7 @@ class ConfigMainDlgTest : public QObject {
     aboutPoll.start(5);
     const QPoint at(dlg_->width() - 4, dlg_->height() - 4);  // the window's own background
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, dlg_->mapToGlobal(at));
-    QApplication::sendEvent(dlg_.get(), &event);
+    QApplication::sendEvent(dlg_, &event);
     QCOMPARE(item, QStringLiteral("关于 Quillon(&A)..."));
     QCOMPARE(aboutTitle, QStringLiteral("关于 Quillon"));
     QVERIFY(dlg_->isVisible());

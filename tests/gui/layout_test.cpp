@@ -13,13 +13,15 @@
 #include <cstring>
 
 #include "app/about_dlg.h"
+#include "app/config_app.h"
 #include "app/config_main_dlg.h"
-#include "gui_fakes.h"
 #include "pages/camera_page.h"
-#include "pages/dialog_units.h"
-#include "pages/ipv4_edit.h"
 #include "pages/net_param_page.h"
-#include "pages/tab_control.h"
+#include "support/recording_link.h"
+#include "support/recording_notifier.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ipv4_edit.h"
+#include "widgets/tab_control.h"
 
 using quillon::CConfigMainDlg;
 using quillon::DeviceParameterBlock;
@@ -144,9 +146,11 @@ class LayoutTest : public QObject {
 
   void mainWindow() {
     DeviceParameterBlock block{};
-    quillon::testing::RecordingLink link;
-    quillon::testing::RecordingNotifier notifier;
-    CConfigMainDlg dlg(block, link, notifier, [] { return std::vector<uint32_t>{0xC0A80102}; });
+    quillon::fakes::RecordingLink link;
+    quillon::fakes::RecordingNotifier notifier;
+    quillon::CConfigApp app(block, link, notifier,
+                            [] { return std::vector<uint32_t>{0xC0A80102}; });
+    CConfigMainDlg& dlg = app.Window();
     QCOMPARE(dlg.size(), quillon::DialogFontUnits().Size(645, 479));
     dlg.InsertDeviceRow({"192.168.1.101", "仓库二号", "0011223344AC", "32.01"});
     dlg.InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});

@@ -13,9 +13,9 @@
 #include <cstring>
 
 #include "pages/camera_page.h"
-#include "pages/ipv4_edit.h"
-#include "pages/tab_control.h"
 #include "params/parameter_block.h"
+#include "widgets/ipv4_edit.h"
+#include "widgets/tab_control.h"
 
 using quillon::CIpAddressEdit;
 using quillon::CNetParamPage;

@@ -97,8 +97,8 @@ class QtNotifierTest : public QObject {
     std::atomic<bool> returned{false};
     std::thread worker;
     WhenBoxOpens([&](QMessageBox* box) {
-      notifier.Shutdown();
-      worker.join();  // would hang without Shutdown: the box is still open
+      notifier.ReleaseWaiting();
+      worker.join();  // would hang without ReleaseWaiting: the box is still open
       CloseBox(box);
     });
     worker = std::thread([&] {

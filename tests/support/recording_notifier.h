@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/notifier.h"
+#include "report/notifier.h"
 
 namespace quillon::fakes {
 

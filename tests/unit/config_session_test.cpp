@@ -1,5 +1,5 @@
 // The main window's protocol flows, driven through fakes: no widgets, no sockets.
-#include "app/config_session.h"
+#include "session/config_session.h"
 
 #include <gtest/gtest.h>
 
@@ -8,49 +8,17 @@
 
 #include "link/frame.h"
 #include "params/dictionary.h"
+#include "support/fake_view.h"
+#include "support/recording_link.h"
 #include "support/recording_notifier.h"
 
 using namespace quillon;
 
 namespace {
 
-using FakeNotifier = fakes::RecordingNotifier;
-
-class FakeLink : public FrameLink {
- public:
-  void RefreshEndpoints() override { ++refreshes; }
-  void SendFrame(const uint8_t* bytes, uint16_t length) override {
-    sent.emplace_back(bytes, bytes + length);
-  }
-  int refreshes = 0;
-  std::vector<Bytes> sent;
-};
-
-class FakeView : public ConfigView {
- public:
-  void ShowLogText(const std::string& text) override {
-    shownLog = text;
-    ++logRefreshes;
-  }
-  void RequestLogRefresh() override { ++refreshRequests; }
-  void ClearDeviceList() override { rows.clear(); }
-  void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
-  std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
-  void NetParamsToPage() override { ++netShown; }
-  void NetPageToParams() override {
-    ++netStored;
-    if (onNetPageToParams) onNetPageToParams();
-  }
-  void Rs485ParamsToPage() override { ++rs485Shown; }
-  void PauseMs(int ms) override { pauses.push_back(ms); }
-
-  std::string shownLog;
-  int logRefreshes = 0, refreshRequests = 0, netShown = 0, netStored = 0, rs485Shown = 0;
-  std::vector<DeviceRow> rows;
-  std::optional<DeviceRow> selected;
-  std::vector<int> pauses;
-  std::function<void()> onNetPageToParams;
-};
+using fakes::FakeConfigView;
+using fakes::RecordingLink;
+using fakes::RecordingNotifier;
 
 // A device reply: 0x55, length, command, body, checksum.
 Bytes Reply(uint8_t command, Bytes body) {
@@ -75,7 +43,10 @@ Bytes SearchReply(Bytes ipLittleEndian, Bytes mac, uint8_t minor, uint8_t major,
 
 class ConfigSessionTest : public ::testing::Test {
  protected:
-  ConfigSessionTest() : session(block, view, link, notifier) { session.InitModel(); }
+  ConfigSessionTest() : session(block, link, notifier) {
+    session.AttachView(view);
+    session.InitModel();
+  }
 
   void Receive(const Bytes& frame) { session.OnFrameReceived(frame); }
 
@@ -93,9 +64,9 @@ class ConfigSessionTest : public ::testing::Test {
   }
 
   DeviceParameterBlock block{};
-  FakeView view;
-  FakeLink link;
-  FakeNotifier notifier;
+  FakeConfigView view;
+  RecordingLink link;
+  RecordingNotifier notifier;
   ConfigSession session;
 };
 
@@ -110,9 +81,9 @@ TEST_F(ConfigSessionTest, SearchClearsTheLogAndListThenBroadcastsTheRequest) {
   session.AppendLog("old text\r\n");
   view.rows.push_back({"1.2.3.4", "x", "000000000000", "03.00"});
   session.OnSearch();
-  EXPECT_EQ(link.refreshes, 1);
-  ASSERT_EQ(link.sent.size(), 1u);
-  EXPECT_EQ(link.sent[0], (Bytes{0xAA, 0x00, 0x01, 0x02, 0x02}));
+  EXPECT_EQ(link.Refreshes(), 1);
+  ASSERT_EQ(link.Sent().size(), 1u);
+  EXPECT_EQ(link.Sent()[0], (Bytes{0xAA, 0x00, 0x01, 0x02, 0x02}));
   EXPECT_TRUE(view.rows.empty());
   EXPECT_EQ(view.shownLog, "搜索...\r\n");
 }
@@ -156,11 +127,11 @@ TEST_F(ConfigSessionTest, FirstGenerationFirmwareIsWarnedButListed) {
 }
 
 TEST_F(ConfigSessionTest, MalformedSearchRepliesLeaveNoTrace) {
-  const int refreshes = view.logRefreshes;
+  const int refreshes = view.logShows;
   // 21 bytes with a good checksum: too short to hold the fields.
   Receive(Reply(CMD_SEARCH, Bytes(16, 0)));
   EXPECT_TRUE(view.rows.empty());
-  EXPECT_EQ(view.logRefreshes, refreshes);
+  EXPECT_EQ(view.logShows, refreshes);
   // A name without a zero byte ends at the checksum byte.
   Bytes body{0, 0, 0, 0, 1, 0, 0, 10, 1, 2, 3, 4, 5, 6, 0, 3, 0, 0, 'A', 'B'};
   Receive(Reply(CMD_SEARCH, body));
@@ -169,13 +140,13 @@ TEST_F(ConfigSessionTest, MalformedSearchRepliesLeaveNoTrace) {
 }
 
 TEST_F(ConfigSessionTest, DispatchDropsBadFramesSilentlyAndRefreshesForAcceptedOnes) {
-  int refreshes = view.logRefreshes;
+  int refreshes = view.logShows;
   Receive({0xAA, 0x00, 0x01, 0x02, 0x02});  // our own search request
   Receive({0x55, 0x00, 0x01, 0x07, 0x08});  // checksum off by one
   Receive({0x55, 0x00, 0x01, 0x07});        // too short
-  EXPECT_EQ(view.logRefreshes, refreshes);
+  EXPECT_EQ(view.logShows, refreshes);
   Receive({0x55, 0x00, 0x01, 0x07, 0x07});  // unknown command: accepted, no effect
-  EXPECT_EQ(view.logRefreshes, refreshes + 1);
+  EXPECT_EQ(view.logShows, refreshes + 1);
   EXPECT_TRUE(view.rows.empty());
   EXPECT_TRUE((notifier.Count() == 0));
 }
@@ -183,14 +154,14 @@ TEST_F(ConfigSessionTest, DispatchDropsBadFramesSilentlyAndRefreshesForAcceptedO
 TEST_F(ConfigSessionTest, DoubleClickWithoutSelectionDoesNothing) {
   session.AppendLog("kept\r\n");
   session.OnDeviceDoubleClicked();
-  EXPECT_TRUE(link.sent.empty());
+  EXPECT_TRUE(link.Sent().empty());
   EXPECT_EQ(session.LogText(), "kept\r\n");
 }
 
 TEST_F(ConfigSessionTest, ReadRequestsTheSelectedDevice) {
   Read("A1B2C3D4E5F6", "31.05");
-  ASSERT_EQ(link.sent.size(), 1u);
-  EXPECT_EQ(link.sent[0],
+  ASSERT_EQ(link.Sent().size(), 1u);
+  EXPECT_EQ(link.Sent()[0],
             (Bytes{0xAA, 0x00, 0x07, 0x03, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0xC8}));
   EXPECT_EQ(block.bLegacyLineText, 1);
   EXPECT_EQ(view.shownLog, "读取参数...\r\n");
@@ -222,7 +193,7 @@ TEST_F(ConfigSessionTest, ReadReplyFromTheSelectedDeviceFillsTheBlock) {
 
 TEST_F(ConfigSessionTest, ForeignOrShortReadRepliesChangeNothing) {
   Read("A1B2C3D4E5F6", "33.00");
-  const int refreshes = view.logRefreshes;
+  const int refreshes = view.logShows;
   Bytes otherDevice = ReadReply(446);
   otherDevice[9] ^= 1;
   otherDevice[10] = 1;
@@ -242,13 +213,13 @@ TEST_F(ConfigSessionTest, ForeignOrShortReadRepliesChangeNothing) {
   EXPECT_EQ(block.osd.byDHCP, 0);
   EXPECT_EQ(view.netShown, 0);
   EXPECT_EQ(session.Flags().bParamsRead, 0);
-  EXPECT_EQ(view.logRefreshes, refreshes + 2);  // only the second read request's own refreshes
+  EXPECT_EQ(view.logShows, refreshes + 2);  // only the second read request's own refreshes
   EXPECT_EQ(session.LogText(), "读取参数...\r\n");
 }
 
 TEST_F(ConfigSessionTest, DownloadIsRefusedBeforeAnyRead) {
   session.OnDownload();
-  EXPECT_TRUE(link.sent.empty());
+  EXPECT_TRUE(link.Sent().empty());
   EXPECT_EQ(view.netStored, 0);
   ASSERT_EQ(notifier.Count(), 1u);
   EXPECT_EQ(notifier.Boxes()[0].caption, "提示");
@@ -259,16 +230,16 @@ TEST_F(ConfigSessionTest, DownloadIsRefusedBeforeAnyRead) {
 TEST_F(ConfigSessionTest, DownloadToCurrentFirmwareSendsParametersThenFourCameraTexts) {
   Read("A1B2C3D4E5F6", "32.00");
   Receive(ReadReply(446));
-  link.sent.clear();
+  link.Clear();
   view.pauses.clear();
   session.OnDownload();
 
   EXPECT_EQ(view.netStored, 1);
-  ASSERT_EQ(link.sent.size(), 5u);
-  EXPECT_EQ(link.sent[0].size(), 440u);
-  EXPECT_EQ(link.sent[0][3], CMD_DOWNLOAD_PARAMS);
+  ASSERT_EQ(link.Sent().size(), 5u);
+  EXPECT_EQ(link.Sent()[0].size(), 440u);
+  EXPECT_EQ(link.Sent()[0][3], CMD_DOWNLOAD_PARAMS);
   for (int c = 0; c < 4; ++c) {
-    const Bytes& text = link.sent[1 + c];
+    const Bytes text = link.Sent()[1 + c];
     // Eight empty texts: 13 + 8 * 3 + 1 bytes, addressed to the selected device.
     ASSERT_EQ(text.size(), 38u);
     EXPECT_EQ(text[3], CMD_DICTIONARY);
@@ -289,11 +260,11 @@ TEST_F(ConfigSessionTest, DownloadToLegacyFirmwareSendsOneFrameAndGoesToTheLastR
   Receive(ReadReply(990));
   // Another row selected afterwards does not change the target.
   view.selected = DeviceRow{"10.0.0.8", "other", "FFFFFFFFFFFF", "31.00"};
-  link.sent.clear();
+  link.Clear();
   session.OnDownload();
-  ASSERT_EQ(link.sent.size(), 1u);
-  EXPECT_EQ(link.sent[0].size(), 984u);
-  EXPECT_EQ(link.sent[0][4], 0xA1);
+  ASSERT_EQ(link.Sent().size(), 1u);
+  EXPECT_EQ(link.Sent()[0].size(), 984u);
+  EXPECT_EQ(link.Sent()[0][4], 0xA1);
   EXPECT_EQ(view.shownLog, "设置参数... \r\n设置完成\r\n");
 }
 
@@ -328,10 +299,9 @@ TEST_F(ConfigSessionTest, DictionaryRepliesRefreshThePageTheyFilled) {
 
 TEST(LogText, AppendsFromTwoThreadsNeverInterleave) {
   DeviceParameterBlock block{};
-  FakeView view;
-  FakeLink link;
-  FakeNotifier notifier;
-  ConfigSession session(block, view, link, notifier);
+  RecordingLink link;
+  RecordingNotifier notifier;
+  ConfigSession session(block, link, notifier);
   std::thread worker([&] {
     for (int i = 0; i < 2000; ++i) session.AppendLog("worker line\r\n");
   });

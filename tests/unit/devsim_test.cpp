@@ -396,7 +396,8 @@ TEST(DevsimFaults, ReplyFaults) {
 TEST(DevsimCommandLine, DeviceSpecs) {
   DeviceIdentity id;
   std::string error;
-  ASSERT_TRUE(ParseDeviceDescription("mac=00e04c3a1b01,version=20.03,name=2号, 泵站", 4, id, error));
+  ASSERT_TRUE(
+      ParseDeviceDescription("mac=00e04c3a1b01,version=20.03,name=2号, 泵站", 4, id, error));
   EXPECT_EQ(MacText(id.mac), "00E04C3A1B01");
   EXPECT_EQ(id.major, 20);
   EXPECT_EQ(id.minor, 3);

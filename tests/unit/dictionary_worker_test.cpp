@@ -85,7 +85,7 @@ class DictionaryWorkerTest : public ::testing::Test {
   void MarkAll(uint8_t* marks) { std::memset(marks, 1, block.modbus.wDictCount); }
 
   DeviceParameterBlock block;
-  WindowFlags flags;
+  SessionFlags flags;
   std::mutex modelMutex;
   FakeNotifier notifier;
   std::vector<Bytes> sent;
@@ -310,7 +310,7 @@ TEST(DictionaryWorkerThread, DownloadAnsweredFromAnotherThread) {
   DeviceParameterBlock block;
   ClearBlock(block);
   BuildDictionaryIndex(block.modbus);
-  WindowFlags flags;
+  SessionFlags flags;
   std::mutex modelMutex;
   FakeNotifier notifier;
   std::mutex logMutex;

@@ -8,16 +8,25 @@
 using namespace quillon;
 
 TEST(Gbk, ConvertsBothWaysWithTwoBytesPerChineseCharacter) {
-  EXPECT_EQ(Utf8ToGbk("大门A"), "\xB4\xF3\xC3\xC5" "A");
-  EXPECT_EQ(GbkToUtf8("\xB4\xF3\xC3\xC5" "A"), "大门A");
+  EXPECT_EQ(Utf8ToGbk("大门A"),
+            "\xB4\xF3\xC3\xC5"
+            "A");
+  EXPECT_EQ(GbkToUtf8("\xB4\xF3\xC3\xC5"
+                      "A"),
+            "大门A");
   EXPECT_EQ(Utf8ToGbk("摄像头1 第1行℃").size(), 15u);
 }
 
 TEST(Gbk, UnrepresentableCharactersBecomeQuestionMarksAndTheRestIsKept) {
   EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
-  EXPECT_EQ(Utf8ToGbk("\xFF" "c"), "?c");  // not even UTF-8
+  EXPECT_EQ(Utf8ToGbk("\xFF"
+                      "c"),
+            "?c");  // not even UTF-8
   // Bytes that are not GBK do not stop the decoding.
-  EXPECT_EQ(GbkToUtf8("A\xFF" "B"), "A\xEF\xBF\xBD" "B");
+  EXPECT_EQ(GbkToUtf8("A\xFF"
+                      "B"),
+            "A\xEF\xBF\xBD"
+            "B");
 }
 
 TEST(Gbk, CutsNeverSplitADoubleByteCharacter) {

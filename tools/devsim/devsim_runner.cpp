@@ -146,7 +146,8 @@ bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool&
       std::string description;
       if (!next(description)) return false;
       DeviceIdentity identity;
-      if (!ParseDeviceDescription(description, static_cast<int>(options.devices.size()), identity, error)) {
+      if (!ParseDeviceDescription(description, static_cast<int>(options.devices.size()), identity,
+                                  error)) {
         error = "--device: " + error;
         return false;
       }

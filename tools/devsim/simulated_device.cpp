@@ -76,7 +76,7 @@ std::string MacText(const uint8_t mac[6]) {
 }
 
 bool ParseDeviceDescription(const std::string& description, int index, DeviceIdentity& identity,
-                     std::string& error) {
+                            std::string& error) {
   identity = DeviceIdentity{};
   identity.ip = 0xC0A80164 + static_cast<uint32_t>(index);  // 192.168.1.100 on
   const uint8_t defaultMac[6] = {0x00, 0x11, 0x22, 0x33, 0x44, static_cast<uint8_t>(index)};

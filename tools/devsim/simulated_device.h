@@ -26,7 +26,7 @@ struct DeviceIdentity {
 // defaults derived from `index`. The name runs to the end of the text, so it may hold commas
 // when it comes last. Returns false with a message on a malformed value.
 bool ParseDeviceDescription(const std::string& description, int index, DeviceIdentity& identity,
-                     std::string& error);
+                            std::string& error);
 
 // Ways to misbehave. All of them apply to every device, and, unless `faultSearch` is set, only
 // to requests addressed to a device (read, download, dictionary), never to the search.

@@ -1,4 +1,4 @@
-#include "pages/dialog_units.h"
+#include "widgets/dialog_units.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

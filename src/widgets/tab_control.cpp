@@ -1,4 +1,4 @@
-#include "pages/tab_control.h"
+#include "widgets/tab_control.h"
 
 #include <QProxyStyle>
 #include <QStyleOptionTabWidgetFrame>

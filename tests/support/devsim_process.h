@@ -1,15 +1,12 @@
 // Starts quillon-devsim on the device side of the private network made by
-// scripts/netns-run.sh, for end-to-end tests and the demo. It refuses to start anywhere else,
+// scripts/netns-run.sh, for end-to-end tests and benchmarks. It refuses to start anywhere else,
 // so a test can never broadcast onto the machine's real network.
 #pragma once
 
 #include <sys/types.h>
 
-#include <map>
 #include <string>
 #include <vector>
-
-#include "devsim_state.h"
 
 namespace quillon::devsim {
 
@@ -35,9 +32,6 @@ class DevsimProcess {
   static std::string DeviceAddress();
   // A fresh path under the temporary directory, for --dump and --log.
   static std::string TempPath(const std::string& stem);
-  static std::map<std::string, DeviceState> LoadDump(const std::string& path) {
-    return LoadDevsimDump(path);
-  }
 
  private:
   std::vector<std::string> args_;

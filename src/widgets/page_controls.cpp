@@ -1,11 +1,11 @@
-#include "pages/page_controls.h"
+#include "widgets/page_controls.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-#include "pages/dialog_units.h"
 #include "text/number_text.h"
+#include "widgets/dialog_units.h"
 
 namespace quillon {
 

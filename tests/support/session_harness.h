@@ -11,112 +11,24 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/config_session.h"
-#include "devsim_process.h"
 #include "link/discovery.h"
 #include "link/udp_link.h"
 #include "params/dictionary.h"
+#include "session/config_session.h"
+#include "support/fake_view.h"
 #include "support/recording_notifier.h"
 
-namespace quillon::e2e {
-
-using CapturingNotifier = fakes::RecordingNotifier;
-using fakes::RecordedBox;
-
-// The main window seen from the session. All calls but RequestLogRefresh come from the thread
-// that pumps; RequestLogRefresh comes from the worker.
-class FakeConfigView : public ConfigView {
- public:
-  void ShowLogText(const std::string& text) override {
-    shownLog = text;
-    ++logShows;
-  }
-  void RequestLogRefresh() override {
-    refreshRequests.fetch_add(1);
-    if (onRefreshRequest) onRefreshRequest();
-  }
-  void ClearDeviceList() override { rows.clear(); }
-  void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
-  std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
-  void NetParamsToPage() override { ++netShown; }
-  void NetPageToParams() override { ++netStored; }
-  void Rs485ParamsToPage() override { ++rs485Shown; }
-  void PauseMs(int milliseconds) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
-
-  std::string shownLog;
-  int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0;
-  std::atomic<int> refreshRequests{0};
-  std::vector<DeviceRow> rows;
-  std::optional<DeviceRow> selected;
-  std::function<void()> onRefreshRequest;  // any thread; set before the worker starts
-};
-
-// One quillon-devsim on the device side of the private network, with its dump and log files.
-class SimulatorRun {
- public:
-  static constexpr const char* kMac = "00E04C3A1B01";
-  static constexpr const char* kDevice =
-      "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=1号机房 东门";
-
-  // `extra`: fault options. False with Error() when the simulator does not come up.
-  bool Start(const std::vector<std::string>& extra = {}) {
-    dumpPath = devsim::DevsimProcess::TempPath("quillon-e2e-dump");
-    logPath = devsim::DevsimProcess::TempPath("quillon-e2e-log");
-    std::vector<std::string> args{"--bind",   devsim::DevsimProcess::DeviceAddress(),
-                                  "--dump",   dumpPath,
-                                  "--log",    logPath,
-                                  "--device", kDevice};
-    args.insert(args.end(), extra.begin(), extra.end());
-    process = std::make_unique<devsim::DevsimProcess>(std::move(args));
-    return process->Start();
-  }
-  std::string Error() const { return process ? process->Error() : "not started"; }
-
-  ~SimulatorRun() {
-    if (process) process->Stop();
-    if (!dumpPath.empty()) std::remove(dumpPath.c_str());
-    if (!logPath.empty()) std::remove(logPath.c_str());
-  }
-
-  // The device's parameters as last dumped; nullopt when the dump lacks the device.
-  std::optional<DeviceState> State() const {
-    auto all = devsim::DevsimProcess::LoadDump(dumpPath);
-    auto it = all.find(kMac);
-    if (it == all.end()) return std::nullopt;
-    return it->second;
-  }
-  // The simulator's request log, one line per request.
-  std::vector<std::string> LogLines() const {
-    std::vector<std::string> lines;
-    std::ifstream in(logPath);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  int CountLogLines(const std::string& prefix) const {
-    int n = 0;
-    for (const std::string& line : LogLines()) n += line.rfind(prefix, 0) == 0;
-    return n;
-  }
-
-  std::string dumpPath, logPath;
-  std::unique_ptr<devsim::DevsimProcess> process;
-};
+namespace quillon::fakes {
 
 // The session with its real link and worker, and the pump that plays the UI thread.
 class SessionHarness {
@@ -126,7 +38,9 @@ class SessionHarness {
   SessionHarness()
       : block_(std::make_unique<DeviceParameterBlock>()),
         link_(PosixSockets(), notifier, InterfaceAddresses),
-        session(*block_, view, link_, notifier) {
+        session(*block_, link_, notifier) {
+    view.realPauses = true;
+    session.AttachView(view);
     // The worker's log refresh requests and boxes wake the pump like a posted message.
     view.onRefreshRequest = [this] { Wake(); };
     notifier.afterShown = [this] { Wake(); };
@@ -239,7 +153,7 @@ class SessionHarness {
 
   // Declared before the link and the session: the receive thread and the worker reach them.
   FakeConfigView view;
-  CapturingNotifier notifier;
+  RecordingNotifier notifier;
   long datagramsPumped = 0;
 
  private:
@@ -262,4 +176,4 @@ class SessionHarness {
   ConfigSession session;  // last: its worker uses everything above
 };
 
-}  // namespace quillon::e2e
+}  // namespace quillon::fakes

@@ -1,4 +1,4 @@
-#include "pages/ipv4_edit.h"
+#include "widgets/ipv4_edit.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

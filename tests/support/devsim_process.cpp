@@ -1,4 +1,4 @@
-#include "devsim_process.h"
+#include "support/devsim_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

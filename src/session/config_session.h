@@ -1,8 +1,10 @@
-// The protocol side of the main window, without widgets: the log text, the window flags, the
-// dispatch of received frames, search, parameter read and parameter download. The main window
-// owns one and implements ConfigView; tests drive it with a fake view, link and notifier.
+// The protocol side of the main window, without widgets: the log text, the session flags, the
+// dispatch of received frames, search, parameter read and parameter download, and the dictionary
+// worker. The application object builds one on its link and notifier; the main window attaches
+// itself as the view. Tests drive it with a fake view, link and notifier.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -11,9 +13,9 @@
 #include <string_view>
 
 #include "link/frame_link.h"
-#include "link/notifier.h"
 #include "params/dictionary_worker.h"
 #include "params/parameter_block.h"
+#include "report/notifier.h"
 
 namespace quillon {
 
@@ -50,9 +52,14 @@ class ConfigView {
 
 class ConfigSession {
  public:
-  ConfigSession(DeviceParameterBlock& block, ConfigView& view, FrameLink& link,
-                Notifier& notifier);
+  // Until a view is attached, what the session would show goes nowhere.
+  ConfigSession(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier);
   ~ConfigSession();  // stops the dictionary worker
+
+  // The view that shows the session: set by the main window while it exists, before the worker
+  // starts and after it has stopped.
+  void AttachView(ConfigView& view) { view_.store(&view); }
+  void DetachView() { view_.store(&nullView_); }
 
   // Start-up of the model: zeroes the block, builds the dictionary index, clears the flags.
   void InitModel();
@@ -77,14 +84,11 @@ class ConfigSession {
   // view for a refresh), shows its boxes through the notifier.
   void StartWorker();
   void StopWorker();
-  DictionaryWorker& Worker() { return worker_; }
 
-  WindowFlags& Flags() { return flags_; }
+  SessionFlags& Flags() { return flags_; }
   DeviceParameterBlock& Block() { return block_; }
   // Keeps the worker's encoding of an entry apart from a page's write of the same slot.
   std::mutex& ModelMutex() { return modelMutex_; }
-  Notifier& Boxes() { return notifier_; }
-  FrameLink& Link() { return link_; }
 
  private:
   // Each returns false for a frame it drops without a trace (no log refresh follows).
@@ -92,12 +96,28 @@ class ConfigSession {
   bool OnReadReply(std::span<const uint8_t> frame);
   bool OnDownloadResult(std::span<const uint8_t> frame);
   bool OnDictionaryReply(std::span<const uint8_t> frame);
+  ConfigView& View() { return *view_.load(); }
+
+  // Shows nothing; the view until the main window attaches itself.
+  class NullView : public ConfigView {
+   public:
+    void ShowLogText(const std::string&) override {}
+    void RequestLogRefresh() override {}
+    void ClearDeviceList() override {}
+    void InsertDeviceRow(const DeviceRow&) override {}
+    std::optional<DeviceRow> SelectedDeviceRow() override { return std::nullopt; }
+    void NetParamsToPage() override {}
+    void NetPageToParams() override {}
+    void Rs485ParamsToPage() override {}
+    void PauseMs(int) override {}
+  };
 
   DeviceParameterBlock& block_;
-  ConfigView& view_;
+  NullView nullView_;
+  std::atomic<ConfigView*> view_{&nullView_};  // the worker asks it for refreshes
   FrameLink& link_;
   Notifier& notifier_;
-  WindowFlags flags_;
+  SessionFlags flags_;
   std::mutex modelMutex_;
   mutable std::mutex logMutex_;
   std::string log_;

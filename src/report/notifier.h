@@ -1,5 +1,6 @@
-// Message boxes go through one injectable notifier, so that tests capture them instead of
-// blocking on a modal window.
+// The reporting port: every layer that has to tell the user something in a box goes through one
+// injectable notifier, so that tests capture the boxes instead of blocking on a modal window.
+// It sits below every other folder and includes nothing of the program.
 #pragma once
 
 #include <string>
@@ -17,6 +18,10 @@ class Notifier {
   // Shows a modal box with an OK button and returns when the user has closed it. May be called
   // from any thread; an implementation shows the box on the user-interface thread.
   virtual void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) = 0;
+  // Lets every caller still waiting for a box go on, and every later call from another thread
+  // return at once, so that a thread being stopped at exit never waits for a box that nobody
+  // will show any more. A notifier whose boxes never wait has nothing to do.
+  virtual void ReleaseWaiting() {}
 };
 
 }  // namespace quillon

@@ -1,4 +1,4 @@
-#include "app/config_session.h"
+#include "session/config_session.h"
 
 #include <atomic>
 #include <cstdio>
@@ -16,7 +16,8 @@ namespace quillon {
 namespace {
 
 constexpr const char* kFirstGenerationWarning =
-    "请使用老版（V1.X版本)配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常";
+    "请使用老版（V1.X版本)"
+    "配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常";
 
 // Firmware below this major version carries line texts inside commands 3 and 4.
 constexpr int kFirstDictionaryMajor = 32;
@@ -26,18 +27,14 @@ constexpr int kFirstServedMajor = 2;
 constexpr int kCameraTextPauseMs = 300;
 constexpr int kDownloadPauseMs = 200;
 
-void SetFlag(uint8_t& flag, uint8_t value) {
-  std::atomic_ref<uint8_t>(flag).store(value);
-}
+void SetFlag(uint8_t& flag, uint8_t value) { std::atomic_ref<uint8_t>(flag).store(value); }
 
 uint8_t GetFlag(uint8_t& flag) { return std::atomic_ref<uint8_t>(flag).load(); }
 
 }  // namespace
 
-ConfigSession::ConfigSession(DeviceParameterBlock& block, ConfigView& view, FrameLink& link,
-                             Notifier& notifier)
+ConfigSession::ConfigSession(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier)
     : block_(block),
-      view_(view),
       link_(link),
       notifier_(notifier),
       worker_(
@@ -45,7 +42,7 @@ ConfigSession::ConfigSession(DeviceParameterBlock& block, ConfigView& view, Fram
           [this](const uint8_t* bytes, uint16_t length) { link_.SendFrame(bytes, length); },
           [this](std::string_view text) {
             AppendLog(text);
-            view_.RequestLogRefresh();
+            View().RequestLogRefresh();
           },
           notifier) {}
 
@@ -68,7 +65,7 @@ void ConfigSession::AppendLog(std::string_view text) {
   log_.append(text);
 }
 
-void ConfigSession::RefreshLog() { view_.ShowLogText(LogText()); }
+void ConfigSession::RefreshLog() { View().ShowLogText(LogText()); }
 
 void ConfigSession::ClearLog() {
   {
@@ -89,12 +86,12 @@ void ConfigSession::OnSearch() {
   link_.RefreshEndpoints();
   const Bytes request = BuildSearchRequest();
   link_.SendFrame(request.data(), static_cast<uint16_t>(request.size()));
-  view_.ClearDeviceList();
+  View().ClearDeviceList();
   RefreshLog();
 }
 
 void ConfigSession::OnDeviceDoubleClicked() {
-  const std::optional<DeviceRow> row = view_.SelectedDeviceRow();
+  const std::optional<DeviceRow> row = View().SelectedDeviceRow();
   if (!row) return;
 
   // The major version is the number in the first two characters of "%02d.%02d".
@@ -116,7 +113,7 @@ void ConfigSession::OnDeviceDoubleClicked() {
 
   if (!legacy) {
     // Current firmware sends the line texts as dictionary entries; the worker fetches them.
-    view_.PauseMs(kCameraTextPauseMs);
+    View().PauseMs(kCameraTextPauseMs);
     SetFlag(flags_.bCameraTextRequest, 1);
   }
 }
@@ -131,7 +128,7 @@ void ConfigSession::OnDownload() {
   bool legacy;
   {
     std::lock_guard lock(modelMutex_);
-    view_.NetPageToParams();
+    View().NetPageToParams();
     std::memcpy(mac, block_.abySelectedMac, sizeof mac);
     legacy = block_.bLegacyLineText != 0;
     frame = BuildDownloadFrame(block_.osd, mac, legacy);
@@ -142,7 +139,7 @@ void ConfigSession::OnDownload() {
   RefreshLog();
 
   if (!legacy) {
-    view_.PauseMs(kDownloadPauseMs);
+    View().PauseMs(kDownloadPauseMs);
     for (int camera = 0; camera < 4; ++camera) {
       uint8_t payload[kDictFrameBufferSize];
       size_t length;
@@ -156,7 +153,7 @@ void ConfigSession::OnDownload() {
       std::snprintf(line, sizeof line, "正在下载摄像头%d参数...\r\n", camera + 1);
       AppendLog(line);
       RefreshLog();
-      view_.PauseMs(kDownloadPauseMs);
+      View().PauseMs(kDownloadPauseMs);
     }
   }
   AppendLog("设置完成\r\n");
@@ -192,7 +189,8 @@ void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram) {
 bool ConfigSession::OnSearchReply(std::span<const uint8_t> frame) {
   const std::optional<DeviceRecord> record = ParseSearchReply(frame);
   if (!record) return false;
-  view_.InsertDeviceRow({record->IpText(), record->name, record->MacText(), record->VersionText()});
+  View().InsertDeviceRow(
+      {record->IpText(), record->name, record->MacText(), record->VersionText()});
   if (record->Major() < kFirstServedMajor)
     notifier_.ShowBox("警告", kFirstGenerationWarning, BoxIcon::None);
   AppendLog("搜索到设备\r\n");
@@ -207,7 +205,7 @@ bool ConfigSession::OnReadReply(std::span<const uint8_t> frame) {
     // A reply shorter than its layout is dropped like any malformed frame.
     if (!MapReadReply(block_.osd, frame, block_.bLegacyLineText != 0)) return false;
   }
-  view_.NetParamsToPage();
+  View().NetParamsToPage();
   AppendLog("读取参数成功\r\n");
   RefreshLog();
   SetFlag(flags_.bParamsRead, 1);
@@ -238,9 +236,9 @@ bool ConfigSession::OnDictionaryReply(std::span<const uint8_t> frame) {
   for (const std::string& line : result.logLines) AppendLog(line);
   if (result.kind == DictionaryReplyResult::Kind::ReadReply) {
     if (result.carriedCameraText) {
-      view_.NetParamsToPage();
+      View().NetParamsToPage();
     } else {
-      view_.Rs485ParamsToPage();
+      View().Rs485ParamsToPage();
       SetFlag(flags_.b485Read, 1);
     }
   }

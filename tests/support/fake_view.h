@@ -1,0 +1,53 @@
+// The main window as the session sees it, for tests without widgets: it counts what it was asked
+// to show and plays the device list. Every call but RequestLogRefresh comes from the thread that
+// drives the session; RequestLogRefresh also comes from the dictionary worker.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "session/config_session.h"
+
+namespace quillon::fakes {
+
+class FakeConfigView : public ConfigView {
+ public:
+  void ShowLogText(const std::string& text) override {
+    shownLog = text;
+    ++logShows;
+  }
+  void RequestLogRefresh() override {
+    refreshRequests.fetch_add(1);
+    if (onRefreshRequest) onRefreshRequest();
+  }
+  void ClearDeviceList() override { rows.clear(); }
+  void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
+  std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
+  void NetParamsToPage() override { ++netShown; }
+  void NetPageToParams() override {
+    ++netStored;
+    if (onNetPageToParams) onNetPageToParams();
+  }
+  void Rs485ParamsToPage() override { ++rs485Shown; }
+  void PauseMs(int milliseconds) override {
+    pauses.push_back(milliseconds);
+    if (realPauses) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+
+  std::string shownLog;
+  int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0;
+  std::atomic<int> refreshRequests{0};
+  std::vector<DeviceRow> rows;
+  std::optional<DeviceRow> selected;
+  std::vector<int> pauses;
+  bool realPauses = false;  // the pauses block the caller, as they block the UI thread
+  std::function<void()> onRefreshRequest;   // any thread; set before the worker starts
+  std::function<void()> onNetPageToParams;  // plays the user editing while the page is read
+};
+
+}  // namespace quillon::fakes
