@@ -4,7 +4,8 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run demo test unit-test gui-test e2e-test sanitize-test tsan-test bench clean screenshots
+.PHONY: all deps build run demo test unit-test e2e-test check-style format sanitize-test \
+        tsan-test bench clean screenshots
 
 all: build
 
@@ -25,20 +26,38 @@ run: build
 demo: build
 	scripts/demo.sh $(BUILD)
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|gui'
-	cd $(BUILD) && ctest --output-on-failure -L e2e
+# Everything: the house rules, unit and widget tests, end-to-end tests in private networks,
+# then the unit and widget tests again under AddressSanitizer/UBSan and ThreadSanitizer.
+test: check-style unit-test e2e-test
 	$(MAKE) sanitize-test tsan-test
 
-# The unit and widget tests again, built with AddressSanitizer and UBSan.
+# Unit tests (GoogleTest) and widget tests (QtTest, offscreen); no network needed.
+unit-test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L 'unit|gui'
+
+# Each end-to-end case in a private network of its own, so two can run side by side.
+e2e-test: build
+	@scripts/netns-run.sh --check
+	cd $(BUILD) && ctest --output-on-failure -j 2 -L e2e
+
+# Include rules per folder and clang-format over every tracked source.
+check-style: deps
+	scripts/check-style.sh
+
+format: deps
+	git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format -i
+
+# The unit and widget tests again, built with AddressSanitizer and UBSan (nothing else built).
 sanitize-test: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=address,undefined
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=address,undefined \
+	  -DQUILLON_BUILD_E2E=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS) -L 'unit|gui'
 
-# The link and worker tests under ThreadSanitizer (core only, no Qt).
+# The link, worker and session tests under ThreadSanitizer (core only, no Qt).
 tsan-test: deps
-	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=thread -DQUILLON_BUILD_GUI=OFF
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=thread \
+	  -DQUILLON_BUILD_GUI=OFF -DQUILLON_BUILD_E2E=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target unit_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) \
 	  -R '^(UdpLink|DictionaryWorker|ConfigSession|LogText)'

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when they are missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config libgtest-dev googletest qt6-base-dev qt6-base-dev-tools
-          libgl-dev fonts-wqy-microhei iproute2 util-linux xvfb xauth)
+packages=(cmake g++ make pkg-config git libgtest-dev googletest qt6-base-dev qt6-base-dev-tools
+          libgl-dev fonts-wqy-microhei iproute2 util-linux xvfb xauth clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# sudo does not pass the environment on, so the front end goes on the command line itself.
+run=(env DEBIAN_FRONTEND=noninteractive)
+[ "$(id -u)" -eq 0 ] || run=(sudo "${run[@]}")
+"${run[@]}" apt-get update -qq
+"${run[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -2,6 +2,7 @@
 # Runs a command inside a private network that this script makes and that vanishes with it.
 #
 #   netns-run.sh DEVSIM COMMAND [ARGS...]
+#   netns-run.sh --check          only tells whether a private network can be made here
 #
 # Two network namespaces joined by a veth pair: the PC side (10.77.0.1/24, where COMMAND runs)
 # and the device side (10.77.0.2/24, where simulated devices run). Each side has a default route
@@ -10,7 +11,34 @@
 # the host's network. COMMAND finds the device side in QUILLON_DEVICE_NETNS (a path for
 # `nsenter --net=`) and the simulator in QUILLON_DEVSIM.
 set -euo pipefail
+
+# A private network needs user and network namespaces (unshare) and iproute2 (ip). Where either
+# is missing, say so plainly instead of failing halfway through.
+check() {
+  local why
+  if ! command -v ip >/dev/null || ! command -v nsenter >/dev/null; then
+    echo "netns-run.sh: 'ip' (iproute2) or 'nsenter' (util-linux) is missing; 'make deps' installs them." >&2
+    return 1
+  fi
+  if ! why=$(unshare --user --map-root-user --net -- true 2>&1); then
+    cat >&2 <<EOT
+netns-run.sh: cannot make a private network here: ${why:-unshare failed}.
+The end-to-end tests, the demo and the benchmarks run inside a network namespace of their own
+(so that nothing reaches the real network), and this machine does not allow unprivileged user
+namespaces. Run them on a machine or container that does (on Debian: sysctl
+kernel.unprivileged_userns_clone=1; in Docker: --privileged or a seccomp profile that permits
+unshare). The unit and widget tests need none of this: 'make unit-test'.
+EOT
+    return 1
+  fi
+}
+
+if [ "${1:-}" = "--check" ]; then
+  check
+  exit
+fi
 if [ "${1:-}" != "--inside" ]; then
+  check || exit 1
   exec unshare --user --map-root-user --net --fork -- "$0" --inside "$@"
 fi
 shift
