@@ -3,6 +3,7 @@
 // recording link in its place.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -10,11 +11,22 @@
 
 namespace quillon {
 
+// When a datagram reached the PC: the kernel's receive time where the socket can tell it, so a
+// datagram that waited in a queue keeps the moment it arrived. Wall-clock time, as the kernel
+// stamps it.
+using ReceiveTime = std::chrono::system_clock::time_point;
+
+// One received datagram with its receive time; the bytes travel with it to the UI thread.
+struct Datagram {
+  Bytes bytes;
+  ReceiveTime received;
+};
+
 class FrameLink {
  public:
-  // Called on the receive thread with each datagram of 1 to 2048 bytes; the callee takes the
-  // bytes (the main window posts them to its own thread).
-  using DatagramHandler = std::function<void(Bytes)>;
+  // Called on the receive thread with each datagram of 1 to 2048 bytes; the callee takes it
+  // (the main window posts it to its own thread).
+  using DatagramHandler = std::function<void(Datagram)>;
 
   virtual ~FrameLink() = default;
   // Link start-up: the receiving side and its thread. A second call does nothing.

@@ -4,9 +4,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace quillon {
 namespace {
@@ -28,6 +30,7 @@ class PosixSocketApi final : public SocketApi {
   int SetReceiveBuffer(int socket, int bytes) override {
     return SetIntOption(socket, SO_RCVBUF, bytes);
   }
+  int SetReceiveTimestamps(int socket) override { return SetIntOption(socket, SO_TIMESTAMP, 1); }
 
   int Bind(int socket, uint32_t address, uint16_t port) override {
     const sockaddr_in sa = MakeAddress(address, port);
@@ -42,15 +45,32 @@ class PosixSocketApi final : public SocketApi {
     return Remember(static_cast<long>(sent));
   }
 
-  long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs) override {
+  long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
+               std::chrono::system_clock::time_point& received) override {
     pollfd pfd{socket, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, timeoutMs);
     if (ready < 0) return Remember(-1L);
     if (ready == 0) return 0;
     if ((pfd.revents & POLLIN) == 0) return Remember(-1L);
-    // Linux cuts an oversized datagram to the buffer without saying so; MSG_TRUNC makes
-    // recvfrom report the datagram's real size, so the caller can drop it.
-    const ssize_t size = ::recvfrom(socket, buffer, capacity, MSG_TRUNC, nullptr, nullptr);
+    iovec data{buffer, capacity};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timeval))];
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    // Linux cuts an oversized datagram to the buffer without saying so; MSG_TRUNC makes it
+    // report the datagram's real size, so the caller can drop it.
+    const ssize_t size = ::recvmsg(socket, &message, MSG_TRUNC);
+    received = std::chrono::system_clock::now();
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMP) continue;
+      timeval stamp;
+      std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+      received = std::chrono::system_clock::time_point(
+          std::chrono::duration_cast<std::chrono::system_clock::duration>(
+              std::chrono::seconds(stamp.tv_sec) + std::chrono::microseconds(stamp.tv_usec)));
+    }
     return Remember(static_cast<long>(size));
   }
 

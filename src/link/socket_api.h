@@ -2,6 +2,7 @@
 // and count sockets without touching the network.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -14,14 +15,17 @@ class SocketApi {
   virtual int SetBroadcast(int socket) = 0;                           // SO_BROADCAST = 1; 0 or -1
   virtual int SetReuseAddress(int socket) = 0;                        // SO_REUSEADDR = 1; 0 or -1
   virtual int SetReceiveBuffer(int socket, int bytes) = 0;            // SO_RCVBUF; 0 or -1
+  virtual int SetReceiveTimestamps(int socket) = 0;                   // SO_TIMESTAMP = 1; 0 or -1
   virtual int Bind(int socket, uint32_t address, uint16_t port) = 0;  // host order; 0 or -1
   // One datagram to address:port (host order); bytes sent or -1.
   virtual long SendTo(int socket, const uint8_t* bytes, size_t length, uint32_t address,
                       uint16_t port) = 0;
   // Waits up to timeoutMs for one datagram. Returns its full size (which may exceed `capacity`,
   // then only `capacity` bytes were copied), 0 for an empty datagram or none within the
-  // timeout, -1 on error.
-  virtual long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs) = 0;
+  // timeout, -1 on error. `received` gets the moment the datagram reached the PC: the kernel's
+  // stamp when the socket has SO_TIMESTAMP, otherwise the moment it was taken.
+  virtual long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
+                       std::chrono::system_clock::time_point& received) = 0;
   virtual void Close(int socket) = 0;
   virtual int LastError() = 0;  // errno of the last failed call
 };

@@ -70,6 +70,9 @@ void UdpLink::Start(DatagramHandler onDatagram) {
   if (sockets_.SetBroadcast(receiveSocket_) < 0) ShowLinkBox("设置规则失败1");
   if (sockets_.SetReuseAddress(receiveSocket_) < 0) ShowLinkBox("设置规则失败2");
   sockets_.SetReceiveBuffer(receiveSocket_, kReceiveBufferBytes);
+  // Each datagram keeps the moment it reached the PC, not the later moment the paced thread
+  // takes it: a search tells the replies to an earlier search apart by it.
+  sockets_.SetReceiveTimestamps(receiveSocket_);
   sockets_.Bind(receiveSocket_, kAnyAddress, kDevicePort);  // a failure is not reported
 
   stopping_ = false;
@@ -86,10 +89,12 @@ void UdpLink::ReceiveLoop() {
   while (!stopping_) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (stopping_) break;
-    const long size = sockets_.Receive(receiveSocket_, buffer, sizeof buffer, kReceivePollMs);
+    ReceiveTime received;
+    const long size =
+        sockets_.Receive(receiveSocket_, buffer, sizeof buffer, kReceivePollMs, received);
     // Errors, empty datagrams and datagrams larger than the buffer are dropped unseen.
     if (size <= 0 || static_cast<size_t>(size) > sizeof buffer) continue;
-    if (onDatagram_) onDatagram_(Bytes(buffer, buffer + size));
+    if (onDatagram_) onDatagram_(Datagram{Bytes(buffer, buffer + size), received});
   }
 }
 

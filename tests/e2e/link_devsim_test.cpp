@@ -37,9 +37,9 @@ class UdpLinkDevsim : public ::testing::Test {
     ASSERT_TRUE(sim.Start()) << sim.Error();
 
     link = std::make_unique<UdpLink>(PosixSockets(), notifier, InterfaceAddresses);
-    link->Start([this](Bytes datagram) {
+    link->Start([this](Datagram datagram) {
       std::lock_guard lock(mutex);
-      received.push_back(std::move(datagram));
+      received.push_back(std::move(datagram.bytes));
       arrived.notify_all();
     });
     link->RefreshEndpoints();

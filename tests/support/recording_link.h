@@ -30,14 +30,15 @@ class RecordingLink : public FrameLink {
     sent_.emplace_back(bytes, bytes + length);
   }
 
-  // A datagram arriving, on the calling thread as on a receive thread; dropped unless started.
-  void Deliver(Bytes datagram) {
+  // A datagram arriving now (or at `received`), on the calling thread as on a receive thread;
+  // dropped unless started.
+  void Deliver(Bytes datagram, ReceiveTime received = std::chrono::system_clock::now()) {
     DatagramHandler handler;
     {
       std::lock_guard lock(mutex_);
       handler = onDatagram_;
     }
-    if (handler) handler(std::move(datagram));
+    if (handler) handler(Datagram{std::move(datagram), received});
   }
 
   std::vector<Bytes> Sent() const {

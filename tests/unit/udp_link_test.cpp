@@ -27,7 +27,7 @@ class FakeSockets : public SocketApi {
     uint16_t port;
   };
   struct State {
-    bool broadcast = false, reuse = false, bound = false, closed = false;
+    bool broadcast = false, reuse = false, bound = false, closed = false, timestamps = false;
     uint32_t address = 0;
     uint16_t port = 0;
     int receiveBuffer = 0;
@@ -52,6 +52,9 @@ class FakeSockets : public SocketApi {
   int SetReceiveBuffer(int socket, int bytes) override {
     return Update(socket, false, [bytes](State& s) { s.receiveBuffer = bytes; });
   }
+  int SetReceiveTimestamps(int socket) override {
+    return Update(socket, false, [](State& s) { s.timestamps = true; });
+  }
   int Bind(int socket, uint32_t address, uint16_t port) override {
     return Update(socket, failBind, [=](State& s) {
       s.bound = true;
@@ -71,13 +74,15 @@ class FakeSockets : public SocketApi {
     sent_.push_back({socket, Bytes(bytes, bytes + length), address, port});
     return static_cast<long>(length);
   }
-  long Receive(int, uint8_t* buffer, size_t capacity, int timeoutMs) override {
+  long Receive(int, uint8_t* buffer, size_t capacity, int timeoutMs,
+               ReceiveTime& received) override {
     std::unique_lock lock(mutex_);
     if (!incoming_.empty()) {
-      const Bytes datagram = std::move(incoming_.front());
+      const Datagram datagram = std::move(incoming_.front());
       incoming_.pop_front();
-      std::copy_n(datagram.begin(), std::min(capacity, datagram.size()), buffer);
-      return static_cast<long>(datagram.size());
+      std::copy_n(datagram.bytes.begin(), std::min(capacity, datagram.bytes.size()), buffer);
+      received = datagram.received;
+      return static_cast<long>(datagram.bytes.size());
     }
     incomingReady_.wait_for(lock, std::chrono::milliseconds(timeoutMs));
     return 0;
@@ -88,9 +93,10 @@ class FakeSockets : public SocketApi {
   }
   int LastError() override { return 98; }
 
-  void Deliver(Bytes datagram) {
+  // A datagram that reached the PC at `received` (the kernel's stamp).
+  void Deliver(Bytes datagram, ReceiveTime received = ReceiveTime(std::chrono::seconds(1000))) {
     std::lock_guard lock(mutex_);
-    incoming_.push_back(std::move(datagram));
+    incoming_.push_back({std::move(datagram), received});
     incomingReady_.notify_all();
   }
   int OpenedCount() {
@@ -126,7 +132,7 @@ class FakeSockets : public SocketApi {
   int nextSocket_ = kFirstSocket;
   std::map<int, State> states_;
   std::vector<Sent> sent_;
-  std::deque<Bytes> incoming_;
+  std::deque<Datagram> incoming_;
   int badSends_ = 0;
 };
 
@@ -343,10 +349,10 @@ class UdpLinkReceive : public ::testing::Test {
 
   std::mutex mutex;
   std::condition_variable arrived;
-  std::vector<Bytes> received;
+  std::vector<Datagram> received;
 
   void StartCollecting() {
-    link.Start([this](Bytes datagram) {
+    link.Start([this](Datagram datagram) {
       std::lock_guard lock(mutex);
       received.push_back(std::move(datagram));
       arrived.notify_all();
@@ -366,6 +372,7 @@ TEST_F(UdpLinkReceive, StartSetsUpTheReceiveSocketOnPort1901) {
   EXPECT_EQ(state.address, 0u);
   EXPECT_EQ(state.port, 1901);
   EXPECT_GE(state.receiveBuffer, 256 * 1024);
+  EXPECT_TRUE(state.timestamps);
   EXPECT_TRUE(notifier.Texts().empty());
 }
 
@@ -373,19 +380,24 @@ TEST_F(UdpLinkReceive, HandsOverDatagramsUpTo2048BytesInOrder) {
   StartCollecting();
   Bytes full(2048);
   for (size_t i = 0; i < full.size(); ++i) full[i] = static_cast<uint8_t>(i * 7);
-  sockets.Deliver(full);
+  const ReceiveTime first(std::chrono::seconds(1700000000));
+  sockets.Deliver(full, first);
   sockets.Deliver(Bytes(2049, 0x55));  // too large: dropped
   sockets.Deliver(Bytes{});            // empty: ignored
-  sockets.Deliver(Bytes{0x55, 0x00, 0x01, 0x07, 0x07});
-  sockets.Deliver(Bytes{0x01});
+  sockets.Deliver(Bytes{0x55, 0x00, 0x01, 0x07, 0x07}, first + 3ms);
+  sockets.Deliver(Bytes{0x01}, first + 4ms);
   ASSERT_TRUE(WaitFor(3));
   link.Stop();
 
   std::lock_guard lock(mutex);
   ASSERT_EQ(received.size(), 3u);
-  EXPECT_EQ(received[0], full);
-  EXPECT_EQ(received[1], (Bytes{0x55, 0x00, 0x01, 0x07, 0x07}));
-  EXPECT_EQ(received[2], (Bytes{0x01}));
+  EXPECT_EQ(received[0].bytes, full);
+  EXPECT_EQ(received[1].bytes, (Bytes{0x55, 0x00, 0x01, 0x07, 0x07}));
+  EXPECT_EQ(received[2].bytes, (Bytes{0x01}));
+  // Each keeps the moment it reached the PC, however late the paced thread takes it.
+  EXPECT_EQ(received[0].received, first);
+  EXPECT_EQ(received[1].received, first + 3ms);
+  EXPECT_EQ(received[2].received, first + 4ms);
 }
 
 TEST_F(UdpLinkReceive, StopJoinsPromptlyWhileNothingArrives) {
@@ -405,7 +417,7 @@ TEST(UdpLinkStart, FailuresShowTheirBoxesAndStartGoesOn) {
     FakeNotifier notifier;
     sockets.failOpen = true;
     UdpLink link(sockets, notifier, [] { return std::vector<uint32_t>{}; });
-    link.Start([](Bytes) {});
+    link.Start([](Datagram) {});
     // The option calls on the failed socket fail too and report themselves.
     EXPECT_EQ(notifier.Texts(), (std::vector<std::string>{"套接字错误,请检查错误并重新打开软件",
                                                           "设置规则失败1", "设置规则失败2"}));
@@ -416,7 +428,7 @@ TEST(UdpLinkStart, FailuresShowTheirBoxesAndStartGoesOn) {
     sockets.failReuse = true;
     sockets.failBind = true;  // not reported
     UdpLink link(sockets, notifier, [] { return std::vector<uint32_t>{}; });
-    link.Start([](Bytes) {});
+    link.Start([](Datagram) {});
     EXPECT_EQ(notifier.Texts(), (std::vector<std::string>{"设置规则失败2"}));
   }
 }
