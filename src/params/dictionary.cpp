@@ -212,6 +212,24 @@ void Acknowledge(sModBusPara& modbus, uint16_t id, uint16_t op, DictionaryReplyR
       Format("解析字典错误, 命令:%d 错误字典 十进制%d 十六进制%04X\r\n", op, id, id));
 }
 
+// Whether a reply names at least one identifier of the request, walking it as the parser does
+// and never beyond `count` bytes.
+bool NamesRequestedId(const uint8_t* payload, size_t count, const DictionaryRequest& request) {
+  const bool write = GetU16(payload) == kDictOpWrite;
+  const size_t entries = count >= 3 ? payload[2] : 0;
+  size_t pos = 3;
+  for (size_t i = 0; i < entries && pos + 2 <= count; ++i) {
+    if (request.Names(GetU16(payload + pos))) return true;
+    if (write) {
+      pos += 2;
+    } else {
+      if (pos + 3 > count) break;
+      pos += 3 + payload[pos + 2];
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void BuildDictionaryIndex(sModBusPara& modbus) {
@@ -326,26 +344,32 @@ EntryKind StoreEntry(DeviceParameterBlock& block, uint16_t id, const uint8_t* va
   return KindOf(f);
 }
 
-size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest) {
+size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest, size_t capacity) {
   const sModBusPara& modbus = block.modbus;
   const size_t n = IndexCount(modbus);
+  if (capacity < 3) return 0;
   size_t length = 3;
   uint8_t entries = 0;
+  uint8_t entry[3 + 255];
   for (size_t i = 0; i < n && entries < kMaxChunkEntries; ++i) {
     if (LoadShared(modbus.abyDictWrite[i]) == 0) continue;
-    length += EncodeEntry(block, modbus.awDictId[i], dest + length);
+    const size_t size = EncodeEntry(block, modbus.awDictId[i], entry);
+    if (length + size > capacity) break;
+    std::memcpy(dest + length, entry, size);
+    length += size;
     ++entries;
   }
   PutHeader(dest, kDictOpWrite, entries);
   return length;
 }
 
-size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest) {
+size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest, size_t capacity) {
   const sModBusPara& modbus = block.modbus;
   const size_t n = IndexCount(modbus);
+  if (capacity < 3) return 0;
   size_t length = 3;
   uint8_t entries = 0;
-  for (size_t i = 0; i < n && entries < kMaxChunkEntries; ++i) {
+  for (size_t i = 0; i < n && entries < kMaxChunkEntries && length + 2 <= capacity; ++i) {
     if (LoadShared(modbus.abyDictRead[i]) == 0) continue;
     PutU16(dest + length, modbus.awDictId[i]);
     length += 2;
@@ -353,6 +377,22 @@ size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest) {
   }
   PutHeader(dest, kDictOpRead, entries);
   return length;
+}
+
+void DictionaryRequest::Record(const uint8_t* payload, size_t length) {
+  outstanding = length >= 3;
+  op = length >= 2 ? GetU16(payload) : 0;
+  count = 0;
+  size_t pos = 3;
+  const size_t entries = length >= 3 ? payload[2] : 0;
+  for (size_t i = 0; i < entries && count < kMaxChunkEntries && pos + 2 <= length; ++i) {
+    ids[count++] = GetU16(payload + pos);
+    pos += op == kDictOpWrite ? 3 + (pos + 3 <= length ? payload[pos + 2] : 0) : 2;
+  }
+}
+
+bool DictionaryRequest::Names(uint16_t id) const {
+  return std::find(ids, ids + count, id) != ids + count;
 }
 
 int CountPendingWrites(const sModBusPara& modbus) {
@@ -380,11 +420,13 @@ size_t BuildCameraTextWritePayload(const DeviceParameterBlock& block, int camera
 }
 
 DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const uint8_t* payload,
-                                           size_t count) {
+                                           size_t count, DictionaryRequest& request) {
   DictionaryReplyResult result;
   if (count < 2) return result;
   const uint16_t op = GetU16(payload);
   if (op != kDictOpRead && op != kDictOpWrite) return result;
+  if (!request.outstanding || op != request.op || !NamesRequestedId(payload, count, request))
+    return result;
 
   sModBusPara& modbus = block.modbus;
   // A reply cut short (fewer entries than its count byte promises, or an entry running past the
@@ -427,7 +469,10 @@ DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const ui
       pos += 3 + declared;
     }
   }
-  if (!cut) StoreShared(modbus.byDictBusy, 0);
+  if (!cut) {
+    StoreShared(modbus.byDictBusy, 0);
+    request.outstanding = false;
+  }
   return result;
 }
 

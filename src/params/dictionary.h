@@ -43,8 +43,17 @@ EntryKind ClassifyIdentifier(uint16_t id);
 size_t StoredValueLength(uint16_t id);
 
 // Chunks of at most 31 pending entries, walking the index from position 0; payload length.
-size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest);
-size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest);
+// Never more than `capacity` bytes are written, whatever the index holds: an entry that would
+// not fit ends the chunk (an index from elsewhere may name 31 long camera texts).
+size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest, size_t capacity);
+size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest, size_t capacity);
+// The same into a buffer of kDictFrameBufferSize bytes.
+inline size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest) {
+  return BuildWriteChunk(block, dest, kDictFrameBufferSize);
+}
+inline size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest) {
+  return BuildReadChunk(block, dest, kDictFrameBufferSize);
+}
 int CountPendingWrites(const sModBusPara& modbus);
 int CountPendingReads(const sModBusPara& modbus);
 
@@ -53,6 +62,23 @@ size_t BuildCameraTextReadPayload(int camera, uint8_t* dest);
 // Camera c: 8002, count 8, then the eight line texts without terminator.
 size_t BuildCameraTextWritePayload(const DeviceParameterBlock& block, int camera, uint8_t* dest);
 
+// The command 9 request the worker waits for an answer to: its operation and the identifiers it
+// named. The worker records it when it sends and the reply parser ends it when a whole reply has
+// answered; both hold the model mutex. A reply counts only while a request is outstanding, with
+// the same operation, and when it names at least one of the request's identifiers: so a late
+// reply, a duplicate (through a second network card) or another PC's traffic changes nothing.
+struct DictionaryRequest {
+  bool outstanding = false;
+  uint16_t op = 0;
+  uint8_t count = 0;
+  uint16_t ids[kMaxChunkEntries] = {};
+
+  // Records the request held in a payload that the program built (operation, count, then
+  // identifiers or entries), as outstanding.
+  void Record(const uint8_t* payload, size_t length);
+  bool Names(uint16_t id) const;
+};
+
 // What parsing one command 9 reply did; the caller logs, refreshes pages and sets b485Read.
 struct DictionaryReplyResult {
   enum class Kind { Ignored, ReadReply, WriteAck } kind = Kind::Ignored;
@@ -60,9 +86,11 @@ struct DictionaryReplyResult {
   std::vector<std::string> logLines;  // UTF-8, each ending in "\r\n", in order
 };
 
-// Parses the payload of a command 9 reply (frame offset 10 on, `count` bytes): stores values,
-// clears acknowledged marks and byDictBusy. Never reads beyond `count` bytes.
+// Parses the payload of a command 9 reply (frame offset 10 on, `count` bytes) that answers the
+// outstanding `request`: stores values, clears acknowledged marks, and once the reply is whole,
+// byDictBusy and the request. A reply that does not answer it is ignored and changes nothing.
+// Never reads beyond `count` bytes.
 DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const uint8_t* payload,
-                                           size_t count);
+                                           size_t count, DictionaryRequest& request);
 
 }  // namespace quillon

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "link/frame.h"
-#include "params/dictionary.h"
 
 namespace quillon {
 
@@ -26,11 +25,12 @@ void StoreShared(uint8_t& byte, uint8_t value) { std::atomic_ref<uint8_t>(byte).
 }  // namespace
 
 DictionaryWorker::DictionaryWorker(DeviceParameterBlock& block, SessionFlags& flags,
-                                   std::mutex& modelMutex, Sender send, LogSink log,
-                                   Notifier& notifier)
+                                   std::mutex& modelMutex, DictionaryRequest& request, Sender send,
+                                   LogSink log, Notifier& notifier)
     : block_(block),
       flags_(flags),
       modelMutex_(modelMutex),
+      request_(request),
       send_(std::move(send)),
       log_(std::move(log)),
       notifier_(notifier) {}
@@ -42,7 +42,19 @@ void DictionaryWorker::Reset() {
   elapsed_ = 0;
   retries_ = 0;
   cameraCounter_ = 0;
+  transferUnderWay_ = false;
+  cameraRestart_.store(false);
   StoreShared(flags_.bCameraTextRequest, 0);
+}
+
+void DictionaryWorker::RequestCameraTexts() {
+  cameraRestart_.store(true);
+  StoreShared(flags_.bCameraTextRequest, 1);
+}
+
+void DictionaryWorker::EndRequest() {
+  std::lock_guard<std::mutex> lock(modelMutex_);
+  request_.outstanding = false;
 }
 
 void DictionaryWorker::Start() {
@@ -66,6 +78,18 @@ void DictionaryWorker::Run() {
 }
 
 void DictionaryWorker::Tick() {
+  if (cameraRestart_.exchange(false)) {
+    // A new device's texts were asked for: whatever camera of the earlier read is still
+    // waiting is given up silently, and the next text request is camera 1 of the new device.
+    if (state_ == State::WaitCameraText) {
+      EndRequest();
+      state_ = State::Dispatch;
+      elapsed_ = 0;
+    }
+    cameraCounter_ = 0;
+    // The request stands even if the earlier read cleared the flag after it was set.
+    StoreShared(flags_.bCameraTextRequest, 1);
+  }
   switch (state_) {
     case State::Dispatch:
       Dispatch();
@@ -90,19 +114,26 @@ void DictionaryWorker::SendPayload(const uint8_t* payload, size_t length, const 
 void DictionaryWorker::Dispatch() {
   uint8_t payload[kDictFrameBufferSize];
   size_t length = 0;
-  uint8_t mac[6];
   State next = State::Dispatch;
   {
     // Writes come before reads, and both before the camera texts, so a download started
     // between two cameras goes out before the next camera is asked for.
     std::lock_guard<std::mutex> lock(modelMutex_);
-    std::memcpy(mac, block_.abySelectedMac, sizeof mac);
     if (CountPendingWrites(block_.modbus) != 0) {
-      length = BuildWriteChunk(block_, payload);
+      length = BuildWriteChunk(block_, payload, sizeof payload);
       next = State::WaitWrite;
     } else if (CountPendingReads(block_.modbus) != 0) {
-      length = BuildReadChunk(block_, payload);
+      length = BuildReadChunk(block_, payload, sizeof payload);
       next = State::WaitRead;
+    } else {
+      transferUnderWay_ = false;  // nothing pending: the transfer, if any, has ended
+    }
+    if (next != State::Dispatch) {
+      if (!transferUnderWay_) {
+        std::memcpy(transferMac_, block_.abySelectedMac, sizeof transferMac_);
+        transferUnderWay_ = true;
+      }
+      request_.Record(payload, length);
     }
   }
 
@@ -110,18 +141,23 @@ void DictionaryWorker::Dispatch() {
     StoreShared(block_.modbus.byDictBusy, 1);
     Log(next == State::WaitWrite ? "正在下载字典... \r\n" : "正在读取字典... \r\n");
     state_ = next;
-    SendPayload(payload, length, mac);
+    SendPayload(payload, length, transferMac_);
     return;
   }
 
   if (LoadShared(flags_.bCameraTextRequest) != 0) {
     if (cameraCounter_ >= 4) cameraCounter_ = 0;
     length = BuildCameraTextReadPayload(cameraCounter_, payload);
+    {
+      std::lock_guard<std::mutex> lock(modelMutex_);
+      if (cameraCounter_ == 0) std::memcpy(cameraMac_, block_.abySelectedMac, sizeof cameraMac_);
+      request_.Record(payload, length);
+    }
     StoreShared(block_.modbus.byDictBusy, 1);
     ++cameraCounter_;
     Log(Format("正在读取摄像头%d字典...\r\n", cameraCounter_));
     state_ = State::WaitCameraText;
-    SendPayload(payload, length, mac);
+    SendPayload(payload, length, cameraMac_);
     return;
   }
 
@@ -143,7 +179,9 @@ void DictionaryWorker::WaitChunk(bool write) {
     }
     retries_ = 0;
     {
+      // The transfer has failed: a reply that still comes answers nothing.
       std::lock_guard<std::mutex> lock(modelMutex_);
+      request_.outstanding = false;
       uint8_t* marks = write ? block_.modbus.abyDictWrite : block_.modbus.abyDictRead;
       for (int i = 0; i < kDictCapacity; ++i) StoreShared(marks[i], 0);
     }
@@ -176,6 +214,7 @@ void DictionaryWorker::WaitCameraText() {
     // No retry for camera texts: the remaining cameras are given up and the next text read
     // starts again with camera 1.
     elapsed_ = 0;
+    EndRequest();
     StoreShared(flags_.bCameraTextRequest, 0);
     Log("读取失败... \r\n");
     notifier_.ShowBox(kBoxCaption, "读取失败", BoxIcon::Question);

@@ -2,8 +2,13 @@
 // in command 9 chunks, waits for each answer, retries, reports progress and failures.
 //
 // Other code never sends these requests itself. It sets the marks of the block (abyDictWrite,
-// abyDictRead) or SessionFlags::bCameraTextRequest, and the reply parser clears marks and
-// byDictBusy; the worker polls those bytes every 10 ms.
+// abyDictRead) or asks for the camera texts (RequestCameraTexts), and the reply parser clears
+// marks and byDictBusy; the worker polls those bytes every 10 ms.
+//
+// A transfer stays with the device it started with: the worker takes abySelectedMac when a
+// transfer of RS-485 entries begins (nothing was pending before) and when a camera-text read
+// begins, and addresses every request of that transfer to it, whatever the user selects
+// meanwhile.
 #pragma once
 
 #include <atomic>
@@ -13,6 +18,7 @@
 #include <string_view>
 #include <thread>
 
+#include "params/dictionary.h"
 #include "params/parameter_block.h"
 #include "report/notifier.h"
 
@@ -35,11 +41,12 @@ class DictionaryWorker {
   static constexpr uint8_t kMaxTries = 3;
   static constexpr int kCycleMs = 10;
 
-  // `modelMutex` is held while a chunk is built from the block; whoever writes the block's
-  // settings and slots holds it too. `send` and `log` are called without it. Boxes are shown
-  // through `notifier`, which returns when the user has closed the box.
+  // `modelMutex` is held while a chunk is built from the block and while `request` is written;
+  // whoever writes the block's settings and slots, or parses replies, holds it too. `send` and
+  // `log` are called without it. Boxes are shown through `notifier`, which returns when the
+  // user has closed the box.
   DictionaryWorker(DeviceParameterBlock& block, SessionFlags& flags, std::mutex& modelMutex,
-                   Sender send, LogSink log, Notifier& notifier);
+                   DictionaryRequest& request, Sender send, LogSink log, Notifier& notifier);
   ~DictionaryWorker();  // stops the thread
 
   DictionaryWorker(const DictionaryWorker&) = delete;
@@ -48,6 +55,12 @@ class DictionaryWorker {
   // Back to the start: idle, nothing waited for, camera counter 0, and the camera text request
   // flag cleared.
   void Reset();
+
+  // Asks for the line texts of the four cameras of the device selected now (any thread). A
+  // camera-text read still running for an earlier device is dropped without a trace, and the
+  // read starts again with camera 1, so nothing of the earlier one can answer or time out the
+  // new one.
+  void RequestCameraTexts();
 
   // One 10 ms cycle (the thread sleeps before calling it).
   void Tick();
@@ -69,12 +82,14 @@ class DictionaryWorker {
   void WaitChunk(bool write);
   void WaitCameraText();
   void SendPayload(const uint8_t* payload, size_t length, const uint8_t mac[6]);
+  void EndRequest();
   void Log(std::string_view text) { log_(text); }
   void Run();
 
   DeviceParameterBlock& block_;
   SessionFlags& flags_;
   std::mutex& modelMutex_;
+  DictionaryRequest& request_;
   Sender send_;
   LogSink log_;
   Notifier& notifier_;
@@ -83,6 +98,10 @@ class DictionaryWorker {
   uint16_t elapsed_ = 0;
   uint8_t retries_ = 0;
   uint8_t cameraCounter_ = 0;
+  uint8_t transferMac_[6] = {};  // the device of the RS-485 transfer under way
+  bool transferUnderWay_ = false;
+  uint8_t cameraMac_[6] = {};  // the device of the camera-text read under way
+  std::atomic<bool> cameraRestart_{false};
 
   std::atomic<bool> stop_{false};
   std::thread thread_;

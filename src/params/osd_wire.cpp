@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/gbk.h"
+
 namespace quillon {
 
 namespace {
@@ -53,6 +55,17 @@ void ReadCameraBlocks(sOSDCommPara& osd, const uint8_t* p, bool legacy) {
   }
 }
 
+// The 17 bytes of a legacy line text as sent: the field's first 17 bytes, except that a text
+// whose 17th byte is the first half of a Chinese character ends before it, so the device never
+// shows half a character (16 bytes then).
+void LegacyLineText(const sOverlayLine& line, uint8_t* out) {
+  std::memcpy(out, line.szText, kLegacyLineTextBytes);
+  const std::string_view text = FieldText(line.szText, sizeof line.szText);
+  if (text.size() < kLegacyLineTextBytes) return;
+  const size_t whole = CutGbk(text, kLegacyLineTextBytes).size();
+  std::memset(out + whole, 0, kLegacyLineTextBytes - whole);
+}
+
 // The reverse walk: everything goes as stored, no terminator is forced.
 uint8_t* WriteCameraBlocks(const sOSDCommPara& osd, uint8_t* p, bool legacy) {
   for (const sCameraPara& cam : osd.asCamera) {
@@ -62,7 +75,7 @@ uint8_t* WriteCameraBlocks(const sOSDCommPara& osd, uint8_t* p, bool legacy) {
     p += kUserBytes;
     for (const sOverlayLine& line : cam.asLine) {
       if (legacy) {
-        std::memcpy(p, line.szText, kLegacyLineTextBytes);
+        LegacyLineText(line, p);
         p += kLegacyLineTextBytes;
       }
       PutU16(p, line.wX);

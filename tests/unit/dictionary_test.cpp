@@ -21,9 +21,21 @@ class DictionaryTest : public ::testing::Test {
   }
   void MarkAll(uint8_t* marks) { std::memset(marks, 1, block.modbus.wDictCount); }
   // Parses a reply held in a buffer of exactly its own size, so that a read past its end is
-  // caught by the address sanitizer.
+  // caught by the address sanitizer, as the answer to a request for the identifiers it names.
   DictionaryReplyResult Parse(const Bytes& payload) {
-    return ParseDictionaryReply(block, payload.data(), payload.size());
+    request = RequestAnsweredBy(payload);
+    return ParseDictionaryReply(block, payload.data(), payload.size(), request);
+  }
+  // The outstanding request that a reply answers: its operation and the identifiers it names.
+  static DictionaryRequest RequestAnsweredBy(const Bytes& reply) {
+    DictionaryRequest answered;
+    answered.outstanding = true;
+    answered.op = reply.size() >= 2 ? static_cast<uint16_t>(reply[0] | reply[1] << 8) : 0;
+    for (size_t pos = 3; pos + 2 <= reply.size() && answered.count < kMaxChunkEntries;) {
+      answered.ids[answered.count++] = static_cast<uint16_t>(reply[pos] | reply[pos + 1] << 8);
+      pos += answered.op == kDictOpWrite ? 2 : pos + 2 < reply.size() ? 3 + reply[pos + 2] : 3;
+    }
+    return answered;
   }
   int PositionOf(uint16_t id) {
     for (int i = 0; i < block.modbus.wDictCount; ++i) {
@@ -33,6 +45,7 @@ class DictionaryTest : public ::testing::Test {
   }
 
   DeviceParameterBlock block;
+  DictionaryRequest request;
   uint8_t buffer[kDictFrameBufferSize];
 };
 
@@ -223,9 +236,11 @@ TEST_F(DictionaryTest, ReadReplyStoresValuesAndClearsReadMarks) {
   EXPECT_EQ(CountPendingReads(m), 562);
   EXPECT_EQ(CountPendingWrites(m), 0);
 
-  // The other gear's value is never stored; an empty reply is still an RS-485 read reply.
+  // The other gear's value is never stored.
   DeviceParameterBlock before = block;
-  EXPECT_EQ(Parse(Bytes{0x41, 0x1F, 0}).kind, DictionaryReplyResult::Kind::ReadReply);
+  EXPECT_EQ(Parse(Bytes{0x41, 0x1F, 1, 0x39, 0x0E, 4, 1, 2, 3, 4}).kind,
+            DictionaryReplyResult::Kind::ReadReply);  // 3641
+  before.modbus.abyDictRead[PositionOf(3641)] = 0;
   EXPECT_EQ(0, std::memcmp(&before, &block, sizeof block));
 }
 
@@ -355,11 +370,109 @@ TEST_F(DictionaryTest, TruncatedRepliesStopAtTheirEnd) {
   EXPECT_EQ(m.abyDictWrite[0], 0);
   EXPECT_EQ(m.abyDictWrite[1], 1);
 
-  // Without its count byte a known reply is one without entries, and a cut one: the request
-  // still waits for a whole answer.
+  // Without its count byte a reply names nothing it could answer.
   m.byDictBusy = 1;
-  EXPECT_EQ(Parse(Bytes{0x42, 0x1F}).kind, DictionaryReplyResult::Kind::WriteAck);
+  EXPECT_EQ(Parse(Bytes{0x42, 0x1F}).kind, DictionaryReplyResult::Kind::Ignored);
   EXPECT_EQ(m.byDictBusy, 1);
+}
+
+// Only a reply to the request that is outstanding counts: same operation, at least one of its
+// identifiers. Anything else (a late reply, a duplicate, another PC's traffic) changes nothing:
+// no value stored, no mark cleared, no line logged, byDictBusy untouched.
+TEST_F(DictionaryTest, RepliesCountOnlyForTheOutstandingRequest) {
+  sModBusPara& m = block.modbus;
+  MarkAll(m.abyDictRead);
+  MarkAll(m.abyDictWrite);
+  const Bytes poll500{0x41, 0x1F, 2, 0x91, 0x0D, 2, 0xF4, 0x01, 0x28, 0x23, 1, 0};  // + 9000
+  auto asked = [](uint16_t op, std::vector<uint16_t> ids) {
+    DictionaryRequest r;
+    r.outstanding = true;
+    r.op = op;
+    for (uint16_t id : ids) r.ids[r.count++] = id;
+    return r;
+  };
+  const struct {
+    const char* what;
+    DictionaryRequest request;
+  } cases[] = {
+      {"no request outstanding", DictionaryRequest{}},
+      {"a write is outstanding", asked(kDictOpWrite, {3473})},
+      {"other identifiers asked for", asked(kDictOpRead, {5000, 5001, 5002})},
+      {"the request was answered already",
+       [&] {
+         DictionaryRequest r = asked(kDictOpRead, {3473});
+         r.outstanding = false;
+         return r;
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    m.byDictBusy = 1;
+    const DeviceParameterBlock before = block;
+    DictionaryRequest request = c.request;
+    const DictionaryReplyResult r =
+        ParseDictionaryReply(block, poll500.data(), poll500.size(), request);
+    EXPECT_EQ(r.kind, DictionaryReplyResult::Kind::Ignored);
+    EXPECT_TRUE(r.logLines.empty());
+    EXPECT_EQ(0, std::memcmp(&before, &block, sizeof block));
+  }
+
+  // The answer: stored, acknowledged, the foreign identifier logged as ever, and the request
+  // ended, so that a duplicate of it changes nothing more.
+  DictionaryRequest request = asked(kDictOpRead, {3473, 3474});
+  m.byDictBusy = 1;
+  DictionaryReplyResult r = ParseDictionaryReply(block, poll500.data(), poll500.size(), request);
+  EXPECT_EQ(r.kind, DictionaryReplyResult::Kind::ReadReply);
+  EXPECT_EQ(m.wPollInterval, 500);
+  EXPECT_EQ(m.byDictBusy, 0);
+  EXPECT_EQ(r.logLines.size(), 2u);
+  EXPECT_FALSE(request.outstanding);
+  m.byDictBusy = 1;
+  m.wPollInterval = 1;
+  r = ParseDictionaryReply(block, poll500.data(), poll500.size(), request);
+  EXPECT_EQ(r.kind, DictionaryReplyResult::Kind::Ignored);
+  EXPECT_EQ(m.wPollInterval, 1);
+  EXPECT_EQ(m.byDictBusy, 1);
+}
+
+// The request the worker records is what its payload asked for.
+TEST_F(DictionaryTest, RequestsRecordTheIdentifiersTheyName) {
+  MarkAll(block.modbus.abyDictWrite);
+  DictionaryRequest request;
+  request.Record(buffer, BuildWriteChunk(block, buffer));
+  EXPECT_TRUE(request.outstanding);
+  EXPECT_EQ(request.op, kDictOpWrite);
+  ASSERT_EQ(request.count, 31);
+  EXPECT_EQ(request.ids[0], 3473);
+  EXPECT_EQ(request.ids[30], 3503);
+  request.Record(buffer, BuildCameraTextReadPayload(2, buffer));
+  EXPECT_EQ(request.op, kDictOpRead);
+  ASSERT_EQ(request.count, 8);
+  EXPECT_TRUE(request.Names(5016) && request.Names(5023));
+  EXPECT_FALSE(request.Names(5015) || request.Names(5024));
+}
+
+// A write chunk never runs past its buffer, whatever an index from elsewhere names: 31 camera
+// texts of 72 bytes would take 2,328 bytes.
+TEST_F(DictionaryTest, WriteChunksStayWithinTheirBuffer) {
+  sModBusPara& m = block.modbus;
+  for (int i = 0; i < 31; ++i) m.awDictId[i] = static_cast<uint16_t>(5000 + i);
+  m.wDictCount = 31;
+  MarkAll(m.abyDictWrite);
+  for (auto& camera : block.osd.asCamera)
+    for (auto& line : camera.asLine) {
+      std::memset(line.szText, 'T', 72);
+      line.szText[72] = 0;
+    }
+  std::vector<uint8_t> exact(kDictFrameBufferSize);
+  const size_t length = BuildWriteChunk(block, exact.data(), exact.size());
+  EXPECT_LE(length, exact.size());
+  EXPECT_EQ(length, 3 + 13 * 75u);  // thirteen whole entries fit
+  EXPECT_EQ(exact[2], 13);
+  // The entries left out stay pending for the next chunk.
+  EXPECT_EQ(CountPendingWrites(m), 31);
+  std::vector<uint8_t> tiny(2);
+  EXPECT_EQ(BuildWriteChunk(block, tiny.data(), tiny.size()), 0u);
 }
 
 TEST_F(DictionaryTest, CutRepliesKeepTheRequestWaiting) {

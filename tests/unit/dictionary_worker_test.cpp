@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -61,7 +62,7 @@ class DictionaryWorkerTest : public ::testing::Test {
  protected:
   DictionaryWorkerTest()
       : worker(
-            block, flags, modelMutex,
+            block, flags, modelMutex, request,
             [this](const uint8_t* f, uint16_t n) {
               sent.emplace_back(f, f + n);
               sentAtTick.push_back(ticks);
@@ -74,7 +75,7 @@ class DictionaryWorkerTest : public ::testing::Test {
   }
 
   void Deliver(const Bytes& payload) {
-    ParseDictionaryReply(block, payload.data(), payload.size());
+    ParseDictionaryReply(block, payload.data(), payload.size(), request);
   }
   void Tick(int n = 1) {
     for (int i = 0; i < n; ++i) {
@@ -87,6 +88,7 @@ class DictionaryWorkerTest : public ::testing::Test {
   DeviceParameterBlock block;
   SessionFlags flags;
   std::mutex modelMutex;
+  DictionaryRequest request;
   FakeNotifier notifier;
   std::vector<Bytes> sent;
   std::vector<int> sentAtTick;
@@ -253,14 +255,89 @@ TEST_F(DictionaryWorkerTest, WritesGoBetweenTwoCameras) {
   EXPECT_EQ(flags.bCameraTextRequest, 0);
 }
 
+// A transfer keeps the device it started with: a double-click on another device while an
+// RS-485 download is under way does not send the rest of it there. The next transfer goes to
+// the device selected by then.
+TEST_F(DictionaryWorkerTest, ATransferStaysWithTheDeviceItStartedWith) {
+  const uint8_t other[6] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+  answer = true;
+  MarkAll(block.modbus.abyDictWrite);
+  Tick(6);  // three chunks sent and acknowledged
+  ASSERT_EQ(sent.size(), 3u);
+  std::memcpy(block.abySelectedMac, other, 6);
+  Tick(100);
+  ASSERT_EQ(sent.size(), 19u);
+  for (const Bytes& frame : sent) EXPECT_EQ(0, std::memcmp(&frame[4], kMac, 6));
+
+  MarkAll(block.modbus.abyDictRead);
+  Tick(2);
+  ASSERT_EQ(sent.size(), 20u);
+  EXPECT_EQ(0, std::memcmp(&sent.back()[4], other, 6));
+}
+
+// A camera-text read asked for anew (another device was read) drops the earlier one silently,
+// starts again with camera 1 of the new device, and leaves nothing of the earlier read that
+// could answer or time it out.
+TEST_F(DictionaryWorkerTest, ANewCameraTextReadReplacesTheEarlierOne) {
+  const uint8_t second[6] = {0x02, 0x02, 0x02, 0x02, 0x02, 0x02};
+  worker.RequestCameraTexts();
+  answer = true;
+  Tick(2);  // camera 1 of the first device answered
+  answer = false;
+  Tick(1);  // its camera 2 asked, never answered
+  ASSERT_EQ(sent.size(), 2u);
+  Tick(300);
+  std::memcpy(block.abySelectedMac, second, 6);
+  worker.RequestCameraTexts();
+  Tick(1);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(RequestIds(sent[2]).front(), 5000);
+  EXPECT_EQ(0, std::memcmp(&sent[2][4], second, 6));
+  // The first device's camera 2 would have timed out here.
+  Tick(300);
+  EXPECT_EQ(notifier.Count(), 0u);
+  // Its late answer for camera 2 answers nothing of the new read.
+  Deliver(AnswerFor(sent[1]));
+  EXPECT_EQ(block.modbus.byDictBusy, 1);
+  answer = true;
+  Deliver(AnswerFor(sent[2]));
+  Tick(10);
+  EXPECT_EQ(sent.size(), 6u);
+  for (size_t i = 3; i < sent.size(); ++i) EXPECT_EQ(0, std::memcmp(&sent[i][4], second, 6));
+  EXPECT_EQ(flags.bCameraTextRequest, 0);
+  EXPECT_EQ(notifier.Count(), 0u);
+  EXPECT_EQ(log.back(), "摄像头4字典读取成功...\r\n");
+}
+
+// A duplicate of camera 1's reply (two network cards) that comes while camera 2 waits is no
+// answer for camera 2: camera 2 times out instead of being logged as read.
+TEST_F(DictionaryWorkerTest, ADuplicateReplyIsNoAnswerForTheNextCamera) {
+  flags.bCameraTextRequest = 1;
+  Tick(1);
+  const Bytes first = AnswerFor(sent[0]);
+  Deliver(first);
+  Tick(2);  // camera 1 logged, camera 2 asked
+  ASSERT_EQ(sent.size(), 2u);
+  Deliver(first);
+  Tick(499);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "摄像头2字典读取成功...\r\n"), 0);
+  Tick(1);
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].text, "读取失败");
+  // The failed read's late reply changes nothing either.
+  block.osd.asCamera[1].asLine[0].szText[0] = 0;
+  Deliver(AnswerFor(sent[1]));
+  EXPECT_EQ(block.osd.asCamera[1].asLine[0].szText[0], 0);
+}
+
 namespace {
 
 // A device on another thread: takes each request from a queue, answers it, and the answer is
 // parsed under the model mutex as the user-interface thread does.
 class ThreadedDevice {
  public:
-  ThreadedDevice(DeviceParameterBlock& block, std::mutex& modelMutex)
-      : block_(block), modelMutex_(modelMutex), thread_([this] { Run(); }) {}
+  ThreadedDevice(DeviceParameterBlock& block, std::mutex& modelMutex, DictionaryRequest& request)
+      : block_(block), modelMutex_(modelMutex), request_(request), thread_([this] { Run(); }) {}
   ~ThreadedDevice() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -289,7 +366,7 @@ class ThreadedDevice {
       const Bytes reply = AnswerFor(request);
       {
         std::lock_guard<std::mutex> model(modelMutex_);
-        ParseDictionaryReply(block_, reply.data(), reply.size());
+        ParseDictionaryReply(block_, reply.data(), reply.size(), request_);
       }
       lock.lock();
     }
@@ -297,6 +374,7 @@ class ThreadedDevice {
 
   DeviceParameterBlock& block_;
   std::mutex& modelMutex_;
+  DictionaryRequest& request_;
   std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<Bytes> queue_;
@@ -315,9 +393,11 @@ TEST(DictionaryWorkerThread, DownloadAnsweredFromAnotherThread) {
   FakeNotifier notifier;
   std::mutex logMutex;
   Lines log;
-  ThreadedDevice device(block, modelMutex);
+  DictionaryRequest request;
+  ThreadedDevice device(block, modelMutex, request);
   DictionaryWorker worker(
-      block, flags, modelMutex, [&](const uint8_t* f, uint16_t n) { device.Receive(f, n); },
+      block, flags, modelMutex, request,
+      [&](const uint8_t* f, uint16_t n) { device.Receive(f, n); },
       [&](std::string_view text) {
         std::lock_guard<std::mutex> lock(logMutex);
         log.emplace_back(text);
