@@ -49,7 +49,7 @@ CConfigApp::~CConfigApp() { Stop(); }
 
 void CConfigApp::Start() {
   link_.Start(
-      [window = window_.get()](Bytes datagram) { window->PostDatagram(std::move(datagram)); });
+      [window = window_.get()](Datagram datagram) { window->PostDatagram(std::move(datagram)); });
   session_.StartWorker();
 }
 

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/about_dlg.h"
@@ -180,9 +181,9 @@ void CConfigMainDlg::OnImport() {
   // Parameter-file import: comes with the parameter-file work.
 }
 
-void CConfigMainDlg::PostDatagram(Bytes datagram) {
+void CConfigMainDlg::PostDatagram(Datagram datagram) {
   QMetaObject::invokeMethod(
-      this, [this, bytes = std::move(datagram)] { session_.OnFrameReceived(bytes); },
+      this, [this, d = std::move(datagram)] { session_.OnFrameReceived(d.bytes, d.received); },
       Qt::QueuedConnection);
 }
 
@@ -240,6 +241,10 @@ void CConfigMainDlg::PauseMs(int milliseconds) {
   // The pauses of the read and download sequences block the user-interface thread on purpose:
   // no other handler may run between the frames.
   if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void CConfigMainDlg::CallLater(int milliseconds, std::function<void()> action) {
+  QTimer::singleShot(milliseconds, this, std::move(action));
 }
 
 void CConfigMainDlg::ShowAbout() {

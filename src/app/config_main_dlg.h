@@ -45,7 +45,7 @@ class CConfigMainDlg : public QDialog, public ConfigView {
 
   // Hands one received datagram to the user-interface thread, which dispatches it; any thread.
   // The bytes travel with the queued call, so no datagram overwrites another.
-  void PostDatagram(Bytes datagram);
+  void PostDatagram(Datagram datagram);
 
   // ConfigView.
   void ShowLogText(const std::string& text) override;
@@ -57,6 +57,7 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void NetPageToParams() override;
   void Rs485ParamsToPage() override;
   void PauseMs(int milliseconds) override;
+  void CallLater(int milliseconds, std::function<void()> action) override;
 
   ConfigSession& Session() { return session_; }
   DeviceParameterBlock& Block() { return session_.Block(); }

@@ -26,6 +26,16 @@ constexpr int kFirstServedMajor = 2;
 
 constexpr int kCameraTextPauseMs = 300;
 constexpr int kDownloadPauseMs = 200;
+// How long the selected device has to answer a read request before the log says it did not.
+constexpr int kReadReplyWaitMs = 5000;
+// How long after a download its acknowledgements are taken as answers to it.
+constexpr auto kDownloadResultWindow = std::chrono::seconds(5);
+
+// The major firmware version of a device-list row: the number before the '.' of "%02d.%02d"
+// (so "100.01" is 100, not 10).
+int MajorVersion(std::string_view version) {
+  return ParseSignedDecimal(version.substr(0, version.find('.')));
+}
 
 void SetFlag(uint8_t& flag, uint8_t value) { std::atomic_ref<uint8_t>(flag).store(value); }
 
@@ -38,7 +48,7 @@ ConfigSession::ConfigSession(DeviceParameterBlock& block, FrameLink& link, Notif
       link_(link),
       notifier_(notifier),
       worker_(
-          block, flags_, modelMutex_,
+          block, flags_, modelMutex_, dictRequest_,
           [this](const uint8_t* bytes, uint16_t length) { link_.SendFrame(bytes, length); },
           [this](std::string_view text) {
             AppendLog(text);
@@ -81,6 +91,7 @@ std::string ConfigSession::LogText() const {
 }
 
 void ConfigSession::OnSearch() {
+  searchStarted_ = std::chrono::system_clock::now();
   ClearLog();
   AppendLog("搜索...\r\n");
   link_.RefreshEndpoints();
@@ -94,9 +105,7 @@ void ConfigSession::OnDeviceDoubleClicked() {
   const std::optional<DeviceRow> row = View().SelectedDeviceRow();
   if (!row) return;
 
-  // The major version is the number in the first two characters of "%02d.%02d".
-  const int major = ParseSignedDecimal(std::string_view(row->version).substr(0, 2));
-  const bool legacy = major < kFirstDictionaryMajor;
+  const bool legacy = MajorVersion(row->version) < kFirstDictionaryMajor;
   uint8_t mac[6];
   ParseMacText(row->mac, mac);
   {
@@ -104,18 +113,31 @@ void ConfigSession::OnDeviceDoubleClicked() {
     block_.bLegacyLineText = legacy ? 1 : 0;
     std::memcpy(block_.abySelectedMac, mac, sizeof mac);
   }
-  const Bytes request = BuildReadRequest(mac);
+  // What was read belongs to the previous device: until this one answers, a download would
+  // give it the other device's settings.
+  SetFlag(flags_.bParamsRead, 0);
+  const uint32_t request = ++readRequests_;
+  const Bytes frame = BuildReadRequest(mac);
 
   ClearLog();
   AppendLog("读取参数...\r\n");
-  link_.SendFrame(request.data(), static_cast<uint16_t>(request.size()));
+  link_.SendFrame(frame.data(), static_cast<uint16_t>(frame.size()));
   RefreshLog();
+  View().CallLater(kReadReplyWaitMs, [this, request] { OnReadTimeout(request); });
 
   if (!legacy) {
-    // Current firmware sends the line texts as dictionary entries; the worker fetches them.
+    // Current firmware sends the line texts as dictionary entries; the worker fetches them,
+    // starting over for this device.
     View().PauseMs(kCameraTextPauseMs);
-    SetFlag(flags_.bCameraTextRequest, 1);
+    worker_.RequestCameraTexts();
   }
+}
+
+void ConfigSession::OnReadTimeout(uint32_t request) {
+  // Only the latest request counts, and only while its reply is still missing.
+  if (request != readRequests_ || GetFlag(flags_.bParamsRead)) return;
+  AppendLog("读取参数失败\r\n");
+  RefreshLog();
 }
 
 void ConfigSession::OnDownload() {
@@ -134,6 +156,7 @@ void ConfigSession::OnDownload() {
     frame = BuildDownloadFrame(block_.osd, mac, legacy);
   }
   link_.SendFrame(frame.data(), static_cast<uint16_t>(frame.size()));
+  downloadSent_ = now_();
   ClearLog();
   AppendLog("设置参数... \r\n");
   RefreshLog();
@@ -160,7 +183,7 @@ void ConfigSession::OnDownload() {
   RefreshLog();
 }
 
-void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram) {
+void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received) {
   if (datagram.size() > kMaxDatagram) return;
   // This handler's own copy: a box opened below lets further frames be dispatched meanwhile.
   const Bytes frame(datagram.begin(), datagram.end());
@@ -169,7 +192,9 @@ void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram) {
   bool accepted = true;
   switch (frame[3]) {
     case CMD_SEARCH:
-      accepted = OnSearchReply(frame);
+      // A reply that reached the PC before the latest search was pressed answers an earlier
+      // one: it waited in a queue while the list was emptied, and would list its device twice.
+      accepted = !(searchStarted_ && received < *searchStarted_) && OnSearchReply(frame);
       break;
     case CMD_READ_PARAMS:
       accepted = OnReadReply(frame);
@@ -215,6 +240,9 @@ bool ConfigSession::OnReadReply(std::span<const uint8_t> frame) {
 bool ConfigSession::OnDownloadResult(std::span<const uint8_t> frame) {
   // The result byte sits at offset 10, before the checksum.
   if (frame.size() < kFramePayloadOffset + 2) return false;
+  // Only an answer to this program's own download counts: one that comes when none was sent
+  // lately would report a success or a failure that nobody asked for.
+  if (!downloadSent_ || now_() - *downloadSent_ > kDownloadResultWindow) return false;
   if (frame[kFramePayloadOffset] == 1) {
     AppendLog("下载参数成功\r\n");
   } else {
@@ -231,8 +259,10 @@ bool ConfigSession::OnDictionaryReply(std::span<const uint8_t> frame) {
   {
     std::lock_guard lock(modelMutex_);
     result = ParseDictionaryReply(block_, frame.data() + kFramePayloadOffset,
-                                  frame.size() - kFrameOverhead);
+                                  frame.size() - kFrameOverhead, dictRequest_);
   }
+  // A reply that answers no outstanding request changes nothing at all.
+  if (result.kind == DictionaryReplyResult::Kind::Ignored) return false;
   for (const std::string& line : result.logLines) AppendLog(line);
   if (result.kind == DictionaryReplyResult::Kind::ReadReply) {
     if (result.carriedCameraText) {

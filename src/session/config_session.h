@@ -5,7 +5,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -48,6 +50,9 @@ class ConfigView {
   virtual void Rs485ParamsToPage() = 0;
   // Blocks the user-interface thread for the pauses of the read and download sequences.
   virtual void PauseMs(int milliseconds) = 0;
+  // Calls `action` on the user-interface thread once `milliseconds` have passed, unless the view
+  // is gone by then.
+  virtual void CallLater(int milliseconds, std::function<void()> action) = 0;
 };
 
 class ConfigSession {
@@ -71,14 +76,20 @@ class ConfigSession {
   std::string LogText() const;
 
   // "搜索": clears the log, refreshes the endpoints, broadcasts the search request, empties
-  // the device list.
+  // the device list. Replies that reached the PC before the click belong to an earlier search
+  // and are not listed.
   void OnSearch();
-  // A double-click on the device list: reads the selected device's parameters.
+  // A double-click on the device list: reads the selected device's parameters. Until that
+  // device's reply is accepted, nothing may be downloaded; after 5 s without it the log says so.
   void OnDeviceDoubleClicked();
   // "下载数据" of the network page.
   void OnDownload();
-  // One received datagram, on the UI thread; the span is this handler's own copy.
-  void OnFrameReceived(std::span<const uint8_t> datagram);
+  // One received datagram, on the UI thread, with the moment it reached the PC.
+  void OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received);
+
+  // The clock that times the download acknowledgements (tests step it).
+  using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
+  void SetClock(SteadyClock clock) { now_ = std::move(clock); }
 
   // The dictionary worker thread: sends through the link, logs into the log text (and asks the
   // view for a refresh), shows its boxes through the notifier.
@@ -97,6 +108,7 @@ class ConfigSession {
   bool OnDownloadResult(std::span<const uint8_t> frame);
   bool OnDictionaryReply(std::span<const uint8_t> frame);
   ConfigView& View() { return *view_.load(); }
+  void OnReadTimeout(uint32_t request);
 
   // Shows nothing; the view until the main window attaches itself.
   class NullView : public ConfigView {
@@ -110,6 +122,7 @@ class ConfigSession {
     void NetPageToParams() override {}
     void Rs485ParamsToPage() override {}
     void PauseMs(int) override {}
+    void CallLater(int, std::function<void()>) override {}
   };
 
   DeviceParameterBlock& block_;
@@ -119,6 +132,13 @@ class ConfigSession {
   Notifier& notifier_;
   SessionFlags flags_;
   std::mutex modelMutex_;
+  DictionaryRequest dictRequest_;  // the worker's outstanding command 9 request; model mutex
+  // The UI thread's own: when the last search was pressed, which read request is the latest,
+  // and when the last download went out.
+  std::optional<ReceiveTime> searchStarted_;
+  uint32_t readRequests_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> downloadSent_;
+  SteadyClock now_ = [] { return std::chrono::steady_clock::now(); };
   mutable std::mutex logMutex_;
   std::string log_;
   DictionaryWorker worker_;  // last: it uses the members above

@@ -38,6 +38,30 @@ class FakeConfigView : public ConfigView {
     pauses.push_back(milliseconds);
     if (realPauses) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+  // Kept for the test to run: see RunLater and RunDue.
+  void CallLater(int milliseconds, std::function<void()> action) override {
+    later.push_back({milliseconds, std::chrono::steady_clock::now(), std::move(action)});
+  }
+  // Runs every action asked for so far, as if its time had come, in the order asked for.
+  void RunLater() {
+    auto all = std::move(later);
+    later.clear();
+    for (Later& one : all) one.action();
+  }
+  // Runs the actions whose time has come by the real clock.
+  void RunDue() {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<Later> due;
+    for (auto it = later.begin(); it != later.end();) {
+      if (now - it->asked >= std::chrono::milliseconds(it->milliseconds)) {
+        due.push_back(std::move(*it));
+        it = later.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    for (Later& one : due) one.action();
+  }
 
   std::string shownLog;
   int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0;
@@ -45,6 +69,12 @@ class FakeConfigView : public ConfigView {
   std::vector<DeviceRow> rows;
   std::optional<DeviceRow> selected;
   std::vector<int> pauses;
+  struct Later {
+    int milliseconds;
+    std::chrono::steady_clock::time_point asked;
+    std::function<void()> action;
+  };
+  std::vector<Later> later;
   bool realPauses = false;  // the pauses block the caller, as they block the UI thread
   std::function<void()> onRefreshRequest;   // any thread; set before the worker starts
   std::function<void()> onNetPageToParams;  // plays the user editing while the page is read

@@ -50,7 +50,7 @@ class SessionHarness {
   // The main window's start-up, as far as the protocol goes: model, link, worker.
   void Start() {
     session.InitModel();
-    link_.Start([this](Bytes datagram) {
+    link_.Start([this](Datagram datagram) {
       {
         std::lock_guard lock(queueMutex_);
         queue_.push_back(std::move(datagram));
@@ -72,7 +72,7 @@ class SessionHarness {
     const auto deadline = Clock::now() + timeout;
     int refreshesSeen = view.refreshRequests.load();
     for (;;) {
-      std::deque<Bytes> batch;
+      std::deque<Datagram> batch;
       {
         std::unique_lock lock(queueMutex_);
         if (queue_.empty() && !woken_)
@@ -80,8 +80,8 @@ class SessionHarness {
         woken_ = false;
         batch.swap(queue_);
       }
-      for (const Bytes& datagram : batch) {
-        session.OnFrameReceived(datagram);
+      for (const Datagram& datagram : batch) {
+        session.OnFrameReceived(datagram.bytes, datagram.received);
         ++datagramsPumped;
         if (done()) return true;
       }
@@ -90,6 +90,7 @@ class SessionHarness {
         refreshesSeen = refreshes;
         session.RefreshLog();
       }
+      view.RunDue();  // the window's timers
       if (done()) return true;
       if (Clock::now() >= deadline) return false;
     }
@@ -107,6 +108,17 @@ class SessionHarness {
     view.selected = view.rows.front();
     session.OnDeviceDoubleClicked();
     return true;
+  }
+
+  // A double-click on the listed row of `macText`; false when no such row is listed.
+  bool DoubleClick(const std::string& macText) {
+    for (const DeviceRow& row : view.rows) {
+      if (row.mac != macText) continue;
+      view.selected = row;
+      session.OnDeviceDoubleClicked();
+      return true;
+    }
+    return false;
   }
 
   // Addresses the device directly, as a double-click would, without any request.
@@ -167,7 +179,7 @@ class SessionHarness {
 
   std::mutex queueMutex_;
   std::condition_variable wake_;
-  std::deque<Bytes> queue_;
+  std::deque<Datagram> queue_;
   bool woken_ = false;
   std::unique_ptr<DeviceParameterBlock> block_;
   UdpLink link_;

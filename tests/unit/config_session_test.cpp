@@ -48,7 +48,10 @@ class ConfigSessionTest : public ::testing::Test {
     session.InitModel();
   }
 
-  void Receive(const Bytes& frame) { session.OnFrameReceived(frame); }
+  // A datagram that reached the PC now.
+  void Receive(const Bytes& frame) {
+    session.OnFrameReceived(frame, std::chrono::system_clock::now());
+  }
 
   // Selects a device row and double-clicks it.
   void Read(const std::string& mac, const std::string& version) {
@@ -268,11 +271,26 @@ TEST_F(ConfigSessionTest, DownloadToLegacyFirmwareSendsOneFrameAndGoesToTheLastR
   EXPECT_EQ(view.shownLog, "设置参数... \r\n设置完成\r\n");
 }
 
-TEST_F(ConfigSessionTest, DownloadResultsAreReportedPerAcknowledgement) {
-  Receive(Reply(CMD_DOWNLOAD_PARAMS, {1, 2, 3, 4, 5, 6, 1}));
-  EXPECT_EQ(session.LogText(), "下载参数成功\r\n");
-  Receive(Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 0}));
-  Receive(Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 2}));
+// A download result counts only within 5 s after this program sent a download; inside that
+// window every result frame is reported, so two acknowledgements give two lines.
+TEST_F(ConfigSessionTest, DownloadResultsCountOnlyAfterOurDownload) {
+  auto now = std::chrono::steady_clock::time_point(std::chrono::hours(1));
+  session.SetClock([&] { return now; });
+  const Bytes ok = Reply(CMD_DOWNLOAD_PARAMS, {1, 2, 3, 4, 5, 6, 1});
+  const Bytes refused = Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 0});
+  const Bytes odd = Reply(CMD_DOWNLOAD_PARAMS, {9, 9, 9, 9, 9, 9, 2});
+  Receive(ok);  // nothing was downloaded
+  EXPECT_EQ(session.LogText(), "");
+  EXPECT_EQ(view.logShows, 0);
+
+  Read("A1B2C3D4E5F6", "31.00");
+  Receive(ReadReply(990));
+  session.OnDownload();
+  session.ClearLog();
+  now += std::chrono::milliseconds(4900);
+  Receive(ok);
+  Receive(refused);
+  Receive(odd);
   EXPECT_EQ(session.LogText(), "下载参数成功\r\n下载参数失败\r\n下载参数失败\r\n");
   ASSERT_EQ(notifier.Count(), 2u);
   EXPECT_EQ(notifier.Boxes()[1].caption, "警告");
@@ -280,21 +298,102 @@ TEST_F(ConfigSessionTest, DownloadResultsAreReportedPerAcknowledgement) {
   EXPECT_EQ(notifier.Boxes()[1].icon, BoxIcon::Question);
   // A result frame without the result byte is dropped.
   Receive({0x55, 0x00, 0x01, 0x04, 0x04});
+  now += std::chrono::milliseconds(200);  // 5.1 s after the download
+  Receive(refused);
   EXPECT_EQ(notifier.Count(), 2u);
+  EXPECT_EQ(session.LogText(), "下载参数成功\r\n下载参数失败\r\n下载参数失败\r\n");
 }
 
+// Every read request takes back what the previous device's reply allowed: a download to the
+// newly selected device, which has not answered, would give it the other device's address.
+TEST_F(ConfigSessionTest, ReadRequestWithholdsDownloadsUntilTheSelectedDeviceAnswers) {
+  Read("A1B2C3D4E5F6", "31.00");
+  Receive(ReadReply(990));
+  ASSERT_EQ(session.Flags().bParamsRead, 1);
+  Read("0011223344AB", "31.00");  // a device that does not answer
+  EXPECT_EQ(session.Flags().bParamsRead, 0);
+  link.Clear();
+  session.OnDownload();
+  EXPECT_TRUE(link.Sent().empty());
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].text, "请先双击设备列表读取参数");
+
+  // Five seconds on, the log says that the read failed, once, for the latest request only.
+  ASSERT_EQ(view.later.size(), 2u);
+  EXPECT_EQ(view.later[1].milliseconds, 5000);
+  view.RunLater();
+  EXPECT_EQ(view.shownLog, "读取参数...\r\n读取参数失败\r\n");
+
+  // A reply that comes later still counts; its request's timer then stays quiet.
+  Read("0011223344AB", "31.00");
+  Receive(ReadReply(990));
+  EXPECT_EQ(session.Flags().bParamsRead, 1);
+  view.RunLater();
+  EXPECT_EQ(view.shownLog, "读取参数...\r\n读取参数成功\r\n");
+}
+
+// Replies that reached the PC before "搜索" was pressed answer an earlier search: they waited in
+// a queue while the list was emptied, and would list their device twice.
+TEST_F(ConfigSessionTest, SearchRepliesFromBeforeTheClickAreNotListed) {
+  const Bytes reply = SearchReply({1, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 0, 3, {'A'});
+  const auto before = std::chrono::system_clock::now() - std::chrono::milliseconds(1);
+  session.OnFrameReceived(reply, before);  // no search yet: listed
+  ASSERT_EQ(view.rows.size(), 1u);
+  session.OnSearch();
+  const int shows = view.logShows;
+  session.OnFrameReceived(reply, before);
+  EXPECT_TRUE(view.rows.empty());
+  EXPECT_EQ(view.logShows, shows);  // dropped without a trace
+  session.OnFrameReceived(reply, std::chrono::system_clock::now());
+  EXPECT_EQ(view.rows.size(), 1u);
+}
+
+// The major version is the number before the '.': firmware 100.01 is current, not "10".
+TEST_F(ConfigSessionTest, MajorVersionIsTheNumberBeforeThePoint) {
+  const struct {
+    const char* version;
+    uint8_t legacy;
+  } cases[] = {{"100.01", 0}, {"31.99", 1}, {"32.00", 0}, {"03.07", 1}, {"255.00", 0}};
+  for (const auto& c : cases) {
+    Read("A1B2C3D4E5F6", c.version);
+    EXPECT_EQ(block.bLegacyLineText, c.legacy) << c.version;
+  }
+  // A 446-byte reply is the current layout for 100.01.
+  Read("A1B2C3D4E5F6", "100.01");
+  Receive(ReadReply(446));
+  EXPECT_EQ(session.Flags().bParamsRead, 1);
+}
+
+// The session's worker on the recording link: a dictionary reply fills the page it belongs to,
+// once it answers the request that went out.
 TEST_F(ConfigSessionTest, DictionaryRepliesRefreshThePageTheyFilled) {
+  link.Start([this](Datagram d) { session.OnFrameReceived(d.bytes, d.received); });
+  session.StartWorker();
+  auto requestSent = [&](size_t count) {
+    for (int i = 0; i < 200 && link.Sent().size() < count; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return link.Sent().size() >= count;
+  };
+  {
+    std::lock_guard lock(session.ModelMutex());
+    std::atomic_ref<uint8_t>(block.modbus.abyDictRead[0]).store(1);  // 3473
+  }
+  ASSERT_TRUE(requestSent(1));
   // Read reply: 8001, one entry 3473 (wPollInterval) = 500.
-  Receive(Reply(CMD_DICTIONARY, {0, 0, 0, 0, 0, 0, 0x41, 0x1F, 1, 0x91, 0x0D, 2, 0xF4, 0x01}));
+  link.Deliver(Reply(CMD_DICTIONARY, {0, 0, 0, 0, 0, 0, 0x41, 0x1F, 1, 0x91, 0x0D, 2, 0xF4, 0x01}));
   EXPECT_EQ(block.modbus.wPollInterval, 500);
   EXPECT_EQ(view.rs485Shown, 1);
   EXPECT_EQ(session.Flags().b485Read, 1);
-  // Camera text 5009 (camera 1, line 1) = "AB".
+
+  // Camera 1's texts; 5001 (line 2) = "AB".
   session.Flags().b485Read = 0;
-  Receive(Reply(CMD_DICTIONARY, {0, 0, 0, 0, 0, 0, 0x41, 0x1F, 1, 0x91, 0x13, 2, 'A', 'B'}));
-  EXPECT_STREQ(block.osd.asCamera[1].asLine[1].szText, "AB");
+  Read("A1B2C3D4E5F6", "32.00");
+  ASSERT_TRUE(requestSent(3));
+  link.Deliver(Reply(CMD_DICTIONARY, {0, 0, 0, 0, 0, 0, 0x41, 0x1F, 1, 0x89, 0x13, 2, 'A', 'B'}));
+  EXPECT_STREQ(block.osd.asCamera[0].asLine[1].szText, "AB");
   EXPECT_EQ(view.netShown, 1);
   EXPECT_EQ(session.Flags().b485Read, 0);
+  session.StopWorker();
 }
 
 TEST(LogText, AppendsFromTwoThreadsNeverInterleave) {
