@@ -51,7 +51,8 @@ void QtNotifier::ShowOnUiThread(const QString& caption, const QString& text, Box
   if (icon == BoxIcon::Exclamation) boxIcon = QMessageBox::Warning;
   if (icon == BoxIcon::Question) boxIcon = QMessageBox::Question;
   QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, parentWindow_.data());
-  box.setAccessibleName(text);
+  // A screen reader announces the caption as the box's name and reads the text after it.
+  box.setAccessibleName(caption);
   box.setAccessibleDescription(text);
   if (QAbstractButton* ok = box.button(QMessageBox::Ok)) ok->setText(QStringLiteral("确定"));
   box.exec();

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "text/gbk.h"
 #include "widgets/dialog_units.h"
+#include "widgets/gbk_field.h"
 #include "widgets/ipv4_edit.h"
 #include "widgets/page_controls.h"
 
@@ -18,10 +18,6 @@ const char* const kRowNames[CCameraPage::kRows] = {"第一行", "第二行", "�
 
 constexpr size_t kLoginLimit = 29;  // bytes of szUser / szPassword before the terminator
 constexpr size_t kLineTextLimit = 72;
-
-QString FieldToText(const char* field, size_t size) {
-  return QString::fromStdString(LoadGbkText(field, size));
-}
 
 }  // namespace
 
@@ -85,13 +81,13 @@ void CCameraPage::ParamsToPage(const sOSDCommPara& osd) {
   cameraAddress_->SetAddress(camera.abyCameraIP);
   WordToBox(cameraPort_, camera.wCameraPort);
   WordToBox(sourcePort_, camera.wSourcePort);
-  user_->setText(FieldToText(camera.szUser, sizeof camera.szUser));
-  password_->setText(FieldToText(camera.szPassword, sizeof camera.szPassword));
+  ShowGbkField(user_, camera.szUser, sizeof camera.szUser);
+  ShowGbkField(password_, camera.szPassword, sizeof camera.szPassword);
   SetComboSelection(lineCount_, static_cast<int>(camera.byLineCount) - 1);
   SetComboSelection(brand_, camera.byBrand);
   for (int j = 0; j < kRows; ++j) {
     const sOverlayLine& line = camera.asLine[j];
-    textBoxes_[j]->setText(FieldToText(line.szText, sizeof line.szText));
+    ShowGbkField(textBoxes_[j], line.szText, sizeof line.szText);
     WordToBox(xBoxes_[j], line.wX);
     WordToBox(yBoxes_[j], line.wY);
   }
@@ -103,13 +99,13 @@ void CCameraPage::PageToParams(sOSDCommPara& osd) {
   std::copy(address.begin(), address.end(), camera.abyCameraIP);
   camera.wCameraPort = BoxToWord(cameraPort_);
   camera.wSourcePort = BoxToWord(sourcePort_);
-  StoreGbkText(camera.szUser, kLoginLimit, user_->text().toStdString());
-  StoreGbkText(camera.szPassword, kLoginLimit, password_->text().toStdString());
+  StoreGbkField(user_, camera.szUser, sizeof camera.szUser, kLoginLimit);
+  StoreGbkField(password_, camera.szPassword, sizeof camera.szPassword, kLoginLimit);
   camera.byLineCount = static_cast<uint8_t>(ComboSelection(lineCount_) + 1);
   camera.byBrand = static_cast<uint8_t>(ComboSelection(brand_));  // none: 255
   for (int j = 0; j < kRows; ++j) {
     sOverlayLine& line = camera.asLine[j];
-    StoreGbkText(line.szText, kLineTextLimit, textBoxes_[j]->text().toStdString());
+    StoreGbkField(textBoxes_[j], line.szText, sizeof line.szText, kLineTextLimit);
     line.wX = BoxToWord(xBoxes_[j]);
     line.wY = BoxToWord(yBoxes_[j]);
   }

@@ -201,6 +201,33 @@ class CameraPageTest : public QObject {
     QCOMPARE(QByteArray(cam.szUser, 30), QByteArray("root\0istrator_of_camera_three\0", 30));
   }
 
+  // Bytes that are not GBK (a password byte 0xE9 alone, a user-defined character) cannot be
+  // shown; a field the user did not touch goes back exactly as it was read, while an edited
+  // field is stored as the text typed.
+  void untouchedTextsGoBackByteForByte() {
+    auto& cam = osd_.asCamera[2];
+    const char password[] = "pw\xE9\0tail";
+    std::memcpy(cam.szPassword, password, sizeof password);
+    const char line[] = "\xAA\xA1\xFE\xFE\x80";  // user-defined area, a lone 0x80
+    std::memcpy(cam.asLine[3].szText, line, sizeof line);
+    std::memset(cam.szUser, 'u', 30);  // no terminator at all
+    const sOSDCommPara before = osd_;
+    page_->ParamsToPage(osd_);
+    page_->PageToParams(osd_);
+    QCOMPARE(QByteArray(cam.szPassword, 30), QByteArray(before.asCamera[2].szPassword, 30));
+    QCOMPARE(QByteArray(cam.asLine[3].szText, 73),
+             QByteArray(before.asCamera[2].asLine[3].szText, 73));
+    QCOMPARE(QByteArray(cam.szUser, 30), QByteArray(30, 'u'));
+
+    page_->PasswordBox()->setText(QStringLiteral("新"));  // edited: stored as typed
+    page_->PageToParams(osd_);
+    QCOMPARE(QByteArray(cam.szPassword, 3), QByteArray("\xD0\xC2\0", 3));
+    // Shown again, it is the new text's bytes that are remembered.
+    page_->ParamsToPage(osd_);
+    page_->PageToParams(osd_);
+    QCOMPARE(QByteArray(cam.szPassword, 3), QByteArray("\xD0\xC2\0", 3));
+  }
+
   void userFieldWithoutTerminatorShowsThirtyBytes() {
     auto& cam = osd_.asCamera[2];
     std::memset(cam.szUser, 'u', 30);

@@ -51,7 +51,9 @@ class QtNotifierTest : public QObject {
       QCOMPARE(box->windowTitle(), QStringLiteral("提示"));
       QCOMPARE(box->text(), QStringLiteral("请先双击设备列表读取参数"));
       QCOMPARE(box->icon(), QMessageBox::Warning);
-      QCOMPARE(box->accessibleName(), box->text());
+      // Named by its caption; the text is its description.
+      QCOMPARE(box->accessibleName(), QStringLiteral("提示"));
+      QCOMPARE(box->accessibleDescription(), QStringLiteral("请先双击设备列表读取参数"));
       QCOMPARE(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
       seen = true;
       CloseBox(box);

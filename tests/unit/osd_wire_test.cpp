@@ -229,3 +229,32 @@ TEST(OsdWire, LegacyDownloadFrameCarriesSeventeenTextBytes) {
   EXPECT_EQ(Bytes(f.begin() + 977, f.begin() + 983), (Bytes{0x05, 0x06, 0x07, 0x08, 4, 3}));
   EXPECT_EQ(f[983], SumFrom3(f));
 }
+
+// A legacy line text carries 17 bytes. Cut there, a text of nine Chinese characters would end in
+// the first half of the ninth; it goes as the eight whole characters (16 bytes) instead, so the
+// device never shows half a character. Shorter and ASCII texts go as stored.
+TEST(OsdWire, LegacyLineTextsEndOnACharacterBoundary) {
+  DeviceParameterBlock block{};
+  // "一二三四五六七八九" in GBK: D2 BB B6 FE C8 FD CB C4 CE E5 C1 F9 C6 DF B0 CB BE C5.
+  const uint8_t nine[] = {0xD2, 0xBB, 0xB6, 0xFE, 0xC8, 0xFD, 0xCB, 0xC4, 0xCE, 0xE5,
+                          0xC1, 0xF9, 0xC6, 0xDF, 0xB0, 0xCB, 0xBE, 0xC5, 0x00};
+  std::memcpy(block.osd.asCamera[0].asLine[0].szText, nine, sizeof nine);
+  // "A" and eight characters: the 17th byte ends the eighth character, all 17 go.
+  const uint8_t whole[] = {'A',  0xD2, 0xBB, 0xB6, 0xFE, 0xC8, 0xFD, 0xCB, 0xC4, 0xCE,
+                           0xE5, 0xC1, 0xF9, 0xC6, 0xDF, 0xB0, 0xCB, 0xBE, 0xC5, 0x00};
+  std::memcpy(block.osd.asCamera[0].asLine[1].szText, whole, sizeof whole);
+  std::memcpy(block.osd.asCamera[0].asLine[2].szText, "short\0garbage-kept", 19);
+  const Bytes f = BuildDownloadFrame(block.osd, kMac, true);
+  const size_t line0 = 123, line1 = 123 + 21, line2 = 123 + 42;
+  EXPECT_EQ(Bytes(f.begin() + line0, f.begin() + line0 + 17),
+            (Bytes{0xD2, 0xBB, 0xB6, 0xFE, 0xC8, 0xFD, 0xCB, 0xC4, 0xCE, 0xE5, 0xC1, 0xF9, 0xC6,
+                   0xDF, 0xB0, 0xCB, 0x00}));
+  EXPECT_EQ(Bytes(f.begin() + line1, f.begin() + line1 + 17),
+            (Bytes{'A', 0xD2, 0xBB, 0xB6, 0xFE, 0xC8, 0xFD, 0xCB, 0xC4, 0xCE, 0xE5, 0xC1, 0xF9,
+                   0xC6, 0xDF, 0xB0, 0xCB}));
+  EXPECT_EQ(
+      Bytes(f.begin() + line2, f.begin() + line2 + 17),
+      (Bytes{'s', 'h', 'o', 'r', 't', 0, 'g', 'a', 'r', 'b', 'a', 'g', 'e', '-', 'k', 'e', 'p'}));
+  // The block itself is not changed.
+  EXPECT_EQ(0, std::memcmp(block.osd.asCamera[0].asLine[0].szText, nine, sizeof nine));
+}
