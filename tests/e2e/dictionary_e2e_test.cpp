@@ -352,7 +352,8 @@ TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
   // The device answered both requests, with 2100-byte frames that never reach the session.
   EXPECT_EQ(sim.CountLogLines("read "), 1);
   EXPECT_EQ(sim.CountLogLines("dict-read"), 1);
-  EXPECT_EQ(h.session.LogText(), "读取参数...\r\n正在读取摄像头1字典...\r\n读取失败... \r\n");
+  EXPECT_EQ(h.session.LogText(),
+            "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n");
   const auto boxes = h.notifier.Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "警告");
@@ -381,7 +382,8 @@ TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntriesAndTimeOut) {
   ASSERT_TRUE(h.Pump([&] { return h.notifier.Count() > 0; }, 8s)) << h.session.LogText();
   h.PumpFor(100ms);
 
-  EXPECT_EQ(h.session.LogText(), "读取参数...\r\n正在读取摄像头1字典...\r\n读取失败... \r\n");
+  EXPECT_EQ(h.session.LogText(),
+            "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n");
   EXPECT_EQ(Flag(h.session.Flags().bParamsRead), 0);
   EXPECT_EQ(h.notifier.Count(), 1u);
   int whole = 0, empty = 0;
@@ -420,6 +422,112 @@ TEST(DictionaryE2e, FullReadFromADeviceWithCutRepliesComesToAnEnd) {
   EXPECT_EQ(h.PendingReads(), 0);
   EXPECT_EQ(h.CountInLog("读取超时正在重试... \r\n"), 2);
 }
+// A second device of current firmware beside the standard one.
+constexpr const char* kSecondMac = "00E04C3A1B04";
+constexpr const char* kSecondDevice = "ip=192.168.1.67,mac=00E04C3A1B04,version=32.01,name=4号机";
+
+bool CameraTextsEqual(const DeviceParameterBlock& block, const DeviceState& device) {
+  for (int c = 0; c < 4; ++c)
+    for (int l = 0; l < 8; ++l) {
+      const auto& want = device.osd.asCamera[c].asLine[l].szText;
+      const auto& got = block.osd.asCamera[c].asLine[l].szText;
+      if (FieldText(got, sizeof got) != FieldText(want, sizeof want)) return false;
+    }
+  return true;
+}
+
+// The first device never answers a camera-text read; reading the second one meanwhile starts
+// the texts over for it: all of its texts arrive, and the first device's wait neither times
+// out nor shows a box.
+TEST(DictionaryE2e, ACameraTextReadStartsOverForTheNextDevice) {
+  SimulatorRun sim({SimulatorRun::kCurrentDevice, kSecondDevice});
+  ASSERT_TRUE(sim.Start({"--silent-texts", kMac})) << sim.Error();
+  SessionHarness h;
+  h.Start();
+  h.session.OnSearch();
+  ASSERT_TRUE(h.Pump([&] { return h.view.rows.size() == 2; }, 3s));
+  ASSERT_TRUE(h.DoubleClick(kMac));
+  h.PumpFor(1s);  // camera 1 of the first device is asked for and waits
+  ASSERT_TRUE(h.DoubleClick(kSecondMac));
+  ASSERT_TRUE(h.Pump([&] { return h.LogContains("摄像头4字典读取成功...\r\n"); }, 5s))
+      << h.session.LogText();
+  h.PumpFor(5s);  // past the moment the first device's wait would have timed out
+
+  EXPECT_EQ(h.notifier.Count(), 0u) << h.notifier.Boxes().front();
+  EXPECT_FALSE(h.LogContains("读取失败"));
+  const auto second = sim.State(kSecondMac);
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(CameraTextsEqual(h.Block(), *second));
+  EXPECT_EQ(sim.CountLogLines("silent dict-texts " + std::string(kMac)), 1);
+  EXPECT_EQ(sim.CountLogLines("dict-read " + std::string(kSecondMac)), 4);
+}
+
+// A double-click on another device while an RS-485 download runs does not send the rest of the
+// download there: every chunk goes to the device it started with.
+TEST(DictionaryE2e, ADownloadStaysWithItsDeviceWhenAnotherIsDoubleClicked) {
+  SimulatorRun sim({SimulatorRun::kCurrentDevice, kSecondDevice});
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  SessionHarness h;
+  h.Start();
+  h.session.OnSearch();
+  ASSERT_TRUE(h.Pump([&] { return h.view.rows.size() == 2; }, 3s));
+  ASSERT_TRUE(h.DoubleClick(kMac));
+  ASSERT_TRUE(h.Pump([&] { return h.LogContains("摄像头4字典读取成功...\r\n"); }, 5s));
+
+  h.MarkAll(true);
+  ASSERT_TRUE(h.Pump([&] { return h.LogContains("正在下载字典,已完成16%\r\n"); }, 5s));
+  ASSERT_TRUE(h.DoubleClick(kSecondMac));
+  ASSERT_TRUE(
+      h.Pump([&] { return h.PendingWrites() == 0 && h.LogContains("摄像头4字典读取成功"); }, 10s))
+      << h.session.LogText();
+  h.PumpFor(200ms);
+
+  EXPECT_EQ(sim.CountLogLines("dict-write " + std::string(kMac)), 19);
+  EXPECT_EQ(sim.CountLogLines("dict-write " + std::string(kSecondMac)), 0);
+  // The second device's own camera texts were read from it, after the download.
+  EXPECT_EQ(sim.CountLogLines("dict-read " + std::string(kSecondMac)), 4);
+  EXPECT_EQ(h.notifier.Count(), 0u);
+}
+
+// Every reply comes twice: each camera is still read once, in order, without a false success.
+TEST(DictionaryE2e, DuplicatedRepliesGiveNoFalseSuccess) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start({"--answer-twice"})) << sim.Error();
+  const auto device = sim.State();
+  ASSERT_TRUE(device);
+  SessionHarness h;
+  h.Start();
+  SelectAndReadCameraTexts(h);
+  h.PumpFor(300ms);
+  // The parameter reply comes twice and is taken twice, as any accepted reply is.
+  EXPECT_EQ(h.CountInLog("读取参数成功\r\n"), 2);
+  EXPECT_EQ(Without(Without(h.session.LogText(), "读取参数成功\r\n"), "读取参数成功\r\n"),
+            "读取参数...\r\n" + CameraTextLog());
+  EXPECT_TRUE(CameraTextsEqual(h.Block(), *device));
+  EXPECT_EQ(h.notifier.Count(), 0u);
+}
+
+// Replies that come after the 5 s a camera text is waited for: the read fails with its box, and
+// the late reply neither logs a success nor stores texts. The parameter reply, late as well, is
+// still taken, after the log has said that it did not come in time.
+TEST(DictionaryE2e, LateRepliesAreNotTakenAsAnswers) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start({"--delay-ms", "6000"})) << sim.Error();
+  SessionHarness h;
+  h.Start();
+  ASSERT_TRUE(h.SearchAndSelect(8s));
+  ASSERT_TRUE(
+      h.Pump([&] { return sim.CountLogLines("dict-read") == 1 && h.notifier.Count() > 0; }, 15s));
+  h.PumpFor(7s);  // the late text reply comes and goes
+
+  EXPECT_EQ(h.session.LogText(),
+            "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n"
+            "读取参数成功\r\n");
+  EXPECT_EQ(h.notifier.Count(), 1u);
+  EXPECT_EQ(Flag(h.session.Flags().bParamsRead), 1);
+  for (const auto& line : h.Block().osd.asCamera[0].asLine) EXPECT_EQ(line.szText[0], 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -398,6 +398,27 @@ TEST(MainWindowE2e, RefusedDownloadIsReportedOncePerAcknowledgement) {
   EXPECT_EQ(failureBoxes, 2);
 }
 
+// Reading a device that does not answer takes back what the previous device's reply allowed:
+// "下载数据" is refused and nothing reaches either device; after 5 s the log says so.
+TEST(MainWindowE2e, ADownloadAfterAnUnansweredReadIsRefused) {
+  Devices devices;
+  ASSERT_TRUE(devices.Start({"--silent-device", kLegacyMac})) << devices.Error();
+  Window w;
+  w.Read(kCurrentMac, true);
+  w.DoubleClick(kLegacyMac);
+  w.Settle();
+  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  w.Settle();
+  const auto boxes = w.notifier.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);  // the first-generation warning, then the refusal
+  EXPECT_EQ(boxes[1].caption, "提示");
+  EXPECT_EQ(boxes[1].text, "请先双击设备列表读取参数");
+  EXPECT_EQ(devices.CountLogLines("download"), 0);
+  EXPECT_EQ(devices.CountLogLines("silent read " + std::string(kLegacyMac)), 1);
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("读取参数失败\r\n"); }, 6s)) << w.Log();
+  EXPECT_EQ(w.Log(), "读取参数...\r\n读取参数失败\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

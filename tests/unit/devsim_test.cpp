@@ -312,6 +312,26 @@ TEST(DevsimFaults, SilentSkipsAddressedRequestsButNotTheSearch) {
   EXPECT_TRUE(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.empty());  // B's own count
 }
 
+TEST(DevsimFaults, SilentDevicesAndSilentTexts) {
+  FaultOptions faults;
+  faults.silentDevices = {"001122334455"};
+  faults.silentTextDevices = {"0011223344AB"};
+  Simulator sim(TwoDevices(), faults);
+  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
+  auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
+  EXPECT_TRUE(out.replies.empty());
+  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+  // B answers everything but a read that names a camera line text (5001 = 0x1389).
+  EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.size(), 1u);
+  out = sim.Handle(
+      Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpRead, {0x91, 0x0D, 0x89, 0x13}, 2)));
+  EXPECT_TRUE(out.replies.empty());
+  EXPECT_EQ(out.log, (std::vector<std::string>{"silent dict-texts 0011223344AB"}));
+  EXPECT_EQ(sim.Handle(Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpRead, {0x91, 0x0D}, 1)))
+                .replies.size(),
+            1u);
+}
+
 TEST(DevsimFaults, RefusedDownloadAnswersZero) {
   FaultOptions faults;
   faults.refuseDownload = true;
@@ -408,9 +428,9 @@ TEST(DevsimCommandLine, DeviceSpecs) {
   EXPECT_FALSE(ParseDeviceDescription("ip=300.1.1.1", 0, id, error));
   EXPECT_FALSE(ParseDeviceDescription("colour=red", 0, id, error));
 
-  std::vector<std::string> words{"quillon-devsim",   "--bind",          "10.77.0.2", "--device",
-                                 "mac=0011223344AB", "--partial-ack=5", "--silent",  "2",
-                                 "--oversize"};
+  std::vector<std::string> words{"quillon-devsim",   "--bind",          "10.77.0.2",   "--device",
+                                 "mac=0011223344AB", "--partial-ack=5", "--silent",    "2",
+                                 "--oversize",       "--silent-texts",  "00e04c3a1b01"};
   std::vector<char*> argv;
   for (auto& w : words) argv.push_back(w.data());
   DevsimOptions options;
@@ -423,6 +443,7 @@ TEST(DevsimCommandLine, DeviceSpecs) {
   EXPECT_EQ(options.faults.partialAck, 5);
   EXPECT_EQ(options.faults.silent, 2);
   EXPECT_TRUE(options.faults.oversize);
+  EXPECT_EQ(options.faults.silentTextDevices, std::vector<std::string>{"00E04C3A1B01"});
   DevsimOptions noDevice;
   EXPECT_FALSE(ParseDevsimCommandLine(3, argv.data(), noDevice, help, error));
 }

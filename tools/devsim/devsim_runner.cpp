@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -41,12 +42,26 @@ const char* const kDevsimUsage =
     "  --oversize        a 2100-byte reply instead of the real one\n"
     "  --truncate        replies cut to half their size (length and checksum made right)\n"
     "  --foreign-id      add identifier 9000 to each dictionary read reply\n"
-    "  --fault-search    apply the reply faults to search replies as well\n";
+    "  --fault-search    apply the reply faults to search replies as well\n"
+    "  --silent-device MAC  that device answers the search and nothing else (repeatable)\n"
+    "  --silent-texts MAC   that device ignores reads of camera line texts (repeatable)\n";
 
 namespace {
 
 volatile sig_atomic_t gStop = 0;
 void OnStopSignal(int) { gStop = 1; }
+
+bool ParseMacDigits(const std::string& text, uint8_t mac[6]) {
+  for (int i = 0; i < 6; ++i) {
+    unsigned value = 0;
+    if (std::sscanf(text.c_str() + 2 * i, "%2x", &value) != 1 ||
+        !std::isxdigit(static_cast<unsigned char>(text[2 * i])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[2 * i + 1])))
+      return false;
+    mac[i] = static_cast<uint8_t>(value);
+  }
+  return true;
+}
 
 bool ParseCount(const std::string& text, int& value) {
   char* end = nullptr;
@@ -176,6 +191,15 @@ bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool&
       f.foreignId = true;
     } else if (arg == "--fault-search") {
       f.faultSearch = true;
+    } else if (arg == "--silent-device" || arg == "--silent-texts") {
+      std::string mac;
+      if (!next(mac)) return false;
+      uint8_t bytes[6];
+      if (mac.size() != 12 || !ParseMacDigits(mac, bytes)) {
+        error = arg + ": not a MAC of 12 hex digits: '" + mac + "'";
+        return false;
+      }
+      (arg == "--silent-device" ? f.silentDevices : f.silentTextDevices).push_back(MacText(bytes));
     } else {
       error = "unknown option '" + arg + "'";
       return false;

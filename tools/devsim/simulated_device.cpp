@@ -63,6 +63,18 @@ bool ParseHexMac(const std::string& text, uint8_t mac[6]) {
   return true;
 }
 
+// A dictionary read request that names one of the camera line texts (5000 to 5031).
+bool AsksForLineTexts(std::span<const uint8_t> frame) {
+  const size_t end = frame.size() - 1;
+  if (end < kFramePayloadOffset + 3 || GetU16(frame.data() + kFramePayloadOffset) != 8001)
+    return false;
+  for (size_t at = kFramePayloadOffset + 3; at + 2 <= end; at += 2) {
+    const uint16_t id = GetU16(frame.data() + at);
+    if (id >= 5000 && id <= 5031) return true;
+  }
+  return false;
+}
+
 const char* const kSlotNames[] = {"温度", "压力", "流量", "液位"};
 const char* const kSlotUnits[] = {"℃", "MPa", "m3/h", "m"};
 
@@ -333,6 +345,17 @@ Simulator::Outcome Simulator::HandleAddressed(SimulatedDevice& device, int index
   if (silentLeft_[index] > 0) {
     --silentLeft_[index];
     outcome.log.push_back(std::string("silent ") + what + " " + mac);
+    return outcome;
+  }
+  auto listed = [&mac](const std::vector<std::string>& macs) {
+    return std::find(macs.begin(), macs.end(), mac) != macs.end();
+  };
+  if (listed(faults_.silentDevices)) {
+    outcome.log.push_back(std::string("silent ") + what + " " + mac);
+    return outcome;
+  }
+  if (command == CMD_DICTIONARY && listed(faults_.silentTextDevices) && AsksForLineTexts(frame)) {
+    outcome.log.push_back("silent dict-texts " + mac);
     return outcome;
   }
 

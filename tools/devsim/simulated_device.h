@@ -41,6 +41,9 @@ struct FaultOptions {
   bool truncate = false;        // replies cut to half, length and checksum made right again
   bool foreignId = false;       // identifier 9000 added to each dictionary read reply
   bool faultSearch = false;     // apply the reply faults to search replies too
+  // Per device (MAC text): answers the search only, or nothing of camera line-text reads.
+  std::vector<std::string> silentDevices;
+  std::vector<std::string> silentTextDevices;
 };
 
 std::string MacText(const uint8_t mac[6]);  // "0011223344AB"
