@@ -5,7 +5,7 @@ TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build run demo test unit-test e2e-test check-style format sanitize-test \
-        tsan-test bench clean screenshots
+        tsan-test bench clean screenshots package package-test
 
 all: build
 
@@ -28,7 +28,7 @@ demo: build
 
 # Everything: the house rules, unit and widget tests, end-to-end tests in private networks,
 # then the unit and widget tests again under AddressSanitizer/UBSan and ThreadSanitizer.
-test: check-style unit-test e2e-test
+test: check-style unit-test e2e-test package-test
 	$(MAKE) sanitize-test tsan-test
 
 # Unit tests (GoogleTest) and widget tests (QtTest, offscreen); no network needed.
@@ -64,6 +64,15 @@ tsan-test: deps
 
 bench: build
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/dictionary_bench
+
+# The Debian package (build/quillon_VERSION_ARCH.deb): program, simulator, desktop entry, icon,
+# man pages. `sudo apt install ./build/quillon_*.deb` installs it.
+package: build
+	cd $(BUILD) && cpack
+
+# Unpacks the package into a scratch root and starts the installed program in a private network.
+package-test: package
+	scripts/package-test.sh $(BUILD)
 
 screenshots: build
 	scripts/screenshots.sh $(BUILD)
