@@ -44,8 +44,10 @@ class ConfigView {
   // ParamsToPage / PageToParams of the network page (and its four camera pages).
   virtual void NetParamsToPage() = 0;
   virtual void NetPageToParams() = 0;
-  // ParamsToPage of the RS-485 page.
+  // ParamsToPage / PageToParams of the RS-485 page; the session holds the model mutex around
+  // the second.
   virtual void Rs485ParamsToPage() = 0;
+  virtual void Rs485PageToParams() = 0;
   // Blocks the user-interface thread for the pauses of the read and download sequences.
   virtual void PauseMs(int milliseconds) = 0;
 };
@@ -77,6 +79,12 @@ class ConfigSession {
   void OnDeviceDoubleClicked();
   // "下载数据" of the network page.
   void OnDownload();
+  // "读取" of the RS-485 page: once a device's parameters were read, empties the log and marks
+  // every dictionary entry for reading; the worker fetches them.
+  void OnRs485Read();
+  // "下载" of the RS-485 page: once RS-485 parameters were read, stores the page into the block,
+  // empties the log and marks every entry for download.
+  void OnRs485Download();
   // One received datagram, on the UI thread; the span is this handler's own copy.
   void OnFrameReceived(std::span<const uint8_t> datagram);
 
@@ -96,6 +104,7 @@ class ConfigSession {
   bool OnReadReply(std::span<const uint8_t> frame);
   bool OnDownloadResult(std::span<const uint8_t> frame);
   bool OnDictionaryReply(std::span<const uint8_t> frame);
+  void MarkAllEntries(uint8_t (&marks)[kDictCapacity]);
   ConfigView& View() { return *view_.load(); }
 
   // Shows nothing; the view until the main window attaches itself.
@@ -109,6 +118,7 @@ class ConfigSession {
     void NetParamsToPage() override {}
     void NetPageToParams() override {}
     void Rs485ParamsToPage() override {}
+    void Rs485PageToParams() override {}
     void PauseMs(int) override {}
   };
 
