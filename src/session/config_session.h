@@ -44,9 +44,9 @@ class ConfigView {
   // ParamsToPage / PageToParams of the network page (and its four camera pages).
   virtual void NetParamsToPage() = 0;
   virtual void NetPageToParams() = 0;
-  // ParamsToPage / PageToParams of the RS-485 page; the session holds the model mutex around
-  // the second.
+  // ParamsToPage of the RS-485 page.
   virtual void Rs485ParamsToPage() = 0;
+  // PageToParams of the RS-485 page.
   virtual void Rs485PageToParams() = 0;
   // Blocks the user-interface thread for the pauses of the read and download sequences.
   virtual void PauseMs(int milliseconds) = 0;
@@ -82,8 +82,8 @@ class ConfigSession {
   // "读取" of the RS-485 page: once a device's parameters were read, empties the log and marks
   // every dictionary entry for reading; the worker fetches them.
   void OnRs485Read();
-  // "下载" of the RS-485 page: once RS-485 parameters were read, stores the page into the block,
-  // empties the log and marks every entry for download.
+  // "下载" of the RS-485 page: once RS-485 parameters were read, stores the page into the block
+  // under the model mutex, empties the log and marks every entry for download.
   void OnRs485Download();
   // One received datagram, on the UI thread; the span is this handler's own copy.
   void OnFrameReceived(std::span<const uint8_t> datagram);
