@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Draws the main window, the network page, a camera page and the about box offscreen and saves
-# them as docs/*.png. Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
+# Draws the main window, the network page, a camera page, the RS-485 page, the gear dialog and
+# the about box offscreen and saves them as docs/*.png.
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -9,7 +10,8 @@ cmake --build "$build" --target layout_test -j2
 mkdir -p "$root/docs"
 QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
   QUILLON_SCREENSHOT_DIR="$root/docs" "$build/tests/layout_test"
-ls -l "$root"/docs/main-window.png "$root"/docs/network-page.png "$root"/docs/camera-page.png
+ls -l "$root"/docs/main-window.png "$root"/docs/network-page.png "$root"/docs/camera-page.png \
+  "$root"/docs/rs485-page.png "$root"/docs/gear-dialog.png
 
 # The main window against simulated devices, after a search and after a read, from the
 # end-to-end test (inside its private network).

@@ -68,6 +68,9 @@ CConfigMainDlg::CConfigMainDlg(ConfigSession& session, const AddressSource& addr
   tabs_->SetCurrentSelection(0);
   connect(tabs_, &CTabControl::selectionChanged, this, &CConfigMainDlg::OnSelchangeTab);
   connect(netPage_, &CNetParamPage::downloadRequested, this, [this] { session_.OnDownload(); });
+  rs485Page_->SetModel(&Block().modbus, &session_.ModelMutex());
+  connect(rs485Page_, &CRs485Page::readRequested, this, [this] { session_.OnRs485Read(); });
+  connect(rs485Page_, &CRs485Page::downloadRequested, this, [this] { session_.OnRs485Download(); });
 
   // Both blocks zeroed, the dictionary index built, the flags cleared: before the application
   // object starts the dictionary worker, which polls the index's marks.
@@ -236,6 +239,8 @@ void CConfigMainDlg::NetParamsToPage() { netPage_->ParamsToPage(Block().osd); }
 void CConfigMainDlg::NetPageToParams() { netPage_->PageToParams(Block().osd); }
 
 void CConfigMainDlg::Rs485ParamsToPage() { rs485Page_->ParamsToPage(Block().modbus); }
+
+void CConfigMainDlg::Rs485PageToParams() { rs485Page_->PageToParams(Block().modbus); }
 
 void CConfigMainDlg::PauseMs(int milliseconds) {
   // The pauses of the read and download sequences block the user-interface thread on purpose:

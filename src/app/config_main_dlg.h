@@ -56,6 +56,7 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void NetParamsToPage() override;
   void NetPageToParams() override;
   void Rs485ParamsToPage() override;
+  void Rs485PageToParams() override;
   void PauseMs(int milliseconds) override;
   void CallLater(int milliseconds, std::function<void()> action) override;
 

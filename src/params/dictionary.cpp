@@ -260,6 +260,25 @@ void BuildDictionaryIndex(sModBusPara& modbus) {
 
 EntryKind ClassifyIdentifier(uint16_t id) { return KindOf(Resolve(id)); }
 
+std::optional<FieldLocation> LocateField(uint16_t id) {
+  const FieldRef f = Resolve(id);
+  switch (f.type) {
+    case ValueType::Plain:
+      return FieldLocation{f.offset, f.size};
+    case ValueType::Text:
+      return FieldLocation{f.offset, f.terminator + size_t{1}};
+    case ValueType::DataType:
+      return FieldLocation{f.offset, sizeof(uint32_t)};
+    case ValueType::CameraText:
+      return FieldLocation{offsetof(DeviceParameterBlock, osd) + offsetof(sOSDCommPara, asCamera) +
+                               f.camera * sizeof(sCameraPara) + offsetof(sCameraPara, asLine) +
+                               f.line * sizeof(sOverlayLine) + offsetof(sOverlayLine, szText),
+                           sizeof(sOverlayLine::szText)};
+    default:
+      return std::nullopt;
+  }
+}
+
 size_t StoredValueLength(uint16_t id) {
   const FieldRef f = Resolve(id);
   switch (f.type) {

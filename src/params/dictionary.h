@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,16 @@ EntryKind StoreEntry(DeviceParameterBlock& block, uint16_t id, const uint8_t* va
 
 // The kind of an identifier without storing anything.
 EntryKind ClassifyIdentifier(uint16_t id);
+
+// Where the value of an identifier lives: the byte offset of its field inside
+// DeviceParameterBlock and the size of the whole field (texts with their terminator, the data
+// type as its 32 bits). None for an identifier without a field of its own: inside a range but
+// unnamed, the "other" gear value, or foreign.
+struct FieldLocation {
+  size_t offset;
+  size_t size;
+};
+std::optional<FieldLocation> LocateField(uint16_t id);
 
 // How many value bytes StoreEntry takes for a fixed-size field whatever the entry's length byte
 // says (2, 4, 1, 11, 30 or 8); 0 where the length byte alone counts (camera texts) or nothing is

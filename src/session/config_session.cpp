@@ -1,5 +1,6 @@
 #include "session/config_session.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -181,6 +182,35 @@ void ConfigSession::OnDownload() {
   }
   AppendLog("设置完成\r\n");
   RefreshLog();
+}
+
+void ConfigSession::OnRs485Read() {
+  if (!GetFlag(flags_.bParamsRead)) {
+    notifier_.ShowBox("提示", "请先双击设备列表读取参数", BoxIcon::Exclamation);
+    return;
+  }
+  ClearLog();
+  // The page is not stored first: every reply refills it from the device's values.
+  MarkAllEntries(block_.modbus.abyDictRead);
+}
+
+void ConfigSession::OnRs485Download() {
+  if (!GetFlag(flags_.b485Read)) {
+    notifier_.ShowBox("提示", "请先读取485参数后下载", BoxIcon::Exclamation);
+    return;
+  }
+  {
+    std::lock_guard lock(modelMutex_);
+    View().Rs485PageToParams();
+  }
+  ClearLog();
+  MarkAllEntries(block_.modbus.abyDictWrite);
+}
+
+void ConfigSession::MarkAllEntries(uint8_t (&marks)[kDictCapacity]) {
+  std::lock_guard lock(modelMutex_);
+  const int count = std::min<int>(block_.modbus.wDictCount, kDictCapacity);
+  for (int i = 0; i < count; ++i) SetFlag(marks[i], 1);
 }
 
 void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received) {

@@ -48,6 +48,8 @@ class ConfigView {
   virtual void NetPageToParams() = 0;
   // ParamsToPage of the RS-485 page.
   virtual void Rs485ParamsToPage() = 0;
+  // PageToParams of the RS-485 page.
+  virtual void Rs485PageToParams() = 0;
   // Blocks the user-interface thread for the pauses of the read and download sequences.
   virtual void PauseMs(int milliseconds) = 0;
   // Calls `action` on the user-interface thread once `milliseconds` have passed, unless the view
@@ -84,6 +86,12 @@ class ConfigSession {
   void OnDeviceDoubleClicked();
   // "下载数据" of the network page.
   void OnDownload();
+  // "读取" of the RS-485 page: once a device's parameters were read, empties the log and marks
+  // every dictionary entry for reading; the worker fetches them.
+  void OnRs485Read();
+  // "下载" of the RS-485 page: once RS-485 parameters were read, stores the page into the block
+  // under the model mutex, empties the log and marks every entry for download.
+  void OnRs485Download();
   // One received datagram, on the UI thread, with the moment it reached the PC.
   void OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received);
 
@@ -107,6 +115,7 @@ class ConfigSession {
   bool OnReadReply(std::span<const uint8_t> frame);
   bool OnDownloadResult(std::span<const uint8_t> frame);
   bool OnDictionaryReply(std::span<const uint8_t> frame);
+  void MarkAllEntries(uint8_t (&marks)[kDictCapacity]);
   ConfigView& View() { return *view_.load(); }
   void OnReadTimeout(uint32_t request);
 
@@ -121,6 +130,7 @@ class ConfigSession {
     void NetParamsToPage() override {}
     void NetPageToParams() override {}
     void Rs485ParamsToPage() override {}
+    void Rs485PageToParams() override {}
     void PauseMs(int) override {}
     void CallLater(int, std::function<void()>) override {}
   };

@@ -236,12 +236,16 @@ class ConfigMainDlgTest : public QObject {
                                                         0x33, 0x44, 0x55, 0x02}));
   }
 
-  void downloadButtonReachesTheSession() {
+  void downloadButtonsReachTheSession() {
     dlg_->NetPage()->DownloadButton()->click();
+    dlg_->Rs485Page()->ReadButton()->click();
+    dlg_->Rs485Page()->DownloadButton()->click();
     const auto boxes = notifier_.Boxes();
-    QCOMPARE(boxes.size(), size_t{1});
+    QCOMPARE(boxes.size(), size_t{3});
     QCOMPARE(boxes[0].caption, std::string("提示"));
     QCOMPARE(boxes[0].text, std::string("请先双击设备列表读取参数"));
+    QCOMPARE(boxes[1].text, std::string("请先双击设备列表读取参数"));
+    QCOMPARE(boxes[2].text, std::string("请先读取485参数后下载"));
     QVERIFY(link_.Sent().empty());
   }
 
@@ -298,6 +302,13 @@ class ConfigMainDlgTest : public QObject {
     dlg_->NetPageToParams();
     QCOMPARE(block_.osd.asCamera[1].wCameraPort, uint16_t{8554});
     QCOMPARE(block_.osd.abyIP[0], uint8_t{10});
+
+    block_.modbus.wTimeout = 700;
+    dlg_->Rs485ParamsToPage();
+    QCOMPARE(dlg_->Rs485Page()->TimeoutBox()->text(), QStringLiteral("700"));
+    dlg_->Rs485Page()->TimeoutBox()->setText(QStringLiteral("800"));
+    dlg_->Rs485PageToParams();
+    QCOMPARE(block_.modbus.wTimeout, uint16_t{800});
   }
 };
 

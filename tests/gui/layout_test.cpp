@@ -17,8 +17,11 @@
 #include "app/config_main_dlg.h"
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
+#include "pages/remote_adjust_dlg.h"
+#include "pages/rs485_page.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
+#include "text/gbk.h"
 #include "widgets/dialog_units.h"
 #include "widgets/ipv4_edit.h"
 #include "widgets/tab_control.h"
@@ -116,6 +119,38 @@ void Fill(DeviceParameterBlock& block) {
   }
 }
 
+// A Modbus port with slot 1 reading a pressure, and the gear table of slot 2.
+void FillRs485(quillon::sModBusPara& modbus) {
+  modbus.byProtocol = 1;
+  modbus.wPollInterval = 1000;
+  modbus.wTimeout = 500;
+  modbus.wRetryLimit = 3;
+  modbus.dwBaudRate = 9600;
+  modbus.byParity = 0;
+  quillon::sSlotPara& slot = modbus.asSlot[0];
+  slot.byEnable = 1;
+  slot.byChannel = 2;
+  slot.bySlaveAddr = 17;
+  slot.byFuncCode = 3;
+  slot.wStartReg = 40001;
+  slot.wRegCount = 2;
+  slot.wDataOffset = 0;
+  slot.dwDataType = 6;  // the longest label
+  slot.byDecimals = 2;
+  slot.fScaleA = 0.01f;
+  slot.fOffsetB = -1.5f;
+  quillon::StoreGbkText(slot.szName, 30, "一号泵站出口压力");
+  quillon::StoreGbkText(slot.szUnit, 8, "MPa");
+  slot.byDataBits = 5;
+  quillon::sSlotPara& gears = modbus.asSlot[1];
+  const char* texts[9] = {"停止", "一档", "二档",     "三档",    "四档",
+                          "五档", "六档", "全速运行", "未知档位"};
+  for (int j = 0; j < 9; ++j) {
+    if (j < 8) gears.afGearValue[j] = static_cast<float>(j) * 12.5f;
+    quillon::StoreGbkText(gears.aszGearText[j], 10, texts[j]);
+  }
+}
+
 void Save(QWidget* widget, const char* file) {
   const QByteArray dir = qgetenv("QUILLON_SCREENSHOT_DIR");
   if (dir.isEmpty()) return;
@@ -166,6 +201,30 @@ class LayoutTest : public QObject {
     CheckPage(dlg.NetPage()->CameraPage(0));
     // The tabs stay readable above the pages.
     QVERIFY(dlg.Tabs()->TabBar()->height() <= 20 + 2);
+
+    FillRs485(block.modbus);
+    dlg.Rs485ParamsToPage();
+    dlg.Tabs()->TabBar()->setCurrentIndex(1);
+    QVERIFY(dlg.Rs485Page()->isVisible());
+    Save(dlg.Rs485Page(), "rs485-page.png");
+    CheckPage(dlg.Rs485Page());
+  }
+
+  void gearDialog() {
+    quillon::sModBusPara modbus{};
+    FillRs485(modbus);
+    quillon::CRs485Page page;
+    page.SetModel(&modbus, nullptr);
+    page.ParamsToPage(modbus);
+    QTest::keyClick(page.SlotCombo(), Qt::Key_Down);  // a user's change shows slot 2
+    quillon::CRemoteAdjustDlg& dlg = page.RemoteAdjustDialog();
+    QCOMPARE(dlg.size(), quillon::DialogFontUnits().Size(250, 237));
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QCOMPARE(dlg.TextBox(7)->text(), QStringLiteral("全速运行"));
+    CheckPage(&dlg);
+    Save(&dlg, "gear-dialog.png");
+    dlg.reject();
   }
 
   void aboutBox() {

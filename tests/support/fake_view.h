@@ -34,6 +34,10 @@ class FakeConfigView : public ConfigView {
     if (onNetPageToParams) onNetPageToParams();
   }
   void Rs485ParamsToPage() override { ++rs485Shown; }
+  void Rs485PageToParams() override {
+    ++rs485Stored;
+    if (onRs485PageToParams) onRs485PageToParams();
+  }
   void PauseMs(int milliseconds) override {
     pauses.push_back(milliseconds);
     if (realPauses) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -64,7 +68,7 @@ class FakeConfigView : public ConfigView {
   }
 
   std::string shownLog;
-  int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0;
+  int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0, rs485Stored = 0;
   std::atomic<int> refreshRequests{0};
   std::vector<DeviceRow> rows;
   std::optional<DeviceRow> selected;
@@ -78,6 +82,7 @@ class FakeConfigView : public ConfigView {
   bool realPauses = false;  // the pauses block the caller, as they block the UI thread
   std::function<void()> onRefreshRequest;   // any thread; set before the worker starts
   std::function<void()> onNetPageToParams;  // plays the user editing while the page is read
+  std::function<void()> onRs485PageToParams;
 };
 
 }  // namespace quillon::fakes

@@ -396,6 +396,56 @@ TEST_F(ConfigSessionTest, DictionaryRepliesRefreshThePageTheyFilled) {
   session.StopWorker();
 }
 
+TEST_F(ConfigSessionTest, Rs485ButtonsAreRefusedUntilTheirReadHappened) {
+  session.AppendLog("earlier\r\n");
+  session.OnRs485Read();
+  session.Flags().bParamsRead = 1;  // a device was read, but not its RS-485 parameters
+  session.OnRs485Download();
+  const auto boxes = notifier.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "请先双击设备列表读取参数");
+  EXPECT_EQ(boxes[1].text, "请先读取485参数后下载");
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.caption, "提示");
+    EXPECT_EQ(box.icon, BoxIcon::Exclamation);
+  }
+  EXPECT_EQ(view.rs485Stored, 0);
+  EXPECT_EQ(session.LogText(), "earlier\r\n");
+  EXPECT_EQ(CountPendingReads(block.modbus) + CountPendingWrites(block.modbus), 0);
+  EXPECT_TRUE(link.Sent().empty());
+}
+
+TEST_F(ConfigSessionTest, Rs485ReadAndDownloadEmptyTheLogAndMarkEveryEntry) {
+  session.Flags().bParamsRead = 1;
+  session.AppendLog("earlier\r\n");
+  session.OnRs485Read();
+  EXPECT_EQ(view.shownLog, "");
+  EXPECT_EQ(CountPendingReads(block.modbus), 566);
+  EXPECT_EQ(CountPendingWrites(block.modbus), 0);
+  EXPECT_EQ(view.rs485Stored, 0);  // the page is refilled by the replies, not stored
+
+  session.Flags().b485Read = 1;
+  session.AppendLog("earlier\r\n");
+  bool lockedWhileStored = false;
+  view.onRs485PageToParams = [&] {
+    // Another thread cannot take the model mutex while the page is stored; nothing is marked
+    // yet and the log is not yet emptied.
+    std::thread other([&] {
+      lockedWhileStored = !session.ModelMutex().try_lock();
+      if (!lockedWhileStored) session.ModelMutex().unlock();
+    });
+    other.join();
+    EXPECT_EQ(CountPendingWrites(block.modbus), 0);
+    EXPECT_EQ(session.LogText(), "earlier\r\n");
+  };
+  session.OnRs485Download();
+  EXPECT_EQ(view.rs485Stored, 1);
+  EXPECT_TRUE(lockedWhileStored);
+  EXPECT_EQ(session.LogText(), "");
+  EXPECT_EQ(CountPendingWrites(block.modbus), 566);
+  EXPECT_TRUE(link.Sent().empty());  // the worker sends, not the button
+}
+
 TEST(LogText, AppendsFromTwoThreadsNeverInterleave) {
   DeviceParameterBlock block{};
   RecordingLink link;

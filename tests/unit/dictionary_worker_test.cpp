@@ -189,6 +189,23 @@ TEST_F(DictionaryWorkerTest, PartialAcknowledgementKeepsRemainingMarks) {
   EXPECT_EQ(CountPendingWrites(block.modbus), 546);
 }
 
+// A chunk answered late, after a retry, leaves the next chunk the whole 10 s for each of its
+// three tries.
+TEST_F(DictionaryWorkerTest, AnsweredChunkLeavesTheNextOneAFullWaitAndAllItsTries) {
+  MarkAll(block.modbus.abyDictWrite);
+  Tick(1002);  // chunk 1 at tick 1, timed out at 1001, sent again at 1002
+  Tick(998);   // 9.98 s into its second wait
+  Deliver(AnswerFor(sent.back()));
+  Tick(1);  // the answer is taken at tick 2001
+  EXPECT_EQ(log.back(), "正在下载字典,已完成5%\r\n");
+  Tick(3002);  // chunk 2 at tick 2002, never answered
+  EXPECT_EQ(sentAtTick, (std::vector<int>{1, 1002, 2002, 3003, 4004}));
+  EXPECT_EQ(notifier.Count(), 0u);
+  Tick(1);  // its third wait ends at tick 5004
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(log.back(), "下载失败... \r\n");
+}
+
 TEST_F(DictionaryWorkerTest, CameraTextsOfFourCameras) {
   answer = true;
   flags.bCameraTextRequest = 1;

@@ -71,11 +71,50 @@ TEST(NumberText, UnsignedDecimalKeepsLowBitsAndGivesZeroForNoNumber) {
   EXPECT_EQ(ParseUnsignedDecimal("-5"), 0u);
 }
 
-TEST(NumberText, SignedDecimalAndReals) {
+TEST(NumberText, DialogIntegersAreSignedAndZeroOutsideThe32BitRange) {
+  const struct {
+    const char* text;
+    int32_t value;
+  } cases[] = {
+      {"-1", -1},
+      {" +12x", 12},
+      {"12abc", 12},
+      {"abc", 0},
+      {"", 0},
+      {"- 5", 0},
+      {"70000", 70000},
+      {"2147483647", 2147483647},
+      {"2147483648", 0},
+      {"-2147483648", INT32_MIN},
+      {"-2147483649", 0},
+      {"99999999999999999999", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseSignedDecimal(c.text), c.value) << c.text;
+  // What a 16-bit field keeps of them.
   EXPECT_EQ(static_cast<uint16_t>(ParseSignedDecimal("-1")), 0xFFFF);
-  EXPECT_EQ(ParseSignedDecimal(" +12x"), 12);
-  EXPECT_EQ(FormatReal(1.5f), "1.500");
+  EXPECT_EQ(static_cast<uint16_t>(ParseSignedDecimal("70000")), 4464);
+}
+
+TEST(NumberText, RealsShowThreeDecimalsAndReadTheirDecimalPrefix) {
+  EXPECT_EQ(FormatReal(2.0f), "2.000");
+  EXPECT_EQ(FormatReal(-0.5f), "-0.500");
+  EXPECT_EQ(FormatReal(0.0004f), "0.000");
+  EXPECT_EQ(FormatReal(12.3456f), "12.346");
   EXPECT_EQ(FormatReal(-0.0625f), "-0.062");
-  EXPECT_FLOAT_EQ(ParseReal(" 3.25abc"), 3.25f);
-  EXPECT_FLOAT_EQ(ParseReal("x"), 0.0f);
+  EXPECT_EQ(FormatReal(1.0e7f), "10000000.000");
+
+  const struct {
+    const char* text;
+    float value;
+  } cases[] = {
+      {"1.5e2", 150.0f},   {"abc", 0.0f},     {"12abc", 12.0f},
+      {" 3.25abc", 3.25f}, {"-.5", -0.5f},    {"+7.", 7.0f},
+      {"1e", 1.0f},        {"2E-3x", 0.002f}, {"inf", 0.0f},
+      {"-nan", 0.0f},      {"0x1A", 0.0f},    {".", 0.0f},
+      {"+-5", 0.0f},       {"1e39", 0.0f},    {"-1e39", 0.0f},
+      {"1e-50", 0.0f},     {"0.1", 0.1f},     {"16777217", 16777216.0f},  // the nearest float
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseReal(c.text), c.value) << c.text;
+  EXPECT_EQ(ParseReal("3.4028235e38"), 3.4028235e38f);
+  EXPECT_GT(ParseReal("1e-40"), 0.0f);  // a subnormal float is still a float
 }

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "params/dictionary.h"
+#include "device_dictionary.h"
 #include "text/gbk.h"
 
 namespace quillon::devsim {
@@ -408,12 +408,15 @@ Simulator::Outcome Simulator::HandleDictionary(SimulatedDevice& device,
   body.push_back(0);  // count, filled in below
   int answered = 0;
 
-  if (op == kDictOpRead) {
-    uint8_t entry[3 + 255];
+  DeviceParameterBlock& state = device.Block();
+  if (op == kOpReadItems) {
     for (int i = 0; i < count && at + 2 <= end; ++i, at += 2) {
       if (i >= limit) continue;
-      const size_t size = EncodeEntry(device.Block(), GetU16(p + at), entry);
-      body.insert(body.end(), entry, entry + size);
+      const uint16_t id = GetU16(p + at);
+      const std::vector<uint8_t> value = ItemValue(state.osd, state.modbus, id);
+      PutU16(body, id);
+      body.push_back(static_cast<uint8_t>(value.size()));
+      body.insert(body.end(), value.begin(), value.end());
       ++answered;
     }
     if (faults_.foreignId) {
@@ -423,12 +426,12 @@ Simulator::Outcome Simulator::HandleDictionary(SimulatedDevice& device,
       ++answered;
     }
     outcome.log.push_back("dict-read " + mac + " " + std::to_string(count) + " ids");
-  } else if (op == kDictOpWrite) {
+  } else if (op == kOpWriteItems) {
     for (int i = 0; i < count && at + 3 <= end; ++i) {
       const uint16_t id = GetU16(p + at);
       const size_t length = std::min<size_t>(p[at + 2], end - (at + 3));
       if (i < limit) {
-        StoreEntry(device.Block(), id, p + at + 3, length);
+        StoreItem(state.osd, state.modbus, id, std::span<const uint8_t>(p + at + 3, length));
         PutU16(body, id);
         ++answered;
       }

@@ -1,0 +1,316 @@
+// The RS-485 page of the real main window against a simulated device, over real sockets inside
+// the private network of scripts/netns-run.sh: "读取" fills the page, what is typed into every
+// slot and gear table reaches the device with "下载", and the protocol decides which controls a
+// user can reach. What arrived is read back through the simulator's own identifier table.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "device_dictionary.h"
+#include "pages/remote_adjust_dlg.h"
+#include "pages/rs485_page.h"
+#include "support/main_window_run.h"
+#include "support/simulator_run.h"
+#include "text/gbk.h"
+#include "text/number_text.h"
+#include "widgets/tab_control.h"
+
+using namespace quillon;
+using namespace std::chrono_literals;
+using fakes::MainWindowRun;
+using fakes::SimulatorRun;
+
+namespace {
+
+constexpr const char* kMac = SimulatorRun::kCurrentMac;
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A choice made in a list, as the list reports a user's.
+void Choose(QComboBox* combo, int index) {
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+}
+
+// The main window with the current device read and the "485参数" tab in front.
+struct Rs485Window : MainWindowRun {
+  Rs485Window() {
+    Search(1);
+    DoubleClick(kMac);
+    EXPECT_TRUE(Until([&] { return LogHas("摄像头4字典读取成功...\r\n"); })) << Log();
+    dlg.Tabs()->TabBar()->setCurrentIndex(1);
+  }
+  CRs485Page& Page() { return *dlg.Rs485Page(); }
+  // "读取", then the whole dictionary read.
+  void ReadRs485() {
+    QTest::mouseClick(Page().ReadButton(), Qt::LeftButton);
+    ASSERT_TRUE(Until([&] { return LogHas("正在读取字典,已完成100%\r\n"); })) << Log();
+    Settle();
+  }
+};
+
+// The page shows slot `k` of `modbus` as the device holds it.
+void ExpectPageShows(CRs485Page& page, const sSlotPara& s, int k) {
+  SCOPED_TRACE("slot " + std::to_string(k + 1));
+  EXPECT_EQ(page.SlotCombo()->currentText(), QStringLiteral("槽位%1").arg(k + 1));
+  EXPECT_EQ(page.EnableBox()->isChecked(), s.byEnable != 0);
+  EXPECT_EQ(page.ChannelCombo()->currentIndex(), s.byChannel);
+  EXPECT_EQ(page.SlaveAddrBox()->text(), QString::number(s.bySlaveAddr));
+  EXPECT_EQ(page.FuncCodeCombo()->currentText(), s.byFuncCode == 4 ? "04" : "03");
+  EXPECT_EQ(page.StartRegBox()->text(), QString::number(s.wStartReg));
+  EXPECT_EQ(page.RegCountBox()->text(), QString::number(s.wRegCount));
+  EXPECT_EQ(page.DataOffsetBox()->text(), QString::number(s.wDataOffset));
+  EXPECT_EQ(page.DataTypeCombo()->currentIndex(), static_cast<int>(s.dwDataType));
+  EXPECT_EQ(page.DecimalsCombo()->currentIndex(), s.byDecimals);
+  EXPECT_EQ(page.ScaleABox()->text(), Q(FormatReal(s.fScaleA)));
+  EXPECT_EQ(page.OffsetBBox()->text(), Q(FormatReal(s.fOffsetB)));
+  EXPECT_EQ(page.NameBox()->text(), Q(LoadGbkText(s.szName, sizeof s.szName)));
+  EXPECT_EQ(page.UnitBox()->text(), Q(LoadGbkText(s.szUnit, sizeof s.szUnit)));
+  EXPECT_EQ(page.DataBitsBox()->text(), QString::number(s.byDataBits));
+  EXPECT_EQ(page.AlarmValueBox()->text(), Q(FormatReal(s.fAlarmValue)));
+  EXPECT_EQ(page.AlarmTextBox()->text(), Q(LoadGbkText(s.szAlarmText, sizeof s.szAlarmText)));
+  EXPECT_EQ(page.NormalTextBox()->text(), Q(LoadGbkText(s.szNormalText, sizeof s.szNormalText)));
+}
+
+TEST(Rs485E2e, ReadFillsThePageFromTheDevice) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  Rs485Window w;
+  // Download stays refused until the RS-485 parameters were read.
+  QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+  ASSERT_EQ(w.notifier.Count(), 1u);
+  EXPECT_EQ(w.notifier.Boxes()[0].text, "请先读取485参数后下载");
+
+  w.ReadRs485();
+  EXPECT_EQ(w.notifier.Count(), 1u);
+  const auto device = sim.State(kMac);
+  ASSERT_TRUE(device);
+  const sModBusPara& m = device->modbus;
+  CRs485Page& page = w.Page();
+  EXPECT_EQ(page.ProtocolCombo()->currentIndex(), m.byProtocol);
+  EXPECT_EQ(page.PollIntervalBox()->text(), QString::number(m.wPollInterval));
+  EXPECT_EQ(page.TimeoutBox()->text(), QString::number(m.wTimeout));
+  EXPECT_EQ(page.RetryLimitBox()->text(), QString::number(m.wRetryLimit));
+  EXPECT_EQ(page.BaudRateCombo()->currentText(), QString::number(m.dwBaudRate));
+  EXPECT_EQ(page.ParityCombo()->currentIndex(), m.byParity);
+  for (int k = 0; k < 16; ++k) {
+    if (k > 0) QTest::keyClick(page.SlotCombo(), Qt::Key_Down);  // the next slot
+    ExpectPageShows(page, m.asSlot[k], k);
+  }
+  EXPECT_EQ(sim.CountLogLines("dict-write"), 0);
+}
+
+// What is typed into slot k: a distinct value for every field, the gear table included.
+struct SlotInput {
+  explicit SlotInput(int k)
+      : enable(k % 2 == 0),
+        channel((k + 3) % 8),
+        slave(10 + k),
+        funcIndex(k % 2),
+        startReg(40001 + 37 * k),
+        regCount(1 + k % 4),
+        dataOffset(100 + k),
+        dataType(14 - k % 15),
+        decimals(k % 4),
+        scaleA(-2.5f + 0.125f * static_cast<float>(k)),
+        offsetB(1000.5f - static_cast<float>(k)),
+        alarmValue(50.25f + static_cast<float>(k)),
+        dataBits(3 + k % 6),
+        name("测点" + std::to_string(k + 1) + "号出口压力变送器"),
+        unit(k % 2 ? "立方米" : "kPa"),
+        alarmText("超限" + std::to_string(k)),
+        normalText("正常" + std::to_string(k)) {
+    for (int j = 0; j < 8; ++j) {
+      gearValue[j] = static_cast<float>(10 * k) + 0.5f * static_cast<float>(j);
+      gearText[j] = "档" + std::to_string(k) + "-" + std::to_string(j);
+    }
+    gearText[8] = "其他" + std::to_string(k);
+  }
+  bool enable;
+  int channel, slave, funcIndex, startReg, regCount, dataOffset, dataType, decimals;
+  float scaleA, offsetB, alarmValue;
+  int dataBits;
+  std::string name, unit, alarmText, normalText;
+  float gearValue[8];
+  std::string gearText[9];
+};
+
+// Opens the gear dialog with the page's button and saves the table, as a user does.
+void TypeGearTable(CRs485Page& page, const SlotInput& in) {
+  bool saved = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dlg = qobject_cast<CRemoteAdjustDlg*>(QApplication::activeModalWidget());
+    if (!dlg) return;
+    poll.stop();
+    for (int j = 0; j < 8; ++j) dlg->ValueBox(j)->setText(Q(FormatReal(in.gearValue[j])));
+    for (int j = 0; j < 9; ++j) dlg->TextBox(j)->setText(Q(in.gearText[j]));
+    QTest::mouseClick(dlg->SaveButton(), Qt::LeftButton);
+    saved = true;
+  });
+  poll.start(5);
+  QTest::mouseClick(page.RemoteAdjustButton(), Qt::LeftButton);
+  ASSERT_TRUE(saved);
+}
+
+void TypeSlot(CRs485Page& page, const SlotInput& in) {
+  page.EnableBox()->setChecked(in.enable);
+  Choose(page.ChannelCombo(), in.channel);
+  page.SlaveAddrBox()->setText(QString::number(in.slave));
+  Choose(page.FuncCodeCombo(), in.funcIndex);
+  page.StartRegBox()->setText(QString::number(in.startReg));
+  page.RegCountBox()->setText(QString::number(in.regCount));
+  page.DataOffsetBox()->setText(QString::number(in.dataOffset));
+  Choose(page.DecimalsCombo(), in.decimals);
+  page.ScaleABox()->setText(Q(FormatReal(in.scaleA)));
+  page.OffsetBBox()->setText(Q(FormatReal(in.offsetB)));
+  page.NameBox()->setText(Q(in.name));
+  page.UnitBox()->setText(Q(in.unit));
+  page.DataBitsBox()->setText(QString::number(in.dataBits));
+  page.AlarmValueBox()->setText(Q(FormatReal(in.alarmValue)));
+  page.AlarmTextBox()->setText(Q(in.alarmText));
+  page.NormalTextBox()->setText(Q(in.normalText));
+  // The gear button is there for "遥调" only; the slot's own type comes last.
+  Choose(page.DataTypeCombo(), DT_REMOTE_ADJUST);
+  TypeGearTable(page, in);
+  Choose(page.DataTypeCombo(), in.dataType);
+}
+
+// The device's parameters as the test expects them from what it typed, field by field; nothing
+// is taken from the device.
+sModBusPara Expected() {
+  sModBusPara m{};
+  m.byProtocol = PROTOCOL_MODBUS;
+  m.wPollInterval = 2500;
+  m.wTimeout = 65535;
+  m.wRetryLimit = 7;
+  m.dwBaudRate = 115200;
+  m.byParity = 1;
+  for (int k = 0; k < 16; ++k) {
+    const SlotInput in(k);
+    sSlotPara& s = m.asSlot[k];
+    s.byEnable = in.enable ? 1 : 0;
+    s.byChannel = static_cast<uint8_t>(in.channel);
+    s.bySlaveAddr = static_cast<uint8_t>(in.slave);
+    s.byFuncCode = in.funcIndex ? 4 : 3;
+    s.wStartReg = static_cast<uint16_t>(in.startReg);
+    s.wRegCount = static_cast<uint16_t>(in.regCount);
+    s.wDataOffset = static_cast<uint16_t>(in.dataOffset);
+    s.dwDataType = static_cast<uint32_t>(in.dataType);
+    s.byDecimals = static_cast<uint8_t>(in.decimals);
+    s.fScaleA = in.scaleA;
+    s.fOffsetB = in.offsetB;
+    s.fAlarmValue = in.alarmValue;
+    s.byDataBits = static_cast<uint8_t>(in.dataBits);
+    StoreGbkText(s.szName, 30, in.name);
+    StoreGbkText(s.szUnit, 8, in.unit);
+    StoreGbkText(s.szAlarmText, 10, in.alarmText);
+    StoreGbkText(s.szNormalText, 10, in.normalText);
+    for (int j = 0; j < 8; ++j) s.afGearValue[j] = in.gearValue[j];
+    for (int j = 0; j < 9; ++j) StoreGbkText(s.aszGearText[j], 10, in.gearText[j]);
+  }
+  return m;
+}
+
+// A value as the device answers it; a text up to its terminator, since what follows the
+// terminator is whatever the field held before.
+std::vector<uint8_t> Answer(const sOSDCommPara& osd, const sModBusPara& modbus, uint16_t id) {
+  std::vector<uint8_t> value = devsim::ItemValue(osd, modbus, id);
+  if (devsim::FindItem(id).kind == devsim::ItemKind::Text)
+    for (size_t i = 0; i < value.size(); ++i)
+      if (value[i] == 0) {
+        value.resize(i);
+        break;
+      }
+  return value;
+}
+
+TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  Rs485Window w;
+  w.ReadRs485();
+  CRs485Page& page = w.Page();
+
+  Choose(page.ProtocolCombo(), PROTOCOL_MODBUS);
+  page.PollIntervalBox()->setText("2500");
+  page.TimeoutBox()->setText("65535");
+  page.RetryLimitBox()->setText("7");
+  Choose(page.BaudRateCombo(), 6);
+  Choose(page.ParityCombo(), 1);
+  for (int k = 0; k < 16; ++k) {
+    if (k > 0) QTest::keyClick(page.SlotCombo(), Qt::Key_Down);
+    ASSERT_EQ(page.CurrentSlot(), k);
+    ASSERT_NO_FATAL_FAILURE(TypeSlot(page, SlotInput(k)));
+  }
+  QTest::mouseClick(page.DownloadButton(), Qt::LeftButton);
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("正在下载字典,已完成100%\r\n"); })) << w.Log();
+  w.Settle();
+  EXPECT_EQ(w.Log().rfind("正在下载字典... \r\n", 0), 0u);  // the log was emptied first
+
+  const auto device = sim.State(kMac);
+  ASSERT_TRUE(device);
+  const sModBusPara expected = Expected();
+  const sModBusPara& index = w.Block().modbus;
+  ASSERT_EQ(index.wDictCount, 566);
+  std::vector<int> differ;
+  for (int i = 0; i < index.wDictCount; ++i) {
+    const uint16_t id = index.awDictId[i];
+    if (Answer(device->osd, device->modbus, id) != Answer(device->osd, expected, id))
+      differ.push_back(id);
+  }
+  EXPECT_TRUE(differ.empty()) << differ.size() << " identifiers differ, the first "
+                              << differ.front();
+  EXPECT_EQ(sim.CountLogLines("dict-write"), 19);
+  EXPECT_EQ(w.notifier.Count(), 0u);
+}
+
+TEST(Rs485E2e, InternalProtocolLeavesOnlyTheLineSettingsReachable) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  Rs485Window w;
+  w.ReadRs485();
+  CRs485Page& page = w.Page();
+  ASSERT_EQ(page.ProtocolCombo()->currentIndex(), PROTOCOL_MODBUS);
+  page.ProtocolCombo()->setFocus();
+  QTest::keyClick(page.ProtocolCombo(), Qt::Key_Up);  // "内部规约"
+  ASSERT_EQ(page.ProtocolCombo()->currentText(), QStringLiteral("内部规约"));
+
+  const QStringList reachable = {"485口通信协议：", "485通信波特率：", "奇偶校验：", "读取",
+                                 "下载"};
+  int controls = 0;
+  for (QWidget* control : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!qobject_cast<QLineEdit*>(control) && !qobject_cast<QComboBox*>(control) &&
+        !qobject_cast<QCheckBox*>(control) && !qobject_cast<QPushButton*>(control))
+      continue;
+    ++controls;
+    EXPECT_EQ(control->isEnabled(), reachable.contains(control->accessibleName()))
+        << control->accessibleName().toStdString();
+  }
+  EXPECT_EQ(controls, 27);
+
+  // Back to Modbus: everything but what the slot's data type rules out.
+  QTest::keyClick(page.ProtocolCombo(), Qt::Key_Down);
+  EXPECT_TRUE(page.SlotCombo()->isEnabled());
+  EXPECT_TRUE(page.NameBox()->isEnabled());
+  const int type = page.DataTypeCombo()->currentIndex();
+  EXPECT_EQ(page.RemoteAdjustButton()->isEnabled(), type == DT_REMOTE_ADJUST);
+  EXPECT_EQ(page.AlarmTextBox()->isEnabled(), type == DT_SWITCH);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
