@@ -333,7 +333,14 @@ size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest) {
   uint8_t entries = 0;
   for (size_t i = 0; i < n && entries < kMaxChunkEntries; ++i) {
     if (LoadShared(modbus.abyDictWrite[i]) == 0) continue;
-    length += EncodeEntry(block, modbus.awDictId[i], dest + length);
+    // The index decides which entries go, not how many bytes they take: 31 camera texts would
+    // need more than twice the buffer. An entry that does not fit stays marked for the next
+    // chunk; an empty chunk always has room for the largest entry.
+    uint8_t entry[kMaxEntrySize];
+    const size_t size = EncodeEntry(block, modbus.awDictId[i], entry);
+    if (length + size > kDictFrameBufferSize) break;
+    std::memcpy(dest + length, entry, size);
+    length += size;
     ++entries;
   }
   PutHeader(dest, kDictOpWrite, entries);

@@ -19,6 +19,7 @@ constexpr int kMaxChunkEntries = 31;
 constexpr uint16_t kCameraTextFirstId = 5000;
 constexpr uint16_t kCameraTextLastId = 5031;
 constexpr size_t kDictFrameBufferSize = 1024;  // holds any request the program builds
+constexpr size_t kMaxEntrySize = 3 + 255;      // identifier, length byte, value
 
 // Fills awDictId and wDictCount with the 566 identifiers in transfer order.
 void BuildDictionaryIndex(sModBusPara& modbus);
@@ -43,6 +44,8 @@ EntryKind ClassifyIdentifier(uint16_t id);
 size_t StoredValueLength(uint16_t id);
 
 // Chunks of at most 31 pending entries, walking the index from position 0; payload length.
+// `dest` holds kDictFrameBufferSize bytes, and a chunk never outgrows it whatever the index
+// holds: a write chunk ends before the first entry that would not fit.
 size_t BuildWriteChunk(const DeviceParameterBlock& block, uint8_t* dest);
 size_t BuildReadChunk(const DeviceParameterBlock& block, uint8_t* dest);
 int CountPendingWrites(const sModBusPara& modbus);
