@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -46,6 +48,12 @@ class ConfigView {
   virtual void NetPageToParams() = 0;
   // ParamsToPage of the RS-485 page.
   virtual void Rs485ParamsToPage() = 0;
+  // PageToParams of the RS-485 page.
+  virtual void Rs485PageToParams() = 0;
+  // The file dialogs of the parameter files, modal to the window: the path the user chose, or
+  // nullopt when the dialog was cancelled.
+  virtual std::optional<std::string> ChooseExportFile(const std::string& defaultName) = 0;
+  virtual std::optional<std::string> ChooseImportFile() = 0;
   // Blocks the user-interface thread for the pauses of the read and download sequences.
   virtual void PauseMs(int milliseconds) = 0;
 };
@@ -77,6 +85,12 @@ class ConfigSession {
   void OnDeviceDoubleClicked();
   // "下载数据" of the network page.
   void OnDownload();
+  // "导出参数": the pages into the block, then both images into a parameter file.
+  void OnExportParams();
+  // "导入参数": both images from a parameter file whose checks pass, then onto the pages.
+  void OnImportParams();
+  // The local time that names a new parameter file; tests set a clock of their own.
+  void SetLocalClock(std::function<std::tm()> clock) { localClock_ = std::move(clock); }
   // One received datagram, on the UI thread; the span is this handler's own copy.
   void OnFrameReceived(std::span<const uint8_t> datagram);
 
@@ -109,6 +123,11 @@ class ConfigSession {
     void NetParamsToPage() override {}
     void NetPageToParams() override {}
     void Rs485ParamsToPage() override {}
+    void Rs485PageToParams() override {}
+    std::optional<std::string> ChooseExportFile(const std::string&) override {
+      return std::nullopt;
+    }
+    std::optional<std::string> ChooseImportFile() override { return std::nullopt; }
     void PauseMs(int) override {}
   };
 
@@ -121,6 +140,7 @@ class ConfigSession {
   std::mutex modelMutex_;
   mutable std::mutex logMutex_;
   std::string log_;
+  std::function<std::tm()> localClock_;
   DictionaryWorker worker_;  // last: it uses the members above
 };
 
