@@ -18,9 +18,8 @@ SimulatorRun::~SimulatorRun() {
 }
 
 bool SimulatorRun::Start(const std::vector<std::string>& faults) {
-  std::vector<std::string> args{"--bind", devsim::DevsimProcess::DeviceAddress(),
-                                "--dump", dumpPath,
-                                "--log",  logPath};
+  std::vector<std::string> args{
+      "--bind", devsim::DevsimProcess::DeviceAddress(), "--dump", dumpPath, "--log", logPath};
   for (const std::string& device : devices_) {
     args.push_back("--device");
     args.push_back(device);
