@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "files/param_file.h"
+#include "link/frame.h"
 #include "params/dictionary.h"
 #include "session/config_session.h"
 #include "support/fake_view.h"
@@ -23,9 +27,9 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class ParamFileSessionTest : public ::testing::Test {
+class ConfigSessionFilesTest : public ::testing::Test {
  protected:
-  ParamFileSessionTest() : session(block, link, notifier) {
+  ConfigSessionFilesTest() : session(block, link, notifier) {
     session.AttachView(view);
     session.SetLocalClock([] {
       std::tm local{};
@@ -63,7 +67,7 @@ class ParamFileSessionTest : public ::testing::Test {
   TempFolder folder;
 };
 
-TEST_F(ParamFileSessionTest, ExportStoresBothPagesBeforeTheDialogAndWritesTheFile) {
+TEST_F(ConfigSessionFilesTest, ExportStoresBothPagesBeforeTheDialogAndWritesTheFile) {
   // The pages hold the known values; the dictionary bookkeeping is the program's own.
   const ParamImages known = KnownImages();
   view.onRs485PageToParams = [&] {
@@ -84,7 +88,7 @@ TEST_F(ParamFileSessionTest, ExportStoresBothPagesBeforeTheDialogAndWritesTheFil
   EXPECT_EQ(notifier.Count(), 0u);
 }
 
-TEST_F(ParamFileSessionTest, ExportWritesNothingForACancelOrAnotherExtension) {
+TEST_F(ConfigSessionFilesTest, ExportWritesNothingForACancelOrAnotherExtension) {
   for (const char* name : {"", "params.txt", "params.Ini", "params", "ini"}) {
     view.pageCalls.clear();
     view.exportChoice = *name ? std::optional(folder / name) : std::nullopt;
@@ -96,7 +100,7 @@ TEST_F(ParamFileSessionTest, ExportWritesNothingForACancelOrAnotherExtension) {
   EXPECT_EQ(notifier.Count(), 0u);
 }
 
-TEST_F(ParamFileSessionTest, ExportOntoAnExistingFileKeepsItsOtherSectionsAndKeys) {
+TEST_F(ConfigSessionFilesTest, ExportOntoAnExistingFileKeepsItsOtherSectionsAndKeys) {
   const ParamImages known = KnownImages();
   block.osd = known.osd;
   block.modbus = known.modbus;
@@ -121,7 +125,7 @@ TEST_F(ParamFileSessionTest, ExportOntoAnExistingFileKeepsItsOtherSectionsAndKey
 }
 
 // The old file, if any, stays as it was, and nothing is left behind.
-TEST_F(ParamFileSessionTest, AnExportThatCannotBeWrittenSaysSo) {
+TEST_F(ConfigSessionFilesTest, AnExportThatCannotBeWrittenSaysSo) {
   ::mkdir((folder / "folder.ini").c_str(), 0700);
   const std::string big(kMaxParamFileBytes + 1, ';');
   folder.Write("big.ini", big);
@@ -135,7 +139,7 @@ TEST_F(ParamFileSessionTest, AnExportThatCannotBeWrittenSaysSo) {
   EXPECT_EQ(folder.Read("big.ini"), big);
 }
 
-TEST_F(ParamFileSessionTest, ImportShowsBothImagesAndKeepsTheProgramsOwnDictionaryBookkeeping) {
+TEST_F(ConfigSessionFilesTest, ImportShowsBothImagesAndKeepsTheProgramsOwnDictionaryBookkeeping) {
   session.InitModel();
   const sModBusPara before = block.modbus;
   // A file whose bookkeeping would mark every entry of a count far beyond the arrays.
@@ -164,7 +168,7 @@ TEST_F(ParamFileSessionTest, ImportShowsBothImagesAndKeepsTheProgramsOwnDictiona
   EXPECT_EQ(session.Flags().b485Read, 0);
 }
 
-TEST_F(ParamFileSessionTest, WhatWasExportedComesBackOnImport) {
+TEST_F(ConfigSessionFilesTest, WhatWasExportedComesBackOnImport) {
   session.InitModel();
   block.osd = KnownImages().osd;
   std::strcpy(block.osd.asCamera[2].asLine[7].szText, "三号机 出口");
@@ -181,7 +185,7 @@ TEST_F(ParamFileSessionTest, WhatWasExportedComesBackOnImport) {
   EXPECT_EQ(notifier.Count(), 0u);
 }
 
-TEST_F(ParamFileSessionTest, AFileThatFailsItsCheckChangesNothing) {
+TEST_F(ConfigSessionFilesTest, AFileThatFailsItsCheckChangesNothing) {
   session.InitModel();
   block.osd.abyIP[0] = 10;
   block.modbus.wPollInterval = 1000;
@@ -213,7 +217,7 @@ TEST_F(ParamFileSessionTest, AFileThatFailsItsCheckChangesNothing) {
   ExpectOneBox("参数载入错误");
 }
 
-TEST_F(ParamFileSessionTest, ImportReadsNothingForACancelOrAnotherExtension) {
+TEST_F(ConfigSessionFilesTest, ImportReadsNothingForACancelOrAnotherExtension) {
   const DeviceParameterBlock before = block;
   for (const char* name : {"known.txt", "known.Ini"}) {
     Import(name, KnownFileText());
@@ -225,6 +229,52 @@ TEST_F(ParamFileSessionTest, ImportReadsNothingForACancelOrAnotherExtension) {
   EXPECT_EQ(view.pageCalls, (Calls{"ChooseImportFile"}));
   EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
   EXPECT_EQ(notifier.Count(), 0u);
+}
+
+// The worker thread encodes entries from the block while the user exports and imports: the
+// model mutex and the whole-byte access to the marks keep them apart (the thread sanitizer runs
+// this test).
+TEST_F(ConfigSessionFilesTest, ExportAndImportWhileTheWorkerDownloads) {
+  session.InitModel();
+  IniProfile profile;
+  EncodeParamFile(KnownImages(), profile);
+  view.importChoice = folder.Write("in.ini", profile.Text());
+  view.exportChoice = folder / "out.ini";
+  auto pending = [&] {
+    std::lock_guard lock(session.ModelMutex());
+    return CountPendingWrites(block.modbus);
+  };
+  {
+    std::lock_guard lock(session.ModelMutex());
+    for (int i = 0; i < block.modbus.wDictCount; ++i)
+      std::atomic_ref<uint8_t>(block.modbus.abyDictWrite[i]).store(1);
+  }
+  session.StartWorker();
+  // Plays the device: acknowledges every chunk the worker sends, with an export and an import
+  // between any two.
+  size_t answered = 0;
+  int rounds = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (pending() != 0 && std::chrono::steady_clock::now() < deadline) {
+    const std::vector<Bytes> sent = link.Sent();
+    for (; answered < sent.size(); ++answered) {
+      const Bytes& chunk = sent[answered];
+      Bytes body(chunk.begin() + 4, chunk.begin() + 10);  // the MAC
+      body.insert(body.end(), {0x42, 0x1F, chunk[12]});
+      for (size_t pos = 13; pos + 3 <= chunk.size() - 1; pos += 3 + chunk[pos + 2])
+        body.insert(body.end(), {chunk[pos], chunk[pos + 1]});
+      session.OnFrameReceived(BuildReplyFrame(CMD_DICTIONARY, body.data(), body.size()));
+    }
+    session.OnExportParams();
+    session.OnImportParams();
+    ++rounds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  session.StopWorker();
+  EXPECT_EQ(pending(), 0);
+  EXPECT_GE(rounds, 19);
+  EXPECT_EQ(notifier.Count(), 0u);
+  EXPECT_TRUE(DecodeParamFile(IniProfile(folder.Read("out.ini"))));
 }
 
 }  // namespace
