@@ -1,7 +1,8 @@
 // The protocol side of the main window, without widgets: the log text, the session flags, the
-// dispatch of received frames, search, parameter read and parameter download, and the dictionary
-// worker. The application object builds one on its link and notifier; the main window attaches
-// itself as the view. Tests drive it with a fake view, link and notifier.
+// dispatch of received frames, search, parameter read and parameter download, the dictionary
+// worker, and the export and import of parameter files. The application object builds one on its
+// link and notifier; the main window attaches itself as the view. Tests drive it with a fake
+// view, link and notifier.
 #pragma once
 
 #include <atomic>

@@ -84,17 +84,6 @@ class ParamFilesTest : public QObject {
     QVERIFY(link_.Sent().empty());
   }
 
-  void aFailedImportSaysSoAndLeavesThePages() {
-    dlg_->NetPage()->CameraPage(0)->UserBox()->setText(QStringLiteral("typed"));
-    chosen_ = folder_->Write("bad.ini", "[sOSDCommPara]\r\nsOSDCommPara=00\r\n");
-    dlg_->ImportButton()->click();
-    const auto boxes = notifier_.Boxes();
-    QCOMPARE(boxes.size(), size_t{1});
-    QCOMPARE(boxes[0].caption, std::string("Quillon"));
-    QCOMPARE(boxes[0].text, std::string("参数载入错误"));
-    QCOMPARE(dlg_->NetPage()->CameraPage(0)->UserBox()->text(), QStringLiteral("typed"));
-  }
-
   // A file's checks say nothing about its content: a field without a terminator shows its own
   // bytes only, and a choice outside its list shows no selection, as after a read.
   void importedFieldsShowWithinTheirOwnSize() {

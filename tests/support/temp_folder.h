@@ -30,7 +30,6 @@ class TempFolder {
   bool Made() const { return !path_.empty(); }
   // The path of `name` inside the folder.
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
 
   // Writes `bytes` into `name`; returns its path.
   std::string Write(const std::string& name, const std::string& bytes) const {

@@ -168,23 +168,6 @@ TEST_F(ConfigSessionFilesTest, ImportShowsBothImagesAndKeepsTheProgramsOwnDictio
   EXPECT_EQ(session.Flags().b485Read, 0);
 }
 
-TEST_F(ConfigSessionFilesTest, WhatWasExportedComesBackOnImport) {
-  session.InitModel();
-  block.osd = KnownImages().osd;
-  std::strcpy(block.osd.asCamera[2].asLine[7].szText, "三号机 出口");
-  block.modbus.asSlot[15].fScaleA = -0.125f;
-  const DeviceParameterBlock exported = block;
-  view.exportChoice = folder / "round.ini";
-  session.OnExportParams();
-
-  std::memset(&block.osd, 0x5A, sizeof block.osd);
-  std::memset(&block.modbus, 0x5A, offsetof(sModBusPara, awDictId));
-  view.importChoice = view.exportChoice;
-  session.OnImportParams();
-  EXPECT_EQ(std::memcmp(&block, &exported, sizeof block), 0);
-  EXPECT_EQ(notifier.Count(), 0u);
-}
-
 TEST_F(ConfigSessionFilesTest, AFileThatFailsItsCheckChangesNothing) {
   session.InitModel();
   block.osd.abyIP[0] = 10;
