@@ -1,6 +1,7 @@
 #include "app/config_main_dlg.h"
 
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "app/about_dlg.h"
+#include "app/param_file_dialogs.h"
 #include "pages/net_param_page.h"
 #include "pages/rs485_page.h"
 #include "widgets/dialog_units.h"
@@ -159,8 +161,8 @@ void CConfigMainDlg::BuildControls() {
 
   connect(searchButton_, &QPushButton::clicked, this, [this] { session_.OnSearch(); });
   connect(clearButton_, &QPushButton::clicked, this, [this] { session_.ClearLog(); });
-  connect(exportButton_, &QPushButton::clicked, this, &CConfigMainDlg::OnExport);
-  connect(importButton_, &QPushButton::clicked, this, &CConfigMainDlg::OnImport);
+  connect(exportButton_, &QPushButton::clicked, this, [this] { session_.OnExportParams(); });
+  connect(importButton_, &QPushButton::clicked, this, [this] { session_.OnImportParams(); });
   connect(deviceList_, &QTreeWidget::itemDoubleClicked, this,
           [this] { session_.OnDeviceDoubleClicked(); });
   connect(logBox_, &QPlainTextEdit::textChanged, this, &CConfigMainDlg::LimitLogText);
@@ -174,14 +176,6 @@ void CConfigMainDlg::OnSelchangeTab(int selection) {
     netPage_->hide();
     rs485Page_->show();
   }
-}
-
-void CConfigMainDlg::OnExport() {
-  // Parameter-file export: comes with the parameter-file work.
-}
-
-void CConfigMainDlg::OnImport() {
-  // Parameter-file import: comes with the parameter-file work.
 }
 
 void CConfigMainDlg::PostDatagram(Datagram datagram) {
@@ -241,6 +235,18 @@ void CConfigMainDlg::NetPageToParams() { netPage_->PageToParams(Block().osd); }
 void CConfigMainDlg::Rs485ParamsToPage() { rs485Page_->ParamsToPage(Block().modbus); }
 
 void CConfigMainDlg::Rs485PageToParams() { rs485Page_->PageToParams(Block().modbus); }
+
+std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
+  if (fileChooser_.exportFile) return fileChooser_.exportFile(defaultName);
+  const auto dialog = MakeExportDialog(this, QString::fromStdString(defaultName));
+  return RunFileDialog(*dialog);
+}
+
+std::optional<std::string> CConfigMainDlg::ChooseImportFile() {
+  if (fileChooser_.importFile) return fileChooser_.importFile();
+  const auto dialog = MakeImportDialog(this);
+  return RunFileDialog(*dialog);
+}
 
 void CConfigMainDlg::PauseMs(int milliseconds) {
   // The pauses of the read and download sequences block the user-interface thread on purpose:

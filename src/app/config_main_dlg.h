@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,8 +58,18 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void NetPageToParams() override;
   void Rs485ParamsToPage() override;
   void Rs485PageToParams() override;
+  std::optional<std::string> ChooseExportFile(const std::string& defaultName) override;
+  std::optional<std::string> ChooseImportFile() override;
   void PauseMs(int milliseconds) override;
   void CallLater(int milliseconds, std::function<void()> action) override;
+
+  // What answers ChooseExportFile and ChooseImportFile: the file dialogs, unless a test sets
+  // answers of its own.
+  struct FileChooser {
+    std::function<std::optional<std::string>(const std::string& defaultName)> exportFile;
+    std::function<std::optional<std::string>()> importFile;
+  };
+  void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
 
   ConfigSession& Session() { return session_; }
   DeviceParameterBlock& Block() { return session_.Block(); }
@@ -86,8 +97,6 @@ class CConfigMainDlg : public QDialog, public ConfigView {
  private:
   void BuildControls();
   void OnSelchangeTab(int selection);
-  void OnExport();
-  void OnImport();
   void LimitLogText();
 
   ConfigSession& session_;
@@ -104,6 +113,7 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   QPushButton* exportButton_ = nullptr;
   QPushButton* importButton_ = nullptr;
   bool showingLog_ = false;
+  FileChooser fileChooser_;
 };
 
 }  // namespace quillon

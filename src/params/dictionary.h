@@ -20,6 +20,7 @@ constexpr int kMaxChunkEntries = 31;
 constexpr uint16_t kCameraTextFirstId = 5000;
 constexpr uint16_t kCameraTextLastId = 5031;
 constexpr size_t kDictFrameBufferSize = 1024;  // holds any request the program builds
+constexpr size_t kMaxEntrySize = 3 + 255;      // identifier, length byte, value
 
 // Fills awDictId and wDictCount with the 566 identifiers in transfer order.
 void BuildDictionaryIndex(sModBusPara& modbus);

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
+#include "files/param_file.h"
 #include "link/discovery.h"
 #include "link/frame.h"
 #include "params/dictionary.h"
@@ -25,6 +27,9 @@ constexpr int kFirstDictionaryMajor = 32;
 // Firmware below this major version is the first generation, which this program does not serve.
 constexpr int kFirstServedMajor = 2;
 
+constexpr const char* kImportErrorText = "参数载入错误";
+constexpr const char* kExportErrorText = "参数文件写入失败";
+
 constexpr int kCameraTextPauseMs = 300;
 constexpr int kDownloadPauseMs = 200;
 // How long the selected device has to answer a read request before the log says it did not.
@@ -42,12 +47,20 @@ void SetFlag(uint8_t& flag, uint8_t value) { std::atomic_ref<uint8_t>(flag).stor
 
 uint8_t GetFlag(uint8_t& flag) { return std::atomic_ref<uint8_t>(flag).load(); }
 
+std::tm LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
 }  // namespace
 
 ConfigSession::ConfigSession(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier)
     : block_(block),
       link_(link),
       notifier_(notifier),
+      localClock_(LocalNow),
       worker_(
           block, flags_, modelMutex_, dictRequest_,
           [this](const uint8_t* bytes, uint16_t length) { link_.SendFrame(bytes, length); },
@@ -211,6 +224,41 @@ void ConfigSession::MarkAllEntries(uint8_t (&marks)[kDictCapacity]) {
   std::lock_guard lock(modelMutex_);
   const int count = std::min<int>(block_.modbus.wDictCount, kDictCapacity);
   for (int i = 0; i < count; ++i) SetFlag(marks[i], 1);
+}
+
+void ConfigSession::OnExportParams() {
+  const std::string defaultName = DefaultParamFileName(localClock_());
+  // The block is brought up to date before the dialog opens, so also when the user cancels.
+  {
+    std::lock_guard lock(modelMutex_);
+    View().Rs485PageToParams();
+    View().NetPageToParams();
+  }
+  const std::optional<std::string> path = View().ChooseExportFile(defaultName);
+  if (!path || !HasParamFileExtension(*path)) return;
+  const ParamImages images = [this] {
+    std::lock_guard lock(modelMutex_);
+    return TakeImages(block_);
+  }();
+  if (!ExportParamFile(*path, images))
+    notifier_.ShowBox(kProgramName, kExportErrorText, BoxIcon::None);
+}
+
+void ConfigSession::OnImportParams() {
+  const std::optional<std::string> path = View().ChooseImportFile();
+  if (!path || !HasParamFileExtension(*path)) return;
+  // Decoded apart from the block: a file that fails a check changes nothing.
+  const std::optional<ParamImages> images = ImportParamFile(*path);
+  if (!images) {
+    notifier_.ShowBox(kProgramName, kImportErrorText, BoxIcon::None);
+    return;
+  }
+  {
+    std::lock_guard lock(modelMutex_);
+    ApplyImportedImages(block_, *images);
+  }
+  View().NetParamsToPage();
+  View().Rs485ParamsToPage();
 }
 
 void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received) {

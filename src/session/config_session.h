@@ -1,12 +1,14 @@
 // The protocol side of the main window, without widgets: the log text, the session flags, the
-// dispatch of received frames, search, parameter read and parameter download, and the dictionary
-// worker. The application object builds one on its link and notifier; the main window attaches
-// itself as the view. Tests drive it with a fake view, link and notifier.
+// dispatch of received frames, search, parameter read and parameter download, the dictionary
+// worker, and the export and import of parameter files. The application object builds one on its
+// link and notifier; the main window attaches itself as the view. Tests drive it with a fake
+// view, link and notifier.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -50,6 +52,10 @@ class ConfigView {
   virtual void Rs485ParamsToPage() = 0;
   // PageToParams of the RS-485 page.
   virtual void Rs485PageToParams() = 0;
+  // The file dialogs of the parameter files, modal to the window: the path the user chose, or
+  // nullopt when the dialog was cancelled.
+  virtual std::optional<std::string> ChooseExportFile(const std::string& defaultName) = 0;
+  virtual std::optional<std::string> ChooseImportFile() = 0;
   // Blocks the user-interface thread for the pauses of the read and download sequences.
   virtual void PauseMs(int milliseconds) = 0;
   // Calls `action` on the user-interface thread once `milliseconds` have passed, unless the view
@@ -86,6 +92,12 @@ class ConfigSession {
   void OnDeviceDoubleClicked();
   // "下载数据" of the network page.
   void OnDownload();
+  // "导出参数": the pages into the block, then both images into a parameter file.
+  void OnExportParams();
+  // "导入参数": both images from a parameter file whose checks pass, then onto the pages.
+  void OnImportParams();
+  // The local time that names a new parameter file; tests set a clock of their own.
+  void SetLocalClock(std::function<std::tm()> clock) { localClock_ = std::move(clock); }
   // "读取" of the RS-485 page: once a device's parameters were read, empties the log and marks
   // every dictionary entry for reading; the worker fetches them.
   void OnRs485Read();
@@ -131,6 +143,10 @@ class ConfigSession {
     void NetPageToParams() override {}
     void Rs485ParamsToPage() override {}
     void Rs485PageToParams() override {}
+    std::optional<std::string> ChooseExportFile(const std::string&) override {
+      return std::nullopt;
+    }
+    std::optional<std::string> ChooseImportFile() override { return std::nullopt; }
     void PauseMs(int) override {}
     void CallLater(int, std::function<void()>) override {}
   };
@@ -151,6 +167,7 @@ class ConfigSession {
   SteadyClock now_ = [] { return std::chrono::steady_clock::now(); };
   mutable std::mutex logMutex_;
   std::string log_;
+  std::function<std::tm()> localClock_;
   DictionaryWorker worker_;  // last: it uses the members above
 };
 

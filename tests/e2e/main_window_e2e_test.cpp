@@ -22,6 +22,7 @@
 #include "link/udp_link.h"
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
+#include "support/main_window_run.h"
 #include "support/recording_notifier.h"
 #include "support/simulator_run.h"
 #include "text/gbk.h"
@@ -52,82 +53,7 @@ struct Devices : SimulatorRun {
 };
 
 // The program's assembly on real sockets, with boxes recorded instead of shown.
-class Window {
- public:
-  Window()
-      : block_(std::make_unique<DeviceParameterBlock>()),
-        link_(PosixSockets(), notifier, InterfaceAddresses),
-        app_(*block_, link_, notifier, InterfaceAddresses),
-        dlg(app_.Window()) {
-    app_.Start();
-    dlg.show();
-  }
-
-  // Runs the event loop until `done` holds or the time is up.
-  bool Until(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-      if (timer.elapsed() > timeout.count()) return false;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-      QTest::qWait(5);
-    }
-    return true;
-  }
-  void Settle() {
-    Until([] { return false; }, 300ms);
-  }
-
-  std::string Log() { return dlg.Session().LogText(); }
-  bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
-  int LogCount(const std::string& text) {
-    const std::string log = Log();
-    int n = 0;
-    for (size_t pos = 0; (pos = log.find(text, pos)) != std::string::npos; pos += text.size()) ++n;
-    return n;
-  }
-  QTreeWidget& List() { return *dlg.DeviceList(); }
-  CNetParamPage& Net() { return *dlg.NetPage(); }
-  CCameraPage& Camera(int k) { return *dlg.NetPage()->CameraPage(k); }
-  DeviceParameterBlock& Block() { return *block_; }
-
-  void Search(size_t rows) {
-    QTest::mouseClick(dlg.SearchButton(), Qt::LeftButton);
-    ASSERT_TRUE(Until([&] { return static_cast<size_t>(List().topLevelItemCount()) >= rows; }))
-        << Log();
-    Settle();
-  }
-
-  // Double-clicks the row of `mac`, as a user does.
-  void DoubleClick(const std::string& mac) {
-    for (int i = 0; i < List().topLevelItemCount(); ++i) {
-      QTreeWidgetItem* item = List().topLevelItem(i);
-      if (Utf8(item->text(2)) != mac) continue;
-      const QRect rect = List().visualItemRect(item);
-      QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, rect.center());
-      QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, rect.center());
-      return;
-    }
-    FAIL() << "no row for " << mac;
-  }
-
-  void Read(const std::string& mac, bool currentFirmware) {
-    Search(3);
-    DoubleClick(mac);
-    const std::string done = currentFirmware ? "摄像头4字典读取成功...\r\n" : "读取参数成功\r\n";
-    ASSERT_TRUE(Until([&] { return LogHas("读取参数成功\r\n") && LogHas(done); })) << Log();
-  }
-
-  RecordingNotifier notifier;
-
- private:
-  std::unique_ptr<DeviceParameterBlock> block_;
-  UdpLink link_;
-  CConfigApp app_;
-
- public:
-  CConfigMainDlg& dlg;
-};
+using Window = fakes::MainWindowRun;
 
 void SaveScreenshot(QWidget& widget, const char* name) {
   const QByteArray dir = qgetenv("QUILLON_SCREENSHOT_DIR");

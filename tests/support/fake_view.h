@@ -28,15 +28,32 @@ class FakeConfigView : public ConfigView {
   void ClearDeviceList() override { rows.clear(); }
   void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
   std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
-  void NetParamsToPage() override { ++netShown; }
+  void NetParamsToPage() override {
+    ++netShown;
+    pageCalls.push_back("NetParamsToPage");
+  }
   void NetPageToParams() override {
     ++netStored;
+    pageCalls.push_back("NetPageToParams");
     if (onNetPageToParams) onNetPageToParams();
   }
-  void Rs485ParamsToPage() override { ++rs485Shown; }
+  void Rs485ParamsToPage() override {
+    ++rs485Shown;
+    pageCalls.push_back("Rs485ParamsToPage");
+  }
   void Rs485PageToParams() override {
     ++rs485Stored;
+    pageCalls.push_back("Rs485PageToParams");
     if (onRs485PageToParams) onRs485PageToParams();
+  }
+  std::optional<std::string> ChooseExportFile(const std::string& defaultName) override {
+    pageCalls.push_back("ChooseExportFile");
+    exportDefaultNames.push_back(defaultName);
+    return exportChoice;
+  }
+  std::optional<std::string> ChooseImportFile() override {
+    pageCalls.push_back("ChooseImportFile");
+    return importChoice;
   }
   void PauseMs(int milliseconds) override {
     pauses.push_back(milliseconds);
@@ -83,6 +100,11 @@ class FakeConfigView : public ConfigView {
   std::function<void()> onRefreshRequest;   // any thread; set before the worker starts
   std::function<void()> onNetPageToParams;  // plays the user editing while the page is read
   std::function<void()> onRs485PageToParams;
+  // The pages' copies and the file dialogs, in the order they were asked for.
+  std::vector<std::string> pageCalls;
+  // What the file dialogs answer: a path, or nullopt for a cancelled dialog.
+  std::optional<std::string> exportChoice, importChoice;
+  std::vector<std::string> exportDefaultNames;
 };
 
 }  // namespace quillon::fakes

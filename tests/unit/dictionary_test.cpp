@@ -192,6 +192,38 @@ TEST_F(DictionaryTest, FullTransferTakesNineteenChunksEachWay) {
   EXPECT_EQ(readChunks, 19);
 }
 
+// An index is not to be trusted with the buffer: 31 camera texts of 72 bytes would take 2328
+// bytes. The chunk stops at the buffer's end, and what did not fit goes in the next chunks.
+TEST_F(DictionaryTest, WriteChunkStaysInsideItsBufferWhateverTheIndexHolds) {
+  sModBusPara& m = block.modbus;
+  for (int i = 0; i < 31; ++i) {
+    m.awDictId[i] = static_cast<uint16_t>(kCameraTextFirstId + i);
+    std::memset(block.osd.asCamera[i / 8].asLine[i % 8].szText, 'a' + i % 26, 72);
+  }
+  m.wDictCount = 31;
+  MarkAll(m.abyDictWrite);
+
+  std::vector<uint8_t> guarded(kDictFrameBufferSize + 2048, 0xEE);
+  std::vector<int> entriesPerChunk;
+  while (CountPendingWrites(m) != 0 && entriesPerChunk.size() < 10) {
+    const size_t length = BuildWriteChunk(block, guarded.data());
+    ASSERT_LE(length, kDictFrameBufferSize);
+    ASSERT_EQ(guarded[kDictFrameBufferSize], 0xEE);
+    // Every entry is whole: identifier, 72, the text.
+    size_t pos = 3;
+    for (int e = 0; e < guarded[2]; ++e) {
+      ASSERT_EQ(guarded[pos + 2], 72);
+      pos += 3 + 72;
+    }
+    EXPECT_EQ(pos, length);
+    Bytes ack{0x42, 0x1F, guarded[2]};
+    for (pos = 3; pos < length; pos += 75) ack.insert(ack.end(), {guarded[pos], guarded[pos + 1]});
+    Parse(ack);
+    entriesPerChunk.push_back(guarded[2]);
+  }
+  EXPECT_EQ(entriesPerChunk, (std::vector<int>{13, 13, 5}));
+}
+
 TEST_F(DictionaryTest, CameraTextPayloads) {
   ASSERT_EQ(BuildCameraTextReadPayload(1, buffer), 19u);
   EXPECT_EQ(Bytes(buffer, buffer + 19),

@@ -1,0 +1,160 @@
+// "导出参数" and "导入参数" on the main window, with the file dialogs answered by the test: the
+// buttons reach the session, the pages go into the file and come back from it, an imported
+// field without a terminator shows no more than its own bytes; and the dialogs themselves.
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+#include "app/config_app.h"
+#include "app/config_main_dlg.h"
+#include "app/param_file_dialogs.h"
+#include "files/param_file.h"
+#include "pages/camera_page.h"
+#include "pages/net_param_page.h"
+#include "support/recording_link.h"
+#include "support/recording_notifier.h"
+#include "support/temp_folder.h"
+#include "widgets/ipv4_edit.h"
+
+using namespace quillon;
+using fakes::RecordingLink;
+using fakes::RecordingNotifier;
+using fakes::TempFolder;
+
+class ParamFilesTest : public QObject {
+  Q_OBJECT
+
+ private:
+  DeviceParameterBlock block_{};
+  RecordingLink link_;
+  RecordingNotifier notifier_;
+  std::unique_ptr<TempFolder> folder_;
+  std::unique_ptr<CConfigApp> app_;
+  CConfigMainDlg* dlg_ = nullptr;
+  std::vector<std::string> defaultNames_;
+  std::string chosen_;  // what both dialogs answer
+
+ private slots:
+  void init() {
+    notifier_.Clear();
+    folder_ = std::make_unique<TempFolder>();
+    QVERIFY(folder_->Made());
+    app_ = std::make_unique<CConfigApp>(block_, link_, notifier_,
+                                        [] { return std::vector<uint32_t>{0x0A4D0001}; });
+    app_->Start();
+    dlg_ = &app_->Window();
+    defaultNames_.clear();
+    dlg_->SetFileChooser({[this](const std::string& name) -> std::optional<std::string> {
+                            defaultNames_.push_back(name);
+                            return chosen_;
+                          },
+                          [this]() -> std::optional<std::string> { return chosen_; }});
+  }
+  void cleanup() {
+    app_.reset();
+    folder_.reset();
+  }
+
+  void buttonsCarryThePagesIntoTheFileAndBack() {
+    CNetParamPage* net = dlg_->NetPage();
+    net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
+    net->CameraPage(2)->UserBox()->setText(QStringLiteral("操作员"));
+    net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("出口压力"));
+    chosen_ = *folder_ / "pages.ini";
+    dlg_->ExportButton()->click();
+    QCOMPARE(defaultNames_.size(), size_t{1});
+    QVERIFY(defaultNames_[0].starts_with("VRN") && defaultNames_[0].ends_with(".ini"));
+    QCOMPARE(defaultNames_[0].size(), std::string("VRN20261206_0752.ini").size());
+    QVERIFY(!folder_->Read("pages.ini").empty());
+
+    net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
+    net->CameraPage(2)->UserBox()->clear();
+    net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("changed"));
+    dlg_->ImportButton()->click();
+    QCOMPARE(net->StaticIpEdit()->DottedText(), QStringLiteral("10.1.2.3"));
+    QCOMPARE(net->CameraPage(2)->UserBox()->text(), QStringLiteral("操作员"));
+    QCOMPARE(net->CameraPage(3)->TextBox(7)->text(), QStringLiteral("出口压力"));
+    QVERIFY(notifier_.Boxes().empty());
+    QVERIFY(link_.Sent().empty());
+  }
+
+  // A file's checks say nothing about its content: a field without a terminator shows its own
+  // bytes only, and a choice outside its list shows no selection, as after a read.
+  void importedFieldsShowWithinTheirOwnSize() {
+    ParamImages images{};
+    sCameraPara& camera = images.osd.asCamera[0];
+    std::memset(camera.szUser, 'A', sizeof camera.szUser);
+    std::memset(camera.szPassword, 'B', sizeof camera.szPassword);
+    std::memset(camera.asLine[0].szText, 'x', sizeof camera.asLine[0].szText);
+    camera.asLine[1].wX = 0x4141;
+    camera.byBrand = 9;
+    camera.byLineCount = 0;
+    images.osd.asCamera[1].byLineCount = 200;
+    IniProfile profile;
+    EncodeParamFile(images, profile);
+    chosen_ = folder_->Write("fields.ini", profile.Text());
+    dlg_->ImportButton()->click();
+    QVERIFY(notifier_.Boxes().empty());
+
+    CCameraPage* page = dlg_->NetPage()->CameraPage(0);
+    QCOMPARE(page->UserBox()->text(), QString(30, u'A'));
+    QCOMPARE(page->PasswordBox()->text(), QString(30, u'B'));
+    QCOMPARE(page->TextBox(0)->text(), QString(73, u'x'));
+    QCOMPARE(page->XBox(1)->text(), QStringLiteral("16705"));
+    QCOMPARE(page->BrandCombo()->currentIndex(), -1);
+    QCOMPARE(page->LineCountCombo()->currentIndex(), -1);
+    QCOMPARE(dlg_->NetPage()->CameraPage(1)->LineCountCombo()->currentIndex(), -1);
+  }
+
+  // Without answers of the test's own, the buttons open the file dialogs; the path chosen there
+  // is the file written and read.
+  void theDialogsHandOverTheChosenFile() {
+    dlg_->SetFileChooser({});
+    const QString path = QString::fromStdString(*folder_ / "参数 一.ini");
+    QString title;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        answer.stop();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
+      }
+    });
+    answer.start(5);
+    dlg_->ExportButton()->click();
+    QVERIFY(!folder_->Read("参数 一.ini").empty());
+
+    dlg_->NetPage()->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{9, 9, 9, 9});
+    answer.start(5);
+    dlg_->ImportButton()->click();
+    QCOMPARE(dlg_->NetPage()->StaticIpEdit()->DottedText(), QStringLiteral("0.0.0.0"));
+    QVERIFY(notifier_.Boxes().empty());
+  }
+
+  void dialogsAskForIniFiles() {
+    const auto save = MakeExportDialog(dlg_, QStringLiteral("VRN20261206_0752.ini"));
+    QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(save->fileMode(), QFileDialog::AnyFile);
+    QCOMPARE(save->nameFilters(), QStringList{QStringLiteral("INI files(*.ini)")});
+    QCOMPARE(save->defaultSuffix(), QStringLiteral("ini"));
+    QVERIFY(!save->testOption(QFileDialog::DontConfirmOverwrite));
+    QVERIFY(save->selectedFiles().value(0).endsWith(QStringLiteral("/VRN20261206_0752.ini")));
+    QCOMPARE(save->parentWidget(), dlg_);
+
+    const auto open = MakeImportDialog(dlg_);
+    QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
+    QCOMPARE(open->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(open->nameFilters(), QStringList{QStringLiteral("INI files(*.ini)")});
+    QCOMPARE(open->defaultSuffix(), QStringLiteral("ini"));
+    QCOMPARE(open->parentWidget(), dlg_);
+  }
+};
+
+QTEST_MAIN(ParamFilesTest)
+#include "param_files_test.moc"
