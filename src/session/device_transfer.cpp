@@ -34,6 +34,60 @@ void ClearMarks(uint8_t* marks) {
   for (int i = 0; i < kDictCapacity; ++i) std::atomic_ref<uint8_t>(marks[i]).store(0);
 }
 
+// The identifiers a command 9 reply answers: those of a write acknowledgement, or of the
+// entries of a read reply that arrived whole. The walk stays inside the frame.
+std::vector<uint16_t> AnsweredIds(const Bytes& frame) {
+  std::vector<uint16_t> ids;
+  if (frame.size() < kFrameOverhead + 3) return ids;
+  const uint8_t* payload = frame.data() + kFramePayloadOffset;
+  const size_t count = frame.size() - kFrameOverhead;
+  const bool write = (payload[0] | payload[1] << 8) == kDictOpWrite;
+  size_t at = 3;
+  for (size_t i = 0; i < payload[2]; ++i) {
+    if (at + (write ? 2 : 3) > count) break;
+    const size_t next = write ? at + 2 : at + 3 + payload[at + 2];
+    if (next > count) break;
+    ids.push_back(static_cast<uint16_t>(payload[at] | payload[at + 1] << 8));
+    at = next;
+  }
+  return ids;
+}
+
+// Marks the lines of `camera` that a reply answered.
+void MarkLines(const Bytes& frame, int camera, bool (&lines)[8]) {
+  for (const uint16_t id : AnsweredIds(frame)) {
+    const int line = id - kCameraTextFirstId - 8 * camera;
+    if (line >= 0 && line < 8) lines[line] = true;
+  }
+}
+
+// A command 9 payload naming the lines of `camera` not yet done: read requests carry their
+// identifiers, write requests the texts from the block.
+size_t LinePayload(const DeviceParameterBlock& block, int camera, const bool (&done)[8], bool write,
+                   uint8_t* payload) {
+  const uint16_t op = write ? kDictOpWrite : kDictOpRead;
+  payload[0] = static_cast<uint8_t>(op);
+  payload[1] = static_cast<uint8_t>(op >> 8);
+  payload[2] = 0;
+  size_t length = 3;
+  for (int l = 0; l < 8; ++l) {
+    if (done[l]) continue;
+    const auto id = static_cast<uint16_t>(kCameraTextFirstId + 8 * camera + l);
+    if (write) {
+      length += EncodeEntry(block, id, payload + length);
+    } else {
+      payload[length++] = static_cast<uint8_t>(id);
+      payload[length++] = static_cast<uint8_t>(id >> 8);
+    }
+    ++payload[2];
+  }
+  return length;
+}
+
+bool AllDone(const bool (&lines)[8]) {
+  return std::all_of(std::begin(lines), std::end(lines), [](bool line) { return line; });
+}
+
 }  // namespace
 
 DeviceTransfer::DeviceTransfer(TransferPort& port, const uint8_t mac[6], bool legacyLineText)
@@ -110,26 +164,32 @@ TransferResult DeviceTransfer::ReadParams(sOSDCommPara& osd) {
 TransferResult DeviceTransfer::ReadCameraTexts(DeviceParameterBlock& block) {
   for (int camera = 0; camera < 4; ++camera) {
     Progress("reading line texts", camera * 25);
-    uint8_t payload[kDictFrameBufferSize];
-    const size_t length = BuildCameraTextReadPayload(camera, payload);
-    request_.Record(payload, length);
-    const Clock::time_point sentAt = port_.Now();
-    if (!SendDictionary(payload, length)) {
-      request_.outstanding = false;
-      return CannotSend();
-    }
-    const bool answered = WaitFor(
-        sentAt + kCameraTextTimeout,
-        [&](const PortDatagram& datagram) {
-          TakeDictionaryReply(block, datagram, request_, sentAt);
-        },
-        [&] { return !request_.outstanding; });
-    if (!answered) {
-      request_.outstanding = false;
-      char text[96];
-      std::snprintf(text, sizeof text, "no reply to the read of camera %d's line texts within 5 s",
-                    camera + 1);
-      return Failed(TransferResult::Status::NoReply, text);
+    // A device that answers some of the lines is asked again for the others: a line left unread
+    // would go back to it empty with the next download.
+    bool answered[8] = {};
+    while (!AllDone(answered)) {
+      uint8_t payload[kDictFrameBufferSize];
+      const size_t length = LinePayload(block, camera, answered, false, payload);
+      request_.Record(payload, length);
+      const Clock::time_point sentAt = port_.Now();
+      if (!SendDictionary(payload, length)) {
+        request_.outstanding = false;
+        return CannotSend();
+      }
+      const bool replied = WaitFor(
+          sentAt + kCameraTextTimeout,
+          [&](const PortDatagram& datagram) {
+            if (TakeDictionaryReply(block, datagram, request_, sentAt))
+              MarkLines(datagram.bytes, camera, answered);
+          },
+          [&] { return !request_.outstanding; });
+      if (!replied) {
+        request_.outstanding = false;
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "no reply to the read of camera %d's line texts within 5 s", camera + 1);
+        return Failed(TransferResult::Status::NoReply, text);
+      }
     }
   }
   Progress("reading line texts", 100);
@@ -199,9 +259,11 @@ TransferResult DeviceTransfer::Download(DeviceParameterBlock& block) {
   if (!Send(frame)) return CannotSend();
 
   std::optional<uint8_t> result;
+  // The line texts of each camera: which lines the device has acknowledged, and the request
+  // that carried the others last.
+  bool acknowledged[4][8] = {};
   DictionaryRequest texts[4];
   Clock::time_point textSentAt[4] = {};
-  int textsSent = 0;
   const auto handle = [&](const PortDatagram& datagram) {
     const Bytes& reply = datagram.bytes;
     if (reply[3] == CMD_DOWNLOAD_PARAMS) {
@@ -211,43 +273,48 @@ TransferResult DeviceTransfer::Download(DeviceParameterBlock& block) {
         result = reply[kFramePayloadOffset];
       return;
     }
-    for (int c = 0; c < textsSent; ++c) {
-      if (texts[c].outstanding && TakeDictionaryReply(block, datagram, texts[c], textSentAt[c])) {
-        ++textFramesAcknowledged_;
-        return;
-      }
+    for (int c = 0; c < 4; ++c) {
+      if (!texts[c].outstanding || !TakeDictionaryReply(block, datagram, texts[c], textSentAt[c]))
+        continue;
+      MarkLines(reply, c, acknowledged[c]);
+      ++textFramesAcknowledged_;
+      return;
     }
   };
   const auto refused = [&] { return result && *result != 1; };
+  const auto missing = [&](int c) { return AllDone(acknowledged[c]) ? 0 : 1; };
 
   if (!legacy_) {
     // The device takes the line texts after the parameters: 200 ms after them, 200 ms apart.
+    // Lines it did not acknowledge go out again after the four frames, three tries in all, as
+    // any dictionary entry.
     Clock::time_point next = sentAt + kTextFramePause;
-    for (int camera = 0; camera < 4; ++camera) {
-      WaitFor(next, handle, refused);
-      if (refused()) break;
-      devicePauses_ += kTextFramePause;
-      uint8_t payload[kDictFrameBufferSize];
-      const size_t length = BuildCameraTextWritePayload(block, camera, payload);
-      texts[camera].Record(payload, length);
-      textSentAt[camera] = port_.Now();
-      ++textsSent;
-      ++textFramesSent_;
-      if (!SendDictionary(payload, length)) return CannotSend();
-      Progress("downloading parameters", 20 * (camera + 1));
-      next = port_.Now() + kTextFramePause;
+    for (int round = 0; round < kChunkTries && !refused(); ++round) {
+      Clock::time_point lastSent{};
+      for (int c = 0; c < 4; ++c) {
+        if (missing(c) == 0) continue;
+        WaitFor(next, handle, refused);
+        if (refused()) break;
+        devicePauses_ += kTextFramePause;
+        uint8_t payload[kDictFrameBufferSize];
+        const size_t length = LinePayload(block, c, acknowledged[c], true, payload);
+        texts[c].Record(payload, length);
+        textSentAt[c] = lastSent = port_.Now();
+        ++textFramesSent_;
+        if (round > 0) ++retries_;
+        if (!SendDictionary(payload, length)) return CannotSend();
+        Progress("downloading parameters", round == 0 ? 20 * (c + 1) : 80);
+        next = port_.Now() + kTextFramePause;
+      }
+      // The window's pause after the last frame is as long as the acknowledgements are waited
+      // for before the missing lines go out again.
+      WaitFor(lastSent + kTextFramePause, handle,
+              [&] { return missing(0) + missing(1) + missing(2) + missing(3) == 0; });
+      if (missing(0) + missing(1) + missing(2) + missing(3) == 0) break;
+      next = port_.Now();
     }
   }
   WaitFor(sentAt + kDownloadResultTimeout, handle, [&] { return result.has_value(); });
-  if (textsSent > 0) {
-    // The acknowledgements of the line texts are counted for the report; the window's pause
-    // after the last frame is as long as they are waited for.
-    WaitFor(textSentAt[textsSent - 1] + kTextFramePause, handle, [&] {
-      for (int c = 0; c < textsSent; ++c)
-        if (texts[c].outstanding) return false;
-      return true;
-    });
-  }
   if (!result)
     return Failed(TransferResult::Status::NoReply, "no answer to the download within 5 s");
   if (*result != 1) {
@@ -255,6 +322,16 @@ TransferResult DeviceTransfer::Download(DeviceParameterBlock& block) {
     std::snprintf(text, sizeof text, "the device refused the download (result %u)",
                   unsigned{*result});
     return Failed(TransferResult::Status::Refused, text);
+  }
+  for (int c = 0; !legacy_ && c < 4; ++c) {
+    if (missing(c) == 0) continue;
+    std::string lines;
+    for (int l = 0; l < 8; ++l)
+      if (!acknowledged[c][l]) lines += (lines.empty() ? "" : ", ") + std::to_string(l + 1);
+    return Failed(TransferResult::Status::NoReply,
+                  "the device took the parameters but did not acknowledge the line texts of "
+                  "camera " +
+                      std::to_string(c + 1) + " (line " + lines + "), three times");
   }
   Progress("downloading parameters", 100);
   return {};

@@ -75,8 +75,10 @@ class DeviceTransfer {
   TransferResult TransferMarked(DeviceParameterBlock& block, bool write);
 
   // Command 4 with the block's network settings and camera records; for current firmware then
-  // the line texts of the four cameras, 200 ms after it and 200 ms apart. Done when the device
-  // answers with success (1) within 5 s. After a refusal no line text follows.
+  // the line texts of the four cameras, 200 ms after it and 200 ms apart. Lines the device does
+  // not acknowledge within 200 ms of the last frame go out again, at the same pace, three tries
+  // in all. Done when the device answers the parameters with success (1) within 5 s and has
+  // acknowledged every line text. After a refusal no line text follows.
   TransferResult Download(DeviceParameterBlock& block);
 
   // Requests sent so far, requests sent again after a timeout, line-text frames of downloads

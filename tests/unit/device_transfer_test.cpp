@@ -128,9 +128,9 @@ TEST(DeviceTransfer, TimeoutsAndTriesAreTheWindows) {
        30000ms, 3, TransferResult::Status::NoReply},
       {"rs485 write", [](DeviceTransfer& t, DeviceParameterBlock& b) { return t.WriteRs485(b); },
        30000ms, 3, TransferResult::Status::NoReply},
-      // The line texts still follow 200 ms apart; the result is waited for 5 s.
+      // The line texts still follow 200 ms apart, three times; the result is waited for 5 s.
       {"download", [](DeviceTransfer& t, DeviceParameterBlock& b) { return t.Download(b); }, 5000ms,
-       5, TransferResult::Status::NoReply},
+       13, TransferResult::Status::NoReply},
   };
   std::vector<std::pair<const char*, devsim::FaultOptions>> devices(3);
   devices[0].first = "silent";
@@ -234,4 +234,41 @@ TEST(DeviceTransfer, ARefusedDownloadSendsNoLineTexts) {
   EXPECT_EQ(result.status, TransferResult::Status::Refused);
   EXPECT_NE(result.message.find("refused"), std::string::npos);
   EXPECT_TRUE(port.SentWith(CMD_DICTIONARY).empty());
+}
+
+TEST(DeviceTransfer, LineTextsTheDeviceLeftOutGoAgain) {
+  // A device that takes and answers only the first 5 entries of a request: lines 6 to 8 of each
+  // camera go out once more, in one frame per camera, at the device's pace.
+  devsim::FaultOptions partial;
+  partial.partialAck = 5;
+  SimulatedPort port({kCurrent, kLegacy}, partial);
+  auto block = NewBlock();
+  ASSERT_TRUE(DeviceTransfer(port, MacBytes(kLegacyMac).bytes, true).ReadParams(block->osd).Ok());
+  port.sent.clear();
+  DeviceTransfer transfer(port, MacBytes(kCurrentMac).bytes, false);
+  ASSERT_TRUE(transfer.Download(*block).Ok());
+  const auto texts = port.SentWith(CMD_DICTIONARY);
+  ASSERT_EQ(texts.size(), 8u);
+  for (size_t i = 4; i < 8; ++i) EXPECT_EQ(texts[i].bytes[12], 3) << i;  // three entries
+  EXPECT_EQ(texts[4].at - texts[3].at, 200ms);
+  // Read back, the lines that one request leaves out are asked for again, camera by camera.
+  auto back = NewBlock();
+  DeviceTransfer reader2(port, MacBytes(kCurrentMac).bytes, false);
+  ASSERT_TRUE(reader2.ReadCameraTexts(*back).Ok());
+  EXPECT_EQ(reader2.RequestsSent(), 8);
+  for (int c = 0; c < 4; ++c)
+    for (int l = 0; l < 8; ++l)
+      EXPECT_STREQ(back->osd.asCamera[c].asLine[l].szText, block->osd.asCamera[c].asLine[l].szText);
+
+  // A device that never acknowledges a line text: the download fails, naming them.
+  port.answer = [&](const Bytes& request) {
+    if (request[3] == CMD_DICTIONARY) return std::vector<Bytes>{};
+    return port.SimulatorAnswer(request);
+  };
+  const TransferResult result =
+      DeviceTransfer(port, MacBytes(kCurrentMac).bytes, false).Download(*block);
+  EXPECT_EQ(result.status, TransferResult::Status::NoReply);
+  EXPECT_NE(result.message.find("line texts of camera 1 (line 1, 2, 3, 4, 5, 6, 7, 8)"),
+            std::string::npos)
+      << result.message;
 }
