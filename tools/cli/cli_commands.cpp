@@ -148,8 +148,12 @@ int RunApply(const CliOptions& options, const PortOpener& open, std::FILE* out, 
   TransferPort* port = Open(open, err);
   if (!port) return kExitDeviceFailed;
   const std::chrono::milliseconds wait = Milliseconds(options.waitSeconds);
+  // Giving addresses takes knowing which ones the devices on the network hold: then the search
+  // runs its whole wait instead of ending once the named devices have answered.
+  const std::vector<std::string> wanted =
+      (options.parts & kNetworkPart) ? std::vector<std::string>{} : options.macs;
   std::vector<FoundDevice> found;
-  if (!SearchDevices(*port, wait, options.macs, found)) {
+  if (!SearchDevices(*port, wait, wanted, found)) {
     Message(err, "the search could not be sent through any local address");
     return kExitDeviceFailed;
   }
