@@ -277,7 +277,8 @@ TEST(CliE2e, ARefusedBatchChangesNoDevice) {
     std::vector<std::string> args;
     const char* message;
   } cases[] = {
-      {{"apply", bad, "--all"}, "bad file"},
+      {{"apply", bad, "--all"}, "section [sOSDCommPara] does not match"},
+      {{"apply", folder / "missing.ini", "--all"}, "no such file"},
       {{"apply", file, DeviceMac(1), DeviceMac(2)}, "--ip-from"},
       {{"apply", file, "--all"}, "--ip-from"},
       // Device 2 holds 192.168.1.72, which the count would give device 1.

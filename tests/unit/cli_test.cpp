@@ -8,14 +8,11 @@
 
 #include "apply_plan.h"
 #include "batch_apply.h"
-#include "cli_commands.h"
 #include "cli_options.h"
 #include "cli_text.h"
 #include "device_search.h"
 #include "link/broadcast_port.h"
-#include "support/param_file_samples.h"
 #include "support/simulated_port.h"
-#include "support/temp_folder.h"
 #include "text/gbk.h"
 
 using namespace quillon;
@@ -422,47 +419,4 @@ TEST(CliOutput, DeviceListsQuoteWhatDevicesCallThemselves) {
             "00E04C3A1B01  192.168.1.64     01.09    first-gen     10.77.0.1,192.168.1.2  "
             "a\"b,c??[2J\xFF\n");
   EXPECT_EQ(FormatDevices({}, OutputFormat::Json), "[]\n");
-}
-
-TEST(CliApply, ARefusedBatchSendsNothing) {
-  fakes::TempFolder folder;
-  ASSERT_TRUE(folder.Made());
-  const std::string good = folder.Write("good.ini", fakes::KnownFileText());
-  std::string changed = fakes::KnownFileText();
-  changed[changed.find("sModBusPara=") + 12] = '1';  // one digit of the second half
-  const std::string bad = folder.Write("bad.ini", changed);
-  std::string lower = fakes::KnownFileText();
-  lower[lower.find("sOSDCommPara=") + 13] = '1';
-  const std::string badOsd = folder.Write("bad-osd.ini", lower);
-  const struct {
-    std::string line;
-    const char* message;
-  } cases[] = {
-      {"apply " + bad + " 00E04C3A1B01", "section [sModBusPara] does not match"},
-      {"apply " + badOsd + " --all", "section [sOSDCommPara] does not match"},
-      {"apply " + folder / "none.ini" + " 00E04C3A1B01", "no such file"},
-      {"apply " + good + " 00E04C3A1B01 00E04C3A1B02", "--ip-from"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    CliOptions options;
-    std::string error;
-    ASSERT_TRUE(Parse(c.line, options, error)) << error;
-    bool opened = false;
-    std::FILE* err = std::tmpfile();
-    const int status = RunCommand(
-        options,
-        [&](std::string&) -> TransferPort* {
-          opened = true;
-          return nullptr;
-        },
-        stdout, err);
-    EXPECT_EQ(status, kExitRefused);
-    EXPECT_FALSE(opened);
-    std::rewind(err);
-    char text[512] = {};
-    EXPECT_GT(std::fread(text, 1, sizeof text - 1, err), 0u);
-    std::fclose(err);
-    EXPECT_NE(std::string(text).find(c.message), std::string::npos) << text;
-  }
 }

@@ -46,25 +46,28 @@ void WarnFirstGeneration(const FoundDevice& device, std::FILE* err) {
 // Reads the file and checks both halves; nullopt after saying why.
 std::optional<ParamImages> LoadFile(const std::string& path, std::FILE* err) {
   const FileReadResult file = ReadFileBytes(path, kMaxParamFileBytes);
+  std::string why;
+  std::optional<ParamImages> images;
   switch (file.status) {
-    case FileReadResult::Status::Read:
+    case FileReadResult::Status::Read: {
+      std::string failedSection;
+      images = DecodeParamFile(IniProfile(file.bytes), failedSection);
+      if (!images)
+        why = "section [" + failedSection +
+              "] does not match its wCRCResult (missing, changed or damaged)";
       break;
+    }
     case FileReadResult::Status::Missing:
-      Message(err, "bad file " + path + ": there is no such file");
-      return std::nullopt;
+      why = "there is no such file";
+      break;
     case FileReadResult::Status::TooLarge:
-      Message(err, "bad file " + path + ": far too large for a parameter file");
-      return std::nullopt;
+      why = "far too large for a parameter file";
+      break;
     case FileReadResult::Status::Failed:
-      Message(err, "bad file " + path + ": it cannot be read as a regular file");
-      return std::nullopt;
+      why = "it cannot be read as a regular file";
+      break;
   }
-  std::string failedSection;
-  std::optional<ParamImages> images = DecodeParamFile(IniProfile(file.bytes), failedSection);
-  if (!images)
-    Message(err, "bad file " + path + ": section [" + failedSection +
-                     "] does not match its wCRCResult (missing, changed or damaged); no device "
-                     "was changed");
+  if (!images) Message(err, "bad file " + path + ": " + why + "; no device was changed");
   return images;
 }
 
