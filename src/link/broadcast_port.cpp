@@ -1,5 +1,10 @@
 #include "link/broadcast_port.h"
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +20,12 @@ constexpr int kReceiveBufferBytes = 1 << 20;
 
 std::string ErrorText(const char* what, int error) {
   return std::string(what) + ": " + std::strerror(error);
+}
+
+uint32_t HostOrder(const sockaddr* address) {
+  return address && address->sa_family == AF_INET
+             ? ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr)
+             : 0;
 }
 
 }  // namespace
@@ -50,7 +61,18 @@ bool BroadcastPort::Open(std::string& error) {
   }
   sockets_.SetReceiveBuffer(receiveSocket_, kReceiveBufferBytes);
   sockets_.SetReceiveTimestamps(receiveSocket_);
+  // Which interface each reply comes in on tells through which of the PC's addresses the
+  // device answers.
   sockets_.SetPacketInfo(receiveSocket_);
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) == 0) {
+    for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
+      if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET) continue;
+      interfaces_.push_back(
+          {::if_nametoindex(ifa->ifa_name), HostOrder(ifa->ifa_addr), HostOrder(ifa->ifa_netmask)});
+    }
+    ::freeifaddrs(list);
+  }
 
   const std::vector<uint32_t> addresses = addresses_ ? addresses_() : std::vector<uint32_t>{};
   std::string failures;
@@ -107,8 +129,20 @@ std::optional<PortDatagram> BroadcastPort::Receive(Clock::time_point deadline) {
     // Past the deadline only what arrived in time counts; later ones belong to no request that
     // is still waiting.
     if (left <= 0 && received > deadline) return std::nullopt;
-    return PortDatagram{Bytes(buffer, buffer + size), received, details.localAddress};
+    return PortDatagram{Bytes(buffer, buffer + size), received,
+                        LocalAddress(details.interfaceIndex, details.sender)};
   }
+}
+
+uint32_t BroadcastPort::LocalAddress(unsigned index, uint32_t sender) const {
+  // An interface may carry several addresses: the one on the sender's subnet, else its first.
+  uint32_t first = 0;
+  for (const InterfaceAddress& entry : interfaces_) {
+    if (index == 0 || entry.index != index) continue;
+    if ((entry.address & entry.mask) == (sender & entry.mask)) return entry.address;
+    if (first == 0) first = entry.address;
+  }
+  return first;
 }
 
 std::vector<uint32_t> BroadcastPort::Addresses() const {

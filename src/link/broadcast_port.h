@@ -36,11 +36,20 @@ class BroadcastPort : public TransferPort {
     uint32_t address;
     int socket;
   };
+  // An IPv4 address of one of the PC's interfaces.
+  struct InterfaceAddress {
+    unsigned index;
+    uint32_t address;
+    uint32_t mask;
+  };
+  // The PC's address that a datagram from `sender` came in through on interface `index`.
+  uint32_t LocalAddress(unsigned index, uint32_t sender) const;
 
   SocketApi& sockets_;
   AddressSource addresses_;
   int receiveSocket_ = -1;
   std::vector<Endpoint> endpoints_;
+  std::vector<InterfaceAddress> interfaces_;
 };
 
 // "10.77.0.1" for 0x0A4D0001.

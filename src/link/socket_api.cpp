@@ -60,7 +60,8 @@ class PosixSocketApi final : public SocketApi {
 
   long ReceiveDetailed(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
                        ReceiveDetails& details) override {
-    details.localAddress = 0;
+    details.sender = 0;
+    details.interfaceIndex = 0;
     pollfd pfd{socket, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, timeoutMs);
     if (ready < 0) return Remember(-1L);
@@ -68,7 +69,10 @@ class PosixSocketApi final : public SocketApi {
     if ((pfd.revents & POLLIN) == 0) return Remember(-1L);
     iovec data{buffer, capacity};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timeval)) + CMSG_SPACE(sizeof(in_pktinfo))];
+    sockaddr_in from{};
     msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
     message.msg_iov = &data;
     message.msg_iovlen = 1;
     message.msg_control = control;
@@ -77,6 +81,7 @@ class PosixSocketApi final : public SocketApi {
     // report the datagram's real size, so the caller can drop it.
     const ssize_t size = ::recvmsg(socket, &message, MSG_TRUNC);
     details.received = std::chrono::system_clock::now();
+    if (size >= 0 && from.sin_family == AF_INET) details.sender = ntohl(from.sin_addr.s_addr);
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
       if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMP) {
         timeval stamp;
@@ -85,11 +90,9 @@ class PosixSocketApi final : public SocketApi {
             std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::seconds(stamp.tv_sec) + std::chrono::microseconds(stamp.tv_usec)));
       } else if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-        // ipi_spec_dst: for a broadcast, the address of the receiving interface that routes
-        // back to the sender, i.e. the PC's address on the device's network.
         in_pktinfo info;
         std::memcpy(&info, CMSG_DATA(c), sizeof info);
-        details.localAddress = ntohl(info.ipi_spec_dst.s_addr);
+        details.interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
       }
     }
     return Remember(static_cast<long>(size));
