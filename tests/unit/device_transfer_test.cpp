@@ -251,11 +251,23 @@ TEST(DeviceTransfer, LineTextsTheDeviceLeftOutGoAgain) {
   ASSERT_EQ(texts.size(), 8u);
   for (size_t i = 4; i < 8; ++i) EXPECT_EQ(texts[i].bytes[12], 3) << i;  // three entries
   EXPECT_EQ(texts[4].at - texts[3].at, 200ms);
+  // Camera 1's lines 6 to 8 again, "D2摄像头1 第6行" and so on, 15 GBK bytes each.
+  const auto line = [](uint8_t id, uint8_t digit) {
+    return Bytes{id,   0x13, 0x0F, 0x44, 0x32, 0xC9, 0xE3,  0xCF, 0xF1,
+                 0xCD, 0xB7, 0x31, 0x20, 0xB5, 0xDA, digit, 0xD0, 0xD0};
+  };
+  Bytes payload{0x42, 0x1F, 0x03};
+  for (const Bytes& entry : {line(0x8D, '6'), line(0x8E, '7'), line(0x8F, '8')})
+    payload.insert(payload.end(), entry.begin(), entry.end());
+  EXPECT_EQ(Bytes(texts[4].bytes.begin() + 10, texts[4].bytes.end() - 1), payload);
   // Read back, the lines that one request leaves out are asked for again, camera by camera.
   auto back = NewBlock();
   DeviceTransfer reader2(port, MacBytes(kCurrentMac).bytes, false);
   ASSERT_TRUE(reader2.ReadCameraTexts(*back).Ok());
   EXPECT_EQ(reader2.RequestsSent(), 8);
+  const auto reads = port.SentWith(CMD_DICTIONARY);
+  EXPECT_EQ(Bytes(reads[9].bytes.begin() + 10, reads[9].bytes.end() - 1),
+            (Bytes{0x41, 0x1F, 0x03, 0x8D, 0x13, 0x8E, 0x13, 0x8F, 0x13}));
   for (int c = 0; c < 4; ++c)
     for (int l = 0; l < 8; ++l)
       EXPECT_STREQ(back->osd.asCamera[c].asLine[l].szText, block->osd.asCamera[c].asLine[l].szText);
