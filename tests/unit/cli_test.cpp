@@ -319,7 +319,7 @@ TEST(CliApplyToDevice, ReadWriteDownloadAndCheckEachDevice) {
   EXPECT_EQ(Ipv4Text(StaticIp(a.osd)), "10.1.2.3");
   EXPECT_EQ(0, std::memcmp(a.osd.asCamera, b.osd.asCamera, sizeof a.osd.asCamera));
   EXPECT_EQ(0, std::memcmp(&a.modbus, &b.modbus, offsetof(sModBusPara, awDictId)));
-  EXPECT_EQ(a.osd.dwAux, 0x12345600u);  // never sent, so A keeps its own
+  EXPECT_EQ(+a.osd.dwAux, 0x12345600u);  // never sent, so A keeps its own
 }
 
 TEST(CliApplyToDevice, FailuresNameTheirStep) {
