@@ -1,5 +1,6 @@
-# Installation and the Debian package (make package): the program, the simulator, a desktop
-# entry, the icon, a man page for each program, and the CJK font the dialogs are drawn in.
+# Installation and the Debian package (make package): the program, the command-line tool, the
+# simulator, a desktop entry, the icon, a man page for each program, and the CJK font the dialogs
+# are drawn in.
 include(GNUInstallDirs)
 
 if(QUILLON_BUILD_GUI)
@@ -11,7 +12,7 @@ if(QUILLON_BUILD_GUI)
   install(FILES res/quillon-32.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
           RENAME quillon.png)
 endif()
-install(TARGETS quillon-devsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quillon-devsim quillon-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Man pages go compressed, as Debian keeps them.
 file(GLOB QUILLON_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/*.1)
 set(QUILLON_MAN_GZ)
@@ -36,7 +37,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
     "Quillon finds network video character-overlay devices on the local network, reads and\n\
 writes their network, camera-overlay and RS-485/Modbus parameters, and saves them to\n\
-CRC-checked INI files. quillon-devsim plays such devices for tests.")
+CRC-checked INI files. quillon-cli does the same from the command line for many devices\n\
+at once; quillon-devsim plays such devices for tests.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)

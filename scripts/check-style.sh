@@ -17,6 +17,7 @@ rules=(
   'src/widgets|#include ["<](link/|params/|files/|session/|pages/|app/)'
   'src/pages|#include ["<](link/|session/|app/)'
   'tools/devsim|#include ["<](Q|session/|widgets/|pages/|app/|params/dictionary)'
+  'tools/cli|#include ["<](Q|widgets/|pages/|app/)'
 )
 why=(
   'the reporting port sits below everything and includes nothing of the program'
@@ -28,6 +29,7 @@ why=(
   'widgets are generic: no model, no protocol, no pages'
   'pages move values between controls and the block; they never send'
   'the simulator uses no Qt, and its dictionary is its own, not the program'"'"'s codec'
+  'the command-line tool uses the core and the session, no Qt and nothing of the window'
 )
 
 failed=0

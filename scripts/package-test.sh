@@ -15,9 +15,10 @@ if [ "${1:-}" != "--inside" ]; then
   trap 'rm -rf "$root"' EXIT
   dpkg-deb -x "$deb" "$root"
   echo "package-test: $(basename "$deb") unpacked into a scratch root"
-  for f in usr/bin/quillon usr/bin/quillon-devsim usr/share/applications/quillon.desktop \
+  for f in usr/bin/quillon usr/bin/quillon-cli usr/bin/quillon-devsim \
+           usr/share/applications/quillon.desktop \
            usr/share/icons/hicolor/scalable/apps/quillon.svg usr/share/man/man1/quillon.1.gz \
-           usr/share/man/man1/quillon-devsim.1.gz; do
+           usr/share/man/man1/quillon-cli.1.gz usr/share/man/man1/quillon-devsim.1.gz; do
     [ -e "$root/$f" ] || { echo "package-test: missing /$f" >&2; exit 1; }
   done
   if readelf -d "$root/usr/bin/quillon" | grep -q -E 'RPATH|RUNPATH'; then
@@ -30,6 +31,8 @@ if [ "${1:-}" != "--inside" ]; then
     { echo "package-test: quillon.1 is not a man page" >&2; exit 1; }
   "$root/usr/bin/quillon-devsim" --help | grep -q -- '--device' ||
     { echo "package-test: the installed simulator does not start" >&2; exit 1; }
+  "$root/usr/bin/quillon-cli" apply --help | grep -q -- '--ip-from' ||
+    { echo "package-test: the installed command-line tool does not start" >&2; exit 1; }
   "$here/netns-run.sh" "$root/usr/bin/quillon-devsim" "$0" --inside "$root"
   exit
 fi

@@ -103,11 +103,22 @@ void EncodeParamFile(const ParamImages& images, IniProfile& profile) {
 }
 
 std::optional<ParamImages> DecodeParamFile(const IniProfile& profile) {
+  std::string failedSection;
+  return DecodeParamFile(profile, failedSection);
+}
+
+std::optional<ParamImages> DecodeParamFile(const IniProfile& profile, std::string& failedSection) {
   std::optional<ParamImages> images(std::in_place);
+  failedSection.clear();
   // The second half is not read when the first one fails.
-  if (!DecodeHalf(profile, kOsdSection, &images->osd, sizeof images->osd)) return std::nullopt;
-  if (!DecodeHalf(profile, kModBusSection, &images->modbus, sizeof images->modbus))
+  if (!DecodeHalf(profile, kOsdSection, &images->osd, sizeof images->osd)) {
+    failedSection = kOsdSection;
     return std::nullopt;
+  }
+  if (!DecodeHalf(profile, kModBusSection, &images->modbus, sizeof images->modbus)) {
+    failedSection = kModBusSection;
+    return std::nullopt;
+  }
   return images;
 }
 

@@ -49,6 +49,8 @@ void EncodeParamFile(const ParamImages& images, IniProfile& profile);
 
 // Decodes both halves into new images; nullopt unless both CRCs match.
 std::optional<ParamImages> DecodeParamFile(const IniProfile& profile);
+// The same, naming the section whose check failed ("sOSDCommPara" or "sModBusPara").
+std::optional<ParamImages> DecodeParamFile(const IniProfile& profile, std::string& failedSection);
 
 // A copy of both images. The dictionary marks and the busy byte, which the worker thread
 // changes, are read as whole bytes.

@@ -45,16 +45,34 @@ class PosixSocketApi final : public SocketApi {
     return Remember(static_cast<long>(sent));
   }
 
+  int SetPacketInfo(int socket) override {
+    const int one = 1;
+    return Remember(::setsockopt(socket, IPPROTO_IP, IP_PKTINFO, &one, sizeof one));
+  }
+
   long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
                std::chrono::system_clock::time_point& received) override {
+    ReceiveDetails details;
+    const long size = ReceiveDetailed(socket, buffer, capacity, timeoutMs, details);
+    received = details.received;
+    return size;
+  }
+
+  long ReceiveDetailed(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
+                       ReceiveDetails& details) override {
+    details.sender = 0;
+    details.interfaceIndex = 0;
     pollfd pfd{socket, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, timeoutMs);
     if (ready < 0) return Remember(-1L);
     if (ready == 0) return 0;
     if ((pfd.revents & POLLIN) == 0) return Remember(-1L);
     iovec data{buffer, capacity};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timeval))];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timeval)) + CMSG_SPACE(sizeof(in_pktinfo))];
+    sockaddr_in from{};
     msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
     message.msg_iov = &data;
     message.msg_iovlen = 1;
     message.msg_control = control;
@@ -62,14 +80,20 @@ class PosixSocketApi final : public SocketApi {
     // Linux cuts an oversized datagram to the buffer without saying so; MSG_TRUNC makes it
     // report the datagram's real size, so the caller can drop it.
     const ssize_t size = ::recvmsg(socket, &message, MSG_TRUNC);
-    received = std::chrono::system_clock::now();
+    details.received = std::chrono::system_clock::now();
+    if (size >= 0 && from.sin_family == AF_INET) details.sender = ntohl(from.sin_addr.s_addr);
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMP) continue;
-      timeval stamp;
-      std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
-      received = std::chrono::system_clock::time_point(
-          std::chrono::duration_cast<std::chrono::system_clock::duration>(
-              std::chrono::seconds(stamp.tv_sec) + std::chrono::microseconds(stamp.tv_usec)));
+      if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMP) {
+        timeval stamp;
+        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+        details.received = std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(stamp.tv_sec) + std::chrono::microseconds(stamp.tv_usec)));
+      } else if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+        in_pktinfo info;
+        std::memcpy(&info, CMSG_DATA(c), sizeof info);
+        details.interfaceIndex = static_cast<unsigned>(info.ipi_ifindex);
+      }
     }
     return Remember(static_cast<long>(size));
   }

@@ -8,6 +8,16 @@
 
 namespace quillon {
 
+// What a receive can tell besides the bytes: when the datagram reached the PC, who sent it, and
+// on which of the PC's interfaces it came in.
+struct ReceiveDetails {
+  std::chrono::system_clock::time_point received;
+  uint32_t sender = 0;  // IPv4, host order
+  // The receiving interface's index; 0 when the socket cannot tell (packet information not
+  // asked for with SetPacketInfo).
+  unsigned interfaceIndex = 0;
+};
+
 class SocketApi {
  public:
   virtual ~SocketApi() = default;
@@ -26,6 +36,18 @@ class SocketApi {
   // stamp when the socket has SO_TIMESTAMP, otherwise the moment it was taken.
   virtual long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
                        std::chrono::system_clock::time_point& received) = 0;
+  // Asks the socket to tell the receiving interface of each datagram (IP_PKTINFO); 0 or -1.
+  virtual int SetPacketInfo(int socket) {
+    (void)socket;
+    return -1;
+  }
+  // Receive with everything the socket can tell about the datagram.
+  virtual long ReceiveDetailed(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
+                               ReceiveDetails& details) {
+    details.sender = 0;
+    details.interfaceIndex = 0;
+    return Receive(socket, buffer, capacity, timeoutMs, details.received);
+  }
   virtual void Close(int socket) = 0;
   virtual int LastError() = 0;  // errno of the last failed call
 };

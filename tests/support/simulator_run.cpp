@@ -8,6 +8,7 @@ namespace quillon::fakes {
 SimulatorRun::SimulatorRun(std::vector<std::string> devices)
     : dumpPath(devsim::DevsimProcess::TempPath("quillon-sim-dump")),
       logPath(devsim::DevsimProcess::TempPath("quillon-sim-log")),
+      bindAddress(devsim::DevsimProcess::DeviceAddress()),
       devices_(std::move(devices)) {}
 
 SimulatorRun::~SimulatorRun() {
@@ -18,8 +19,7 @@ SimulatorRun::~SimulatorRun() {
 }
 
 bool SimulatorRun::Start(const std::vector<std::string>& faults) {
-  std::vector<std::string> args{
-      "--bind", devsim::DevsimProcess::DeviceAddress(), "--dump", dumpPath, "--log", logPath};
+  std::vector<std::string> args{"--bind", bindAddress, "--dump", dumpPath, "--log", logPath};
   for (const std::string& device : devices_) {
     args.push_back("--device");
     args.push_back(device);

@@ -50,6 +50,8 @@ class SimulatorRun {
 
   const std::string dumpPath;
   const std::string logPath;
+  // The device side's address the simulator sends from; the private network's by default.
+  std::string bindAddress;
 
  private:
   std::vector<std::string> devices_;

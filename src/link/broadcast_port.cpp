@@ -1,0 +1,154 @@
+#include "link/broadcast_port.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace quillon {
+
+namespace {
+
+constexpr uint32_t kAnyAddress = 0;
+constexpr uint32_t kBroadcastAddress = 0xFFFFFFFF;
+// A batch's replies may come faster than they are handled for a moment; the kernel holds them.
+constexpr int kReceiveBufferBytes = 1 << 20;
+
+std::string ErrorText(const char* what, int error) {
+  return std::string(what) + ": " + std::strerror(error);
+}
+
+uint32_t HostOrder(const sockaddr* address) {
+  return address && address->sa_family == AF_INET
+             ? ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr)
+             : 0;
+}
+
+}  // namespace
+
+std::string Ipv4Text(uint32_t address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
+                (address >> 8) & 0xFF, address & 0xFF);
+  return text;
+}
+
+BroadcastPort::BroadcastPort(SocketApi& sockets, AddressSource addresses)
+    : sockets_(sockets), addresses_(std::move(addresses)) {}
+
+BroadcastPort::~BroadcastPort() {
+  if (receiveSocket_ >= 0) sockets_.Close(receiveSocket_);
+  for (const Endpoint& endpoint : endpoints_) sockets_.Close(endpoint.socket);
+}
+
+bool BroadcastPort::Open(std::string& error) {
+  receiveSocket_ = sockets_.OpenUdp();
+  if (receiveSocket_ < 0) {
+    error = ErrorText("cannot open a UDP socket", sockets_.LastError());
+    return false;
+  }
+  sockets_.SetBroadcast(receiveSocket_);
+  // Address reuse lets the window and this program listen on port 1901 side by side; both get
+  // every broadcast.
+  if (sockets_.SetReuseAddress(receiveSocket_) < 0 ||
+      sockets_.Bind(receiveSocket_, kAnyAddress, kDevicePort) < 0) {
+    error = ErrorText("cannot listen on UDP port 1901", sockets_.LastError());
+    return false;
+  }
+  sockets_.SetReceiveBuffer(receiveSocket_, kReceiveBufferBytes);
+  sockets_.SetReceiveTimestamps(receiveSocket_);
+  // Which interface each reply comes in on tells through which of the PC's addresses the
+  // device answers.
+  sockets_.SetPacketInfo(receiveSocket_);
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) == 0) {
+    for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
+      if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET) continue;
+      interfaces_.push_back(
+          {::if_nametoindex(ifa->ifa_name), HostOrder(ifa->ifa_addr), HostOrder(ifa->ifa_netmask)});
+    }
+    ::freeifaddrs(list);
+  }
+
+  const std::vector<uint32_t> addresses = addresses_ ? addresses_() : std::vector<uint32_t>{};
+  std::string failures;
+  for (const uint32_t address : addresses) {
+    const int socket = sockets_.OpenUdp();
+    if (socket < 0) continue;
+    if (sockets_.SetBroadcast(socket) < 0 || sockets_.SetReuseAddress(socket) < 0 ||
+        sockets_.Bind(socket, address, kDevicePort) < 0) {
+      failures += "; " + Ipv4Text(address) + ": " + std::strerror(sockets_.LastError());
+      sockets_.Close(socket);
+      continue;
+    }
+    endpoints_.push_back({address, socket});
+  }
+  if (endpoints_.empty()) {
+    error = addresses.empty() ? "no network interface with an IPv4 address is up"
+                              : "cannot broadcast from any local address" + failures;
+    return false;
+  }
+  return true;
+}
+
+bool BroadcastPort::Send(std::span<const uint8_t> frame) {
+  bool any = false;
+  for (const Endpoint& endpoint : endpoints_) {
+    if (sockets_.SendTo(endpoint.socket, frame.data(), frame.size(), kBroadcastAddress,
+                        kDevicePort) >= 0)
+      any = true;
+  }
+  return any;
+}
+
+std::optional<PortDatagram> BroadcastPort::Receive(Clock::time_point deadline) {
+  uint8_t buffer[kMaxDatagram];
+  for (;;) {
+    const Clock::time_point now = Clock::now();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    ReceiveDetails details;
+    const long size = sockets_.ReceiveDetailed(receiveSocket_, buffer, sizeof buffer,
+                                               left > 0 ? static_cast<int>(left) : 0, details);
+    if (size <= 0 || static_cast<size_t>(size) > sizeof buffer) {
+      // Nothing, an empty or oversized datagram, or an interrupted wait.
+      if (Clock::now() >= deadline) return std::nullopt;
+      continue;
+    }
+    // The kernel's stamp is wall-clock time; only its age is carried over to the steady clock,
+    // so a change of the wall clock does not move it.
+    const Clock::time_point taken = Clock::now();
+    const auto age = std::chrono::system_clock::now() - details.received;
+    const Clock::time_point received =
+        age > std::chrono::system_clock::duration::zero()
+            ? taken - std::chrono::duration_cast<Clock::duration>(age)
+            : taken;
+    // Past the deadline only what arrived in time counts; later ones belong to no request that
+    // is still waiting.
+    if (left <= 0 && received > deadline) return std::nullopt;
+    return PortDatagram{Bytes(buffer, buffer + size), received,
+                        LocalAddress(details.interfaceIndex, details.sender)};
+  }
+}
+
+uint32_t BroadcastPort::LocalAddress(unsigned index, uint32_t sender) const {
+  // An interface may carry several addresses: the one on the sender's subnet, else its first.
+  uint32_t first = 0;
+  for (const InterfaceAddress& entry : interfaces_) {
+    if (index == 0 || entry.index != index) continue;
+    if ((entry.address & entry.mask) == (sender & entry.mask)) return entry.address;
+    if (first == 0) first = entry.address;
+  }
+  return first;
+}
+
+std::vector<uint32_t> BroadcastPort::Addresses() const {
+  std::vector<uint32_t> addresses;
+  for (const Endpoint& endpoint : endpoints_) addresses.push_back(endpoint.address);
+  return addresses;
+}
+
+}  // namespace quillon

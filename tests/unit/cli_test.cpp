@@ -1,0 +1,422 @@
+// quillon-cli without sockets: its command line, the addresses of a batch, what apply puts onto a
+// device and how it checks it, one device's apply against the simulator's devices on a simulated
+// clock, and the printed lists.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "apply_plan.h"
+#include "batch_apply.h"
+#include "cli_options.h"
+#include "cli_text.h"
+#include "device_search.h"
+#include "link/broadcast_port.h"
+#include "support/simulated_port.h"
+#include "text/gbk.h"
+
+using namespace quillon;
+using namespace quillon::cli;
+using namespace std::chrono_literals;
+using fakes::SimulatedPort;
+
+namespace {
+
+constexpr const char* kDeviceA = "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=甲";
+constexpr const char* kDeviceB = "ip=192.168.1.65,mac=00E04C3A1B02,version=32.05,name=乙";
+constexpr const char* kMacA = "00E04C3A1B01";
+constexpr const char* kMacB = "00E04C3A1B02";
+
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words{"quillon-cli"};
+  size_t pos = 0;
+  while (pos < line.size()) {
+    const size_t blank = line.find(' ', pos);
+    words.push_back(line.substr(pos, blank - pos));
+    pos = blank == std::string::npos ? line.size() : blank + 1;
+  }
+  return words;
+}
+
+bool Parse(const std::string& line, CliOptions& options, std::string& error) {
+  std::vector<std::string> words = Words(line);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  return ParseCliCommandLine(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+FoundDevice Found(const std::string& mac, const std::string& ip, uint16_t version = 0x2005,
+                  const std::string& name = "") {
+  FoundDevice device;
+  ParseMacText(mac, device.record.mac);
+  device.record.ip = *ParseIpv4(ip);
+  device.record.version = version;
+  device.record.name = name;
+  return device;
+}
+
+ParamImages Images(const DeviceParameterBlock& block) {
+  ParamImages images;
+  std::memcpy(&images.osd, &block.osd, sizeof images.osd);
+  std::memcpy(&images.modbus, &block.modbus, sizeof images.modbus);
+  return images;
+}
+
+}  // namespace
+
+TEST(CliCommandLine, CommandsArgumentsAndOptions) {
+  const struct {
+    const char* line;
+    const char* error;  // nullptr: accepted
+  } cases[] = {
+      {"search --wait 0.5 --csv", nullptr},
+      {"search --wait=3 --json", nullptr},
+      {"read 00:e0:4c:3a:1b:01 --out a.ini", nullptr},
+      {"apply f.ini 00E04C3A1B01 00-E0-4C-3A-1B-02 --only network,rs485 --ip-from 10.0.0.5",
+       nullptr},
+      {"apply f.ini --all --verify --json --verify-wait 5 --quiet", nullptr},
+      {"", "no command"},
+      {"frobnicate", "unknown command"},
+      {"search --json --csv", "exclude"},
+      {"search --wait -1", "seconds"},
+      {"search --wait", "needs a value"},
+      {"search --verify", "unknown option"},
+      {"search extra", "no arguments"},
+      {"read 00E04C3A1B01", "--out"},
+      {"read 00E04C3A1B0G --out a.ini", "not a MAC"},
+      {"read 00E0:4C3A:1B01 --out a.ini", "not a MAC"},
+      {"read 00E04C3A1B01 00E04C3A1B02 --out a.ini", "one MAC"},
+      {"apply", "parameter file"},
+      {"apply f.ini", "MACs or --all"},
+      {"apply f.ini 00E04C3A1B01 --all", "not both"},
+      {"apply f.ini 00E04C3A1B01 00:e0:4c:3a:1b:01", "named twice"},
+      {"apply f.ini 00E04C3A1B01 --only network,firmware", "--only"},
+      {"apply f.ini 00E04C3A1B01 --ip-from 10.0.0.256", "--ip-from"},
+      {"apply f.ini 00E04C3A1B01 --only rs485 --ip-from 10.0.0.5", "leaves out"},
+  };
+  for (const auto& c : cases) {
+    CliOptions options;
+    std::string error;
+    const bool parsed = Parse(c.line, options, error);
+    EXPECT_EQ(parsed, c.error == nullptr) << c.line << ": " << error;
+    if (c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.line << ": " << error;
+    }
+  }
+
+  CliOptions options;
+  std::string error;
+  ASSERT_TRUE(
+      Parse("apply f.ini 00e04c3a1b01 00-E0-4C-3A-1B-02 --only rs485,cameras --verify "
+            "--ip-from 10.0.0.5 --only network",
+            options, error));
+  EXPECT_EQ(options.command, Command::Apply);
+  EXPECT_EQ(options.filePath, "f.ini");
+  EXPECT_EQ(options.macs, (std::vector<std::string>{kMacA, kMacB}));
+  EXPECT_EQ(options.parts, unsigned{kNetworkPart});  // the last --only counts
+  EXPECT_TRUE(options.verify);
+  EXPECT_EQ(options.ipFrom, 0x0A000005u);
+  EXPECT_EQ(options.format, OutputFormat::Text);
+}
+
+TEST(CliCommandLine, EveryCommandHasHelpNamingItsOptions) {
+  const struct {
+    const char* line;
+    Command command;
+    std::vector<const char*> options;
+  } cases[] = {
+      {"--help", Command::None, {"search", "read", "apply", "Exit status"}},
+      {"search --help", Command::Search, {"--wait", "--json", "--csv", "first-gen"}},
+      {"help read", Command::Read, {"--out", "--wait", "--quiet", ".ini"}},
+      {"apply f.ini --help",
+       Command::Apply,
+       {"--all", "--only", "--verify", "--ip-from", "--json", "--wait", "--verify-wait", "--quiet",
+        "--force-first-generation", "network", "cameras", "rs485"}},
+  };
+  for (const auto& c : cases) {
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse(c.line, options, error)) << c.line << ": " << error;
+    EXPECT_TRUE(options.help) << c.line;
+    EXPECT_EQ(options.command, c.command) << c.line;
+    const std::string usage = UsageText(options.command);
+    for (const char* option : c.options)
+      EXPECT_NE(usage.find(option), std::string::npos) << c.line << " lacks " << option;
+  }
+}
+
+TEST(CliAddressPlan, ABatchNeverGivesTwoDevicesOneAddress) {
+  // The file: 192.168.1.64/24, gateway 192.168.1.1. On the network: A at .64, B at .65 and a
+  // device C at .200 that is not in the batch.
+  ParamImages file{};
+  const uint8_t ip[4] = {192, 168, 1, 64}, mask[4] = {255, 255, 255, 0}, gw[4] = {192, 168, 1, 1};
+  std::memcpy(file.osd.abyIP, ip, 4);
+  std::memcpy(file.osd.abyNetMask, mask, 4);
+  std::memcpy(file.osd.abyGateway, gw, 4);
+  ParamImages dhcp = file;
+  dhcp.osd.byDHCP = 1;
+  const std::vector<FoundDevice> found = {Found(kMacA, "192.168.1.64"),
+                                          Found(kMacB, "192.168.1.65"),
+                                          Found("00E04C3A1B03", "192.168.1.200", 0x2005, "丙")};
+  const std::string c3 = "00E04C3A1B04", c4 = "00E04C3A1B05";
+  const struct {
+    const char* name;
+    const ParamImages& file;
+    unsigned parts;
+    std::vector<std::string> targets;
+    const char* ipFrom;
+    std::vector<const char*> addresses;  // empty: refused
+    const char* error;
+  } cases[] = {
+      {"the file's own device", file, kAllParts, {kMacA}, nullptr, {"192.168.1.64"}, nullptr},
+      {"A's address for B", file, kAllParts, {kMacB}, nullptr, {}, "address of 00E04C3A1B01"},
+      {"a static address unused under DHCP",
+       dhcp,
+       kAllParts,
+       {kMacB},
+       nullptr,
+       {"192.168.1.64"},
+       nullptr},
+      {"two without --ip-from", file, kAllParts, {kMacA, kMacB}, nullptr, {}, "--ip-from"},
+      {"two, no network part",
+       file,
+       kRs485Part | kCamerasPart,
+       {kMacA, kMacB},
+       nullptr,
+       {nullptr, nullptr},
+       nullptr},
+      {"counting up",
+       file,
+       kAllParts,
+       {kMacA, kMacB, c3},
+       "192.168.1.100",
+       {"192.168.1.100", "192.168.1.101", "192.168.1.102"},
+       nullptr},
+      {"their own addresses",
+       file,
+       kNetworkPart,
+       {kMacA, kMacB},
+       "192.168.1.64",
+       {"192.168.1.64", "192.168.1.65"},
+       nullptr},
+      {"swapped", file, kNetworkPart, {kMacB, kMacA}, "192.168.1.64", {}, "meant for"},
+      {"onto a device outside the batch",
+       file,
+       kNetworkPart,
+       {c3, c4},
+       "192.168.1.199",
+       {},
+       "address of 00E04C3A1B03 (丙)"},
+      {"into the broadcast address",
+       file,
+       kNetworkPart,
+       {c3, c4},
+       "192.168.1.254",
+       {},
+       "leave the subnet"},
+      {"the network address", file, kNetworkPart, {c3}, "192.168.1.0", {}, "leave the subnet"},
+      {"the gateway", file, kNetworkPart, {c3}, "192.168.1.1", {}, "gateway"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const AddressPlan plan = PlanAddresses(c.file, c.parts, c.targets,
+                                           c.ipFrom ? ParseIpv4(c.ipFrom) : std::nullopt, found);
+    if (c.error) {
+      EXPECT_NE(plan.error.find(c.error), std::string::npos) << plan.error;
+      continue;
+    }
+    EXPECT_EQ(plan.error, "");
+    ASSERT_EQ(plan.addresses.size(), c.addresses.size());
+    for (size_t i = 0; i < c.addresses.size(); ++i)
+      EXPECT_EQ(plan.addresses[i],
+                c.addresses[i] ? ParseIpv4(c.addresses[i]) : std::optional<uint32_t>());
+  }
+}
+
+TEST(CliApplyParts, EachPartTakesItsFieldsAndTheCheckNamesWhatDiffers) {
+  // Device A as read, and device B's parameters as the file: their network settings differ in
+  // the static IP and the upgrade server with its ports.
+  SimulatedPort port({kDeviceA, kDeviceB});
+  const DeviceParameterBlock& a = port.Device(kMacA);
+  const ParamImages file = Images(port.Device(kMacB));
+
+  auto sent = std::make_unique<DeviceParameterBlock>(a);
+  ApplyParts(file, kNetworkPart, *sent);
+  EXPECT_EQ(0, std::memcmp(sent->osd.asCamera, a.osd.asCamera, sizeof a.osd.asCamera));
+  EXPECT_EQ(0, std::memcmp(&sent->modbus, &a.modbus, sizeof a.modbus));
+  EXPECT_EQ(
+      CompareApplied(*sent, a, kAllParts, false),
+      (std::vector<std::string>{"static IP: device has 192.168.1.64, sent 192.168.1.65",
+                                "upgrade server: device has 192.168.1.200, sent 192.168.1.201",
+                                "upgrade source port: device has 6000, sent 6001",
+                                "upgrade target port: device has 7000, sent 7001"}));
+
+  sent = std::make_unique<DeviceParameterBlock>(a);
+  ApplyParts(file, kCamerasPart | kRs485Part, *sent);
+  EXPECT_EQ(0, std::memcmp(sent->osd.abyIP, a.osd.abyIP, 4));
+  EXPECT_TRUE(CompareApplied(*sent, port.Device(kMacB), kCamerasPart | kRs485Part, false).empty());
+  EXPECT_FALSE(CompareApplied(*sent, a, kCamerasPart, false).empty());
+  EXPECT_FALSE(CompareApplied(*sent, a, kRs485Part, false).empty());
+}
+
+TEST(CliApplyParts, TheCheckKnowsWhatTravelsAndWhatTheDeviceKeeps) {
+  SimulatedPort port({kDeviceA});
+  auto sent = std::make_unique<DeviceParameterBlock>(port.Device(kMacA));
+  BuildDictionaryIndex(sent->modbus);
+  auto device = std::make_unique<DeviceParameterBlock>(*sent);
+  // A line text of 20 bytes: legacy firmware keeps 17 of them.
+  std::memcpy(sent->osd.asCamera[1].asLine[2].szText, "ABCDEFGHIJKLMNOPQRST", 21);
+  std::memcpy(device->osd.asCamera[1].asLine[2].szText, "ABCDEFGHIJKLMNOPQ\0", 18);
+  // A login of 30 bytes without a terminator: 29 arrive.
+  std::memset(sent->osd.asCamera[0].szUser, 'u', 30);
+  std::memset(device->osd.asCamera[0].szUser, 'u', 29);
+  device->osd.asCamera[0].szUser[29] = 0;
+  // Slot alarm texts of 11 bytes travel whole, and the device ends each at its last byte: the
+  // bytes after a terminator come back, the last one does not.
+  std::memcpy(sent->modbus.asSlot[3].szAlarmText, "hi\0junkjunk", 11);
+  std::memcpy(device->modbus.asSlot[3].szAlarmText, "hi\0junkjun", 11);
+  std::memcpy(sent->modbus.asSlot[4].szAlarmText, "ABCDEFGHIJK", 11);
+  std::memcpy(device->modbus.asSlot[4].szAlarmText, "ABCDEFGHIJ", 11);
+
+  EXPECT_TRUE(CompareApplied(*sent, *device, kAllParts, true).empty());
+  EXPECT_EQ(
+      CompareApplied(*sent, *device, kCamerasPart, false),
+      (std::vector<std::string>{"camera 2 line 3 text: device has \"ABCDEFGHIJKLMNOPQ\", sent "
+                                "\"ABCDEFGHIJKLMNOPQRST\""}));
+  StoreGbkText(device->modbus.asSlot[1].szName, 30, "别的");
+  EXPECT_EQ(CompareApplied(*sent, *device, kRs485Part, false),
+            (std::vector<std::string>{"RS-485 entry 278 (slot 2): device has B1F0B5C4" +
+                                      std::string(52, '0') + ", sent CEC2B6C832" +
+                                      std::string(50, '0')}));
+}
+
+TEST(CliApplyToDevice, ReadWriteDownloadAndCheckEachDevice) {
+  // Device B's parameters go onto device A: network (with an address of its own), cameras and
+  // RS-485, checked by reading A back.
+  SimulatedPort port({kDeviceA, kDeviceB});
+  const ParamImages file = Images(port.Device(kMacB));
+  ApplySettings settings;
+  settings.verify = true;
+  std::vector<std::string> steps;
+  const DeviceReport report =
+      ApplyToDevice(port, Found(kMacA, "192.168.1.64"), file, settings, *ParseIpv4("10.1.2.3"),
+                    [&](std::string_view step, int percent) {
+                      if (percent == 0) steps.emplace_back(step);
+                    });
+  EXPECT_TRUE(report.ok) << report.failedStep << ": " << report.error;
+  EXPECT_TRUE(report.verified);
+  EXPECT_EQ(report.written, unsigned{kAllParts});
+  EXPECT_EQ(report.staticIp, 0x0A010203u);
+  EXPECT_EQ(report.rs485Entries, 566);
+  EXPECT_EQ(report.lineTextFramesAcknowledged, 4);
+  // RS-485 before the download, which restarts the device.
+  EXPECT_EQ(steps, (std::vector<std::string>{"reading parameters", "reading line texts",
+                                             "writing RS-485 entries", "downloading parameters",
+                                             "checking", "reading parameters", "reading line texts",
+                                             "reading RS-485 entries"}));
+  const DeviceParameterBlock& a = port.Device(kMacA);
+  const DeviceParameterBlock& b = port.Device(kMacB);
+  EXPECT_EQ(Ipv4Text(StaticIp(a.osd)), "10.1.2.3");
+  EXPECT_EQ(0, std::memcmp(a.osd.asCamera, b.osd.asCamera, sizeof a.osd.asCamera));
+  EXPECT_EQ(0, std::memcmp(&a.modbus, &b.modbus, offsetof(sModBusPara, awDictId)));
+  EXPECT_EQ(+a.osd.dwAux, 0x12345600u);  // never sent, so A keeps its own
+}
+
+TEST(CliApplyToDevice, FailuresNameTheirStep) {
+  struct Case {
+    const char* name;
+    std::function<void(SimulatedPort&)> device;
+    bool firstGeneration;
+    const char* step;
+    const char* error;
+    std::chrono::milliseconds atMost;
+  };
+  const std::vector<Case> cases = {
+      {"silent",
+       [](SimulatedPort& p) { p.answer = [](const Bytes&) { return std::vector<Bytes>{}; }; },
+       false, "read", "no reply to the parameter read", 5s},
+      {"refuses",
+       [](SimulatedPort& p) {
+         p.answer = [&p](const Bytes& request) {
+           std::vector<Bytes> replies = p.SimulatorAnswer(request);
+           if (request[3] == CMD_DOWNLOAD_PARAMS)
+             replies.front()[10] = 0, replies.front().back() -= 1;
+           return replies;
+         };
+       },
+       false, "download", "refused the download (result 0)", 10s},
+      // Acknowledges slot 1's name but keeps its own: the check waits for the device to come
+      // back with it until the wait is over.
+      {"forgets",
+       [](SimulatedPort& p) {
+         p.answer = [&p](const Bytes& request) {
+           const std::string kept = p.Device(kMacA).modbus.asSlot[0].szName;
+           std::vector<Bytes> replies = p.SimulatorAnswer(request);
+           std::strcpy(p.Device(kMacA).modbus.asSlot[0].szName, kept.c_str());
+           return replies;
+         };
+       },
+       false, "verify", "1 field(s) differ", 31s},
+      {"first generation", [](SimulatedPort&) {}, true, "firmware", "--force-first-generation", 0s},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimulatedPort port({kDeviceA, kDeviceB});
+    c.device(port);
+    const ParamImages file = Images(port.Device(kMacB));
+    ApplySettings settings;
+    settings.verify = true;
+    const DeviceReport report =
+        ApplyToDevice(port, Found(kMacA, "192.168.1.64", c.firstGeneration ? 0x0109 : 0x2005), file,
+                      settings, std::nullopt, {});
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.failedStep, c.step);
+    EXPECT_NE(report.error.find(c.error), std::string::npos) << report.error;
+    EXPECT_LE(port.Elapsed(), c.atMost);
+    if (std::string(c.step) == "verify") {
+      EXPECT_EQ(report.mismatches.size(), 1u);
+      EXPECT_NE(report.mismatches[0].find("RS-485 entry 253 (slot 1)"), std::string::npos);
+    }
+    if (c.firstGeneration) {
+      EXPECT_TRUE(port.sent.empty());
+    }
+  }
+}
+
+TEST(CliApplyToDevice, TheCheckWaitsForARestartingDevice) {
+  // After the download the device does not answer a parameter read for 8 s.
+  SimulatedPort port({kDeviceA, kDeviceB});
+  std::optional<TransferPort::Clock::time_point> downloaded;
+  port.answer = [&](const Bytes& request) {
+    if (request[3] == CMD_DOWNLOAD_PARAMS) downloaded = port.Now();
+    if (request[3] == CMD_READ_PARAMS && downloaded && port.Now() < *downloaded + 8s)
+      return std::vector<Bytes>{};
+    return port.SimulatorAnswer(request);
+  };
+  ApplySettings settings;
+  settings.verify = true;
+  const DeviceReport report = ApplyToDevice(port, Found(kMacA, "192.168.1.64"),
+                                            Images(port.Device(kMacB)), settings, {}, {});
+  EXPECT_TRUE(report.ok) << report.error;
+  EXPECT_TRUE(report.verified);
+  EXPECT_GE(report.time, 8s);
+}
+
+TEST(CliOutput, DeviceListsQuoteWhatDevicesCallThemselves) {
+  FoundDevice device = Found(kMacA, "192.168.1.64", 0x0109, "a\"b,c\n\x1B[2J\xFF");
+  device.localAddresses = {0x0A4D0001, 0xC0A80102};
+  EXPECT_EQ(FormatDevices({device}, OutputFormat::Json),
+            "[\n  {\"mac\": \"00E04C3A1B01\", \"ip\": \"192.168.1.64\", \"name\": "
+            "\"a\\\"b,c\\n\\u001b[2J\xEF\xBF\xBD\", \"version\": \"01.09\", "
+            "\"first_generation\": true, \"legacy_line_text\": true, \"local_addresses\": "
+            "[\"10.77.0.1\", \"192.168.1.2\"]}\n]\n");
+  EXPECT_EQ(FormatDevices({device}, OutputFormat::Csv),
+            "mac,ip,name,version,first_generation,legacy_line_text,local_addresses\n"
+            "00E04C3A1B01,192.168.1.64,\"a\"\"b,c\n\x1B[2J\xFF\",01.09,true,true,"
+            "10.77.0.1;192.168.1.2\n");
+  EXPECT_EQ(FormatDevices({device}, OutputFormat::Text),
+            "MAC           IP               VERSION  FLAGS         VIA              NAME\n"
+            "00E04C3A1B01  192.168.1.64     01.09    first-gen     10.77.0.1,192.168.1.2  "
+            "a\"b,c??[2J\xFF\n");
+  EXPECT_EQ(FormatDevices({}, OutputFormat::Json), "[]\n");
+}

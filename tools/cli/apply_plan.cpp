@@ -1,0 +1,237 @@
+#include "apply_plan.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "cli_text.h"
+#include "link/broadcast_port.h"
+#include "params/dictionary.h"
+#include "text/gbk.h"
+
+namespace quillon::cli {
+
+namespace {
+
+constexpr size_t kSettingsAndSlots = offsetof(sModBusPara, awDictId);
+constexpr size_t kLoginTextBytes = 29;  // a camera login travels as 30 bytes, terminated at 29
+constexpr size_t kLegacyLineTextBytes = 17;
+constexpr size_t kLineTextBytes = 72;
+
+uint32_t Address(const uint8_t bytes[4]) {
+  return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
+// A mask of the form 1...10...0 with a host part of at least two bits.
+bool IsSubnetMask(uint32_t mask) {
+  const uint32_t host = ~mask;
+  return (host & (host + 1)) == 0 && host >= 3;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+class Comparison {
+ public:
+  explicit Comparison(std::vector<std::string>& out) : out_(out) {}
+
+  void Address(const std::string& what, const uint8_t sent[4], const uint8_t device[4]) {
+    if (std::memcmp(sent, device, 4) != 0)
+      Differs(what, Ipv4Text(cli::Address(sent)), Ipv4Text(cli::Address(device)));
+  }
+  void Number(const std::string& what, unsigned sent, unsigned device) {
+    if (sent != device) Differs(what, std::to_string(sent), std::to_string(device));
+  }
+  void Text(const std::string& what, std::string_view sent, std::string_view device) {
+    if (sent != device) Differs(what, Quoted(GbkToUtf8(sent)), Quoted(GbkToUtf8(device)));
+  }
+  void Differs(const std::string& what, const std::string& sent, const std::string& device) {
+    out_.push_back(what + ": device has " + device + ", sent " + sent);
+  }
+
+ private:
+  std::vector<std::string>& out_;
+};
+
+// The text of a field as far as the device keeps it.
+std::string_view KeptText(const char* field, size_t fieldSize, size_t kept) {
+  return FieldText(field, std::min(fieldSize, kept));
+}
+
+// The text of a legacy line as sent: its first 17 bytes, a double-byte character that would be
+// cut in half left out.
+std::string_view LegacyLineText(const char* field) {
+  const std::string_view text = FieldText(field, sizeof(sOverlayLine::szText));
+  return text.size() < kLegacyLineTextBytes ? text : CutGbk(text, kLegacyLineTextBytes);
+}
+
+void CompareNetwork(const sOSDCommPara& sent, const sOSDCommPara& device, Comparison& c) {
+  c.Number("DHCP", sent.byDHCP, device.byDHCP);
+  c.Address("static IP", sent.abyIP, device.abyIP);
+  c.Address("gateway", sent.abyGateway, device.abyGateway);
+  c.Address("subnet mask", sent.abyNetMask, device.abyNetMask);
+  c.Address("upgrade server", sent.abyUpgradeIP, device.abyUpgradeIP);
+  c.Number("upgrade source port", sent.wUpgradeSrcPort, device.wUpgradeSrcPort);
+  c.Number("upgrade target port", sent.wUpgradeDstPort, device.wUpgradeDstPort);
+}
+
+void CompareCameras(const sOSDCommPara& sent, const sOSDCommPara& device, bool legacy,
+                    Comparison& c) {
+  for (int k = 0; k < 4; ++k) {
+    const sCameraPara& s = sent.asCamera[k];
+    const sCameraPara& d = device.asCamera[k];
+    const std::string camera = "camera " + std::to_string(k + 1) + " ";
+    c.Text(camera + "user name", KeptText(s.szUser, sizeof s.szUser, kLoginTextBytes),
+           KeptText(d.szUser, sizeof d.szUser, kLoginTextBytes));
+    c.Text(camera + "password", KeptText(s.szPassword, sizeof s.szPassword, kLoginTextBytes),
+           KeptText(d.szPassword, sizeof d.szPassword, kLoginTextBytes));
+    c.Address(camera + "address", s.abyCameraIP, d.abyCameraIP);
+    c.Number(camera + "source port", s.wSourcePort, d.wSourcePort);
+    c.Number(camera + "camera port", s.wCameraPort, d.wCameraPort);
+    c.Number(camera + "brand", s.byBrand, d.byBrand);
+    c.Number(camera + "line count", s.byLineCount, d.byLineCount);
+    for (int l = 0; l < 8; ++l) {
+      const sOverlayLine& sl = s.asLine[l];
+      const sOverlayLine& dl = d.asLine[l];
+      const std::string line = camera + "line " + std::to_string(l + 1) + " ";
+      c.Number(line + "X", sl.wX, dl.wX);
+      c.Number(line + "Y", sl.wY, dl.wY);
+      c.Text(line + "text",
+             legacy ? LegacyLineText(sl.szText)
+                    : KeptText(sl.szText, sizeof sl.szText, kLineTextBytes),
+             KeptText(dl.szText, sizeof dl.szText, kLineTextBytes));
+    }
+  }
+}
+
+// The name of the field an RS-485 identifier names, for a report.
+std::string EntryName(uint16_t id) {
+  const std::optional<FieldLocation> where = LocateField(id);
+  std::string name = "RS-485 entry " + std::to_string(id);
+  if (!where) return name;
+  const size_t modbus = where->offset - offsetof(DeviceParameterBlock, modbus);
+  const size_t slots = offsetof(sModBusPara, asSlot);
+  if (modbus < slots) return name + " (settings)";
+  return name + " (slot " + std::to_string((modbus - slots) / sizeof(sSlotPara) + 1) + ")";
+}
+
+std::string Hex(const uint8_t* bytes, size_t length) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (size_t i = 0; i < length; ++i) {
+    text.push_back(kDigits[bytes[i] >> 4]);
+    text.push_back(kDigits[bytes[i] & 15]);
+  }
+  return text.empty() ? "nothing" : text;
+}
+
+void CompareRs485(const DeviceParameterBlock& sent, const DeviceParameterBlock& device,
+                  Comparison& c) {
+  // What the device should give back is what a read of the sent entry stores: the value as it
+  // travelled, texts terminated at their last byte. That is compared entry by entry, as the
+  // device answers it.
+  // Every entry of the program's index, whatever bookkeeping the blocks carry.
+  auto stored = std::make_unique<DeviceParameterBlock>();
+  ClearBlock(*stored);
+  BuildDictionaryIndex(stored->modbus);
+  const std::vector<uint16_t> ids(stored->modbus.awDictId,
+                                  stored->modbus.awDictId + stored->modbus.wDictCount);
+  uint8_t entry[kMaxEntrySize], expected[kMaxEntrySize], actual[kMaxEntrySize];
+  for (const uint16_t id : ids) {
+    const size_t size = EncodeEntry(sent, id, entry);
+    StoreEntry(*stored, id, entry + 3, size - 3);
+    const size_t expectedSize = EncodeEntry(*stored, id, expected);
+    const size_t actualSize = EncodeEntry(device, id, actual);
+    if (expectedSize != actualSize || std::memcmp(expected, actual, expectedSize) != 0)
+      c.Differs(EntryName(id), Hex(expected + 3, expectedSize - 3),
+                Hex(actual + 3, actualSize - 3));
+  }
+}
+
+}  // namespace
+
+void ApplyParts(const ParamImages& file, unsigned parts, DeviceParameterBlock& block) {
+  sOSDCommPara& osd = block.osd;
+  if (parts & kNetworkPart) {
+    osd.byDHCP = file.osd.byDHCP;
+    std::memcpy(osd.abyIP, file.osd.abyIP, 4);
+    std::memcpy(osd.abyGateway, file.osd.abyGateway, 4);
+    std::memcpy(osd.abyNetMask, file.osd.abyNetMask, 4);
+    std::memcpy(osd.abyUpgradeIP, file.osd.abyUpgradeIP, 4);
+    osd.wUpgradeSrcPort = file.osd.wUpgradeSrcPort;
+    osd.wUpgradeDstPort = file.osd.wUpgradeDstPort;
+  }
+  if (parts & kCamerasPart) std::memcpy(osd.asCamera, file.osd.asCamera, sizeof osd.asCamera);
+  if (parts & kRs485Part) std::memcpy(&block.modbus, &file.modbus, kSettingsAndSlots);
+}
+
+void SetStaticIp(sOSDCommPara& osd, uint32_t address) {
+  for (int i = 0; i < 4; ++i) osd.abyIP[i] = static_cast<uint8_t>(address >> (24 - 8 * i));
+}
+
+uint32_t StaticIp(const sOSDCommPara& osd) { return Address(osd.abyIP); }
+
+AddressPlan PlanAddresses(const ParamImages& file, unsigned parts,
+                          const std::vector<std::string>& targets, std::optional<uint32_t> ipFrom,
+                          const std::vector<FoundDevice>& found) {
+  AddressPlan plan;
+  plan.addresses.assign(targets.size(), std::nullopt);
+  if ((parts & kNetworkPart) == 0 || targets.empty()) return plan;
+  if (!ipFrom && targets.size() > 1) {
+    plan.error = "the network part would give all " + std::to_string(targets.size()) +
+                 " devices the file's static IP " + Ipv4Text(Address(file.osd.abyIP)) +
+                 "; say where their addresses start with --ip-from, or leave it out with --only";
+    return plan;
+  }
+  const uint32_t first = ipFrom.value_or(Address(file.osd.abyIP));
+  const uint32_t mask = Address(file.osd.abyNetMask);
+  const uint32_t gateway = Address(file.osd.abyGateway);
+  for (size_t i = 0; i < targets.size(); ++i) {
+    if (uint64_t{first} + i >= 0xFFFFFFFF) {
+      plan.error = "the addresses from " + Ipv4Text(first) + " run past 255.255.255.255";
+      return plan;
+    }
+    const uint32_t address = static_cast<uint32_t>(first + i);
+    // Only counted addresses are checked against the subnet: the file's own address, given to
+    // one device, is what the file says.
+    if (ipFrom && IsSubnetMask(mask)) {
+      const uint32_t host = address & ~mask;
+      if ((address & mask) != (first & mask) || host == 0 || host == ~mask) {
+        plan.error = "the addresses " + Ipv4Text(first) + " to " +
+                     Ipv4Text(static_cast<uint32_t>(first + targets.size() - 1)) +
+                     " leave the subnet " + Ipv4Text(first & mask) + " with mask " +
+                     Ipv4Text(mask) + " of the file, or take its network or broadcast address";
+        return plan;
+      }
+    }
+    if (ipFrom && address == gateway) {
+      plan.error = Ipv4Text(address) + " is the gateway of the file";
+      return plan;
+    }
+    // A device answering the search holds the address already: two devices would share it.
+    // (A file's static address under DHCP is not in use, and not checked.)
+    const bool inUse = ipFrom || file.osd.byDHCP != 1;
+    for (const FoundDevice& other : found) {
+      if (inUse && other.record.ip == address && other.Mac() != targets[i]) {
+        plan.error =
+            Ipv4Text(address) + ", meant for " + targets[i] + ", is the address of " + other.Mac() +
+            (other.record.name.empty() ? "" : " (" + PrintableText(other.record.name) + ")");
+        return plan;
+      }
+    }
+    plan.addresses[i] = address;
+  }
+  return plan;
+}
+
+std::vector<std::string> CompareApplied(const DeviceParameterBlock& sent,
+                                        const DeviceParameterBlock& device, unsigned parts,
+                                        bool legacyLineText) {
+  std::vector<std::string> differences;
+  Comparison c(differences);
+  if (parts & kNetworkPart) CompareNetwork(sent.osd, device.osd, c);
+  if (parts & kCamerasPart) CompareCameras(sent.osd, device.osd, legacyLineText, c);
+  if (parts & kRs485Part) CompareRs485(sent, device, c);
+  return differences;
+}
+
+}  // namespace quillon::cli

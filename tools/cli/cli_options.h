@@ -1,0 +1,64 @@
+// quillon-cli's command line: the command, its arguments and options, and the help texts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon::cli {
+
+enum class Command { None, Search, Read, Apply };
+enum class OutputFormat { Text, Json, Csv };
+
+// The parts of a parameter file that apply can put onto a device.
+enum Part : unsigned {
+  kNetworkPart = 1,  // DHCP, static IP, mask, gateway, upgrade server and its ports
+  kCamerasPart = 2,  // the four camera records with their line texts
+  kRs485Part = 4,    // the RS-485 settings and the sixteen slots
+  kAllParts = 7,
+};
+
+// Exit statuses.
+constexpr int kExitOk = 0;
+constexpr int kExitDeviceFailed = 1;  // a device did not answer, refused, or failed its check
+constexpr int kExitRefused = 2;       // bad command line or file, or a batch refused before start
+
+struct CliOptions {
+  Command command = Command::None;
+  bool help = false;
+  bool version = false;
+  double waitSeconds = 2.0;  // how long the search collects replies (at most, for read/apply)
+  OutputFormat format = OutputFormat::Text;
+  std::vector<std::string> macs;  // twelve upper-case hex digits each
+  std::string outPath;            // read
+  std::string filePath;           // apply
+  bool all = false;
+  unsigned parts = kAllParts;
+  bool verify = false;
+  std::optional<uint32_t> ipFrom;   // host order
+  double verifyWaitSeconds = 30.0;  // how long a device may take to come back after a download
+  bool quiet = false;               // no progress on the terminal
+  bool forceFirstGeneration = false;
+};
+
+// Parses argv (argv[0] is the program). False with a message on a bad command line. With
+// --help, `help` is set and the rest need not be complete.
+bool ParseCliCommandLine(int argc, char** argv, CliOptions& options, std::string& error);
+
+// The help text of a command, or of the program for Command::None.
+const char* UsageText(Command command);
+
+// "00E04C3A1B01", "00:e0:4c:3a:1b:01" or "00-E0-4C-3A-1B-01" as twelve upper-case digits.
+std::optional<std::string> NormalizeMac(std::string_view text);
+
+// "network,cameras" as parts; "all" is every part.
+std::optional<unsigned> ParseParts(std::string_view text);
+// "network, cameras, rs485" (the chosen ones, in that order).
+std::string PartsText(unsigned parts);
+
+// A dotted IPv4 address (four decimal numbers 0 to 255) in host order.
+std::optional<uint32_t> ParseIpv4(std::string_view text);
+
+}  // namespace quillon::cli
