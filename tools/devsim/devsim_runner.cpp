@@ -285,8 +285,13 @@ int RunDevsim(const DevsimOptions& options) {
         simulator.Handle(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(size)));
     for (const std::string& line : outcome.log) log.Line(line);
     if (outcome.stateChanged) dump();
-    if (!outcome.replies.empty() && options.faults.delayMs > 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(options.faults.delayMs));
+    if (!outcome.replies.empty() && options.faults.delayMs > 0) {
+      // Held back in short steps, so that a stop request does not wait for the whole delay.
+      const auto until =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(options.faults.delayMs);
+      while (!gStop && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     for (const Bytes& reply : outcome.replies) {
       if (::sendto(sendSocket, reply.data(), reply.size(), 0,
                    reinterpret_cast<const sockaddr*>(&broadcast), sizeof broadcast) < 0)
