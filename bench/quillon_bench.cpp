@@ -133,7 +133,6 @@ bool WindowFigures(Table& table) {
     return true;
   }
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-
   if (::access("/usr/share/fonts/truetype/wqy", F_OK) == 0)
     ::setenv("QT_QPA_FONTDIR", "/usr/share/fonts/truetype/wqy", 0);
 
