@@ -111,8 +111,9 @@ struct DictionaryReplyResult {
 };
 
 // Parses the payload of a command 9 reply (frame offset 10 on, `count` bytes) that answers the
-// outstanding `request`: stores values, clears acknowledged marks, and once the reply is whole,
-// byDictBusy and the request. A reply that does not answer it is ignored and changes nothing.
+// outstanding `request`: stores values, clears acknowledged marks, and once the reply is whole
+// (and a read of line texts has all its lines), byDictBusy and the request. A reply that does
+// not answer it is ignored and changes nothing.
 // Never reads beyond `count` bytes.
 DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const uint8_t* payload,
                                            size_t count, DictionaryRequest& request);
