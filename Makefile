@@ -63,8 +63,7 @@ tsan-test: deps
 	  -R '^(UdpLink|DictionaryWorker|ConfigSession|LogText)'
 
 bench: build
-	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/dictionary_bench
-	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/cli_bench
+	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench
 
 # The Debian package (build/quillon_VERSION_ARCH.deb): program, simulator, desktop entry, icon,
 # man pages. `sudo apt install ./build/quillon_*.deb` installs it.

@@ -402,6 +402,7 @@ void DictionaryRequest::Record(const uint8_t* payload, size_t length) {
   outstanding = length >= 3;
   op = length >= 2 ? GetU16(payload) : 0;
   count = 0;
+  answered = 0;
   size_t pos = 3;
   const size_t entries = length >= 3 ? payload[2] : 0;
   for (size_t i = 0; i < entries && count < kMaxChunkEntries && pos + 2 <= length; ++i) {
@@ -412,6 +413,21 @@ void DictionaryRequest::Record(const uint8_t* payload, size_t length) {
 
 bool DictionaryRequest::Names(uint16_t id) const {
   return std::find(ids, ids + count, id) != ids + count;
+}
+
+void DictionaryRequest::Answer(uint16_t id) {
+  for (size_t i = 0; i < count && i < kMaxChunkEntries; ++i)
+    if (ids[i] == id) answered |= uint32_t{1} << i;
+}
+
+bool DictionaryRequest::Complete() const {
+  const size_t n = std::min<size_t>(count, kMaxChunkEntries);
+  const bool lineTexts = op == kDictOpRead && n > 0 && std::all_of(ids, ids + n, [](uint16_t id) {
+                           return id >= kCameraTextFirstId && id <= kCameraTextLastId;
+                         });
+  if (!lineTexts) return true;
+  const uint32_t all = n == 32 ? ~uint32_t{0} : (uint32_t{1} << n) - 1;
+  return (answered & all) == all;
 }
 
 int CountPendingWrites(const sModBusPara& modbus) {
@@ -485,10 +501,13 @@ DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const ui
       if (kind == EntryKind::Foreign) result.logLines.push_back("未收到任何读取应答合法字典\r\n");
       if (kind == EntryKind::CameraText) result.carriedCameraText = true;
       Acknowledge(modbus, id, kDictOpRead, result);
+      request.Answer(id);
       pos += 3 + declared;
     }
   }
-  if (!cut) {
+  // What came is kept either way; a read of line texts still missing some keeps waiting too, and
+  // the worker's wait ends in its failure box.
+  if (!cut && request.Complete()) {
     StoreShared(modbus.byDictBusy, 0);
     request.outstanding = false;
   }

@@ -79,17 +79,29 @@ size_t BuildCameraTextWritePayload(const DeviceParameterBlock& block, int camera
 // answered; both hold the model mutex. A reply counts only while a request is outstanding, with
 // the same operation, and when it names at least one of the request's identifiers: so a late
 // reply, a duplicate (through a second network card) or another PC's traffic changes nothing.
+//
+// A read of camera line texts is answered only once every line it asked for has come, in one
+// reply or several: unlike RS-485 entries, the lines have no marks that would ask again for one
+// left out, so the camera would be logged as read while the page kept, and a later download sent
+// back, what the block held before.
 struct DictionaryRequest {
   bool outstanding = false;
   uint16_t op = 0;
   uint8_t count = 0;
   uint16_t ids[kMaxChunkEntries] = {};
+  uint32_t answered = 0;  // bit i: ids[i] has come in a reply
 
   // Records the request held in a payload that the program built (operation, count, then
-  // identifiers or entries), as outstanding.
+  // identifiers or entries), as outstanding and not yet answered.
   void Record(const uint8_t* payload, size_t length);
   bool Names(uint16_t id) const;
+  // Notes that a reply carried `id`.
+  void Answer(uint16_t id);
+  // Whether a reply that answers the request ends it: always, but for a read of camera line
+  // texts, which ends only once every line asked for has come.
+  bool Complete() const;
 };
+static_assert(kMaxChunkEntries <= 32, "DictionaryRequest::answered has a bit per identifier");
 
 // What parsing one command 9 reply did; the caller logs, refreshes pages and sets b485Read.
 struct DictionaryReplyResult {
@@ -99,8 +111,9 @@ struct DictionaryReplyResult {
 };
 
 // Parses the payload of a command 9 reply (frame offset 10 on, `count` bytes) that answers the
-// outstanding `request`: stores values, clears acknowledged marks, and once the reply is whole,
-// byDictBusy and the request. A reply that does not answer it is ignored and changes nothing.
+// outstanding `request`: stores values, clears acknowledged marks, and once the reply is whole
+// (and a read of line texts has all its lines), byDictBusy and the request. A reply that does
+// not answer it is ignored and changes nothing.
 // Never reads beyond `count` bytes.
 DictionaryReplyResult ParseDictionaryReply(DeviceParameterBlock& block, const uint8_t* payload,
                                            size_t count, DictionaryRequest& request);

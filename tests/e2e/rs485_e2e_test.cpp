@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "device_dictionary.h"
 #include "pages/remote_adjust_dlg.h"
 #include "pages/rs485_page.h"
+#include "support/device_values.h"
 #include "support/main_window_run.h"
 #include "support/simulator_run.h"
 #include "text/gbk.h"
@@ -221,19 +221,6 @@ sModBusPara Expected() {
   return m;
 }
 
-// A value as the device answers it; a text up to its terminator, since what follows the
-// terminator is whatever the field held before.
-std::vector<uint8_t> Answer(const sOSDCommPara& osd, const sModBusPara& modbus, uint16_t id) {
-  std::vector<uint8_t> value = devsim::ItemValue(osd, modbus, id);
-  if (devsim::FindItem(id).kind == devsim::ItemKind::Text)
-    for (size_t i = 0; i < value.size(); ++i)
-      if (value[i] == 0) {
-        value.resize(i);
-        break;
-      }
-  return value;
-}
-
 TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
@@ -262,14 +249,10 @@ TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
   const sModBusPara expected = Expected();
   const sModBusPara& index = w.Block().modbus;
   ASSERT_EQ(index.wDictCount, 566);
-  std::vector<int> differ;
-  for (int i = 0; i < index.wDictCount; ++i) {
-    const uint16_t id = index.awDictId[i];
-    if (Answer(device->osd, device->modbus, id) != Answer(device->osd, expected, id))
-      differ.push_back(id);
-  }
+  const std::vector<int> differ =
+      fakes::EntriesNotHolding(index, device->modbus, expected, expected, index.wDictCount);
   EXPECT_TRUE(differ.empty()) << differ.size() << " identifiers differ, the first "
-                              << differ.front();
+                              << index.awDictId[differ.front()];
   EXPECT_EQ(sim.CountLogLines("dict-write"), 19);
   EXPECT_EQ(w.notifier.Count(), 0u);
 }

@@ -100,6 +100,19 @@ class SessionHarness {
     Pump([] { return false; }, duration);
   }
 
+  // Plays the UI threads of several harnesses in turn, as of several copies of the program on
+  // one PC, until `done` holds or `timeout` has passed. Returns whether `done` held.
+  static bool PumpAll(const std::vector<SessionHarness*>& harnesses,
+                      const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+      for (SessionHarness* h : harnesses)
+        if (h->Pump(done, std::chrono::milliseconds(2))) return true;
+      if (done()) return true;
+      if (Clock::now() >= deadline) return false;
+    }
+  }
+
   // Search, then a double-click on the one device found: the read request goes out and, for
   // current firmware, the worker is asked for the camera texts. False when no device answered.
   bool SearchAndSelect(std::chrono::milliseconds timeout = std::chrono::seconds(3)) {

@@ -5,6 +5,18 @@
 
 namespace quillon::fakes {
 
+std::vector<std::string> SimulatorRun::ManyDevices(int count) {
+  std::vector<std::string> devices;
+  for (int i = 0; i < count; ++i) {
+    char description[96];
+    std::snprintf(description, sizeof description,
+                  "ip=10.1.%d.%d,mac=00E04C%06X,version=32.05,name=机房%d号", i / 250, i % 250 + 1,
+                  static_cast<unsigned>(i), i + 1);
+    devices.push_back(description);
+  }
+  return devices;
+}
+
 SimulatorRun::SimulatorRun(std::vector<std::string> devices)
     : dumpPath(devsim::DevsimProcess::TempPath("quillon-sim-dump")),
       logPath(devsim::DevsimProcess::TempPath("quillon-sim-log")),

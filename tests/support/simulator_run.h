@@ -30,6 +30,9 @@ class SimulatorRun {
   static std::vector<std::string> ThreeDevices() {
     return {kCurrentDevice, kLegacyDevice, kFirstGenDevice};
   }
+  // `count` devices of current firmware, each with a MAC (00E04C000000 on), address and name of
+  // its own: a large network for the benchmarks.
+  static std::vector<std::string> ManyDevices(int count);
 
   // `devices`: quillon-devsim --device descriptions.
   explicit SimulatorRun(std::vector<std::string> devices = {kCurrentDevice});

@@ -310,6 +310,15 @@ TEST(DevsimFaults, SilentSkipsAddressedRequestsButNotTheSearch) {
   EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
   EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacA)).replies.size(), 1u);
   EXPECT_TRUE(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.empty());  // B's own count
+
+  // With --fault-search a search counts among each device's ignored requests.
+  faults.faultSearch = true;
+  Simulator searchToo(TwoDevices(), faults);
+  out = searchToo.Handle(BuildSearchRequest());
+  EXPECT_TRUE(out.replies.empty());
+  EXPECT_EQ(out.log, (std::vector<std::string>{"search", "silent search 001122334455",
+                                               "silent search 0011223344AB"}));
+  EXPECT_EQ(searchToo.Handle(BuildSearchRequest()).replies.size(), 2u);
 }
 
 TEST(DevsimFaults, SilentDevicesAndSilentTexts) {
@@ -406,6 +415,17 @@ TEST(DevsimFaults, ReplyFaults) {
   EXPECT_EQ(r[12], 2);
   EXPECT_EQ(Bytes(r.end() - 5, r.end() - 1), (Bytes{0x28, 0x23, 0x01, 0x5A}));
 
+  // Another MAC at offsets 4 to 9, the checksum right; a search reply has no MAC there.
+  FaultOptions foreignMac;
+  foreignMac.foreignMac = true;
+  foreignMac.faultSearch = true;
+  Simulator other(TwoDevices(), foreignMac);
+  out = other.Handle(DownloadFrame(kMacB, false));
+  ASSERT_EQ(out.replies.size(), 1u);
+  EXPECT_EQ(out.replies[0],
+            (Bytes{0x55, 0x00, 0x08, 0x04, 0x02, 0x00, 0x00, 0x00, 0x00, 0xFE, 0x01, 0x05}));
+  EXPECT_EQ(other.Handle(BuildSearchRequest()).replies.at(1), other.Devices()[1].SearchReply());
+
   FaultOptions searchToo;
   searchToo.badChecksum = true;
   searchToo.faultSearch = true;
@@ -428,9 +448,10 @@ TEST(DevsimCommandLine, DeviceSpecs) {
   EXPECT_FALSE(ParseDeviceDescription("ip=300.1.1.1", 0, id, error));
   EXPECT_FALSE(ParseDeviceDescription("colour=red", 0, id, error));
 
-  std::vector<std::string> words{"quillon-devsim",   "--bind",          "10.77.0.2",   "--device",
-                                 "mac=0011223344AB", "--partial-ack=5", "--silent",    "2",
-                                 "--oversize",       "--silent-texts",  "00e04c3a1b01"};
+  std::vector<std::string> words{
+      "quillon-devsim",   "--bind",          "10.77.0.2",    "--device",
+      "mac=0011223344AB", "--partial-ack=5", "--silent",     "2",
+      "--oversize",       "--silent-texts",  "00e04c3a1b01", "--foreign-mac"};
   std::vector<char*> argv;
   for (auto& w : words) argv.push_back(w.data());
   DevsimOptions options;
@@ -443,6 +464,7 @@ TEST(DevsimCommandLine, DeviceSpecs) {
   EXPECT_EQ(options.faults.partialAck, 5);
   EXPECT_EQ(options.faults.silent, 2);
   EXPECT_TRUE(options.faults.oversize);
+  EXPECT_TRUE(options.faults.foreignMac);
   EXPECT_EQ(options.faults.silentTextDevices, std::vector<std::string>{"00E04C3A1B01"});
   DevsimOptions noDevice;
   EXPECT_FALSE(ParseDevsimCommandLine(3, argv.data(), noDevice, help, error));

@@ -527,6 +527,45 @@ TEST_F(DictionaryTest, CutRepliesKeepTheRequestWaiting) {
   EXPECT_EQ(m.byDictBusy, 0);
 }
 
+// A read of camera line texts ends only once every line it asked for has come, in one reply or
+// several, while what came is stored at once; an RS-485 chunk ends with any answer, since its
+// marks send what is missing again.
+TEST_F(DictionaryTest, ACameraTextReadEndsOnlyWithEveryLine) {
+  auto lines = [](int first, int last) {  // camera 2's lines, each text one letter
+    Bytes reply{0x41, 0x1F, static_cast<uint8_t>(last - first + 1)};
+    for (int id = first; id <= last; ++id)
+      reply.insert(reply.end(), {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 1,
+                                 static_cast<uint8_t>('a' + id - 5008)});
+    return reply;
+  };
+  sModBusPara& m = block.modbus;
+  DictionaryRequest texts;
+  texts.Record(buffer, BuildCameraTextReadPayload(1, buffer));  // 5008 to 5015
+  m.byDictBusy = 1;
+  const Bytes firstFive = lines(5008, 5012);
+  for (int copy = 0; copy < 2; ++copy) {  // a duplicate completes nothing either
+    ParseDictionaryReply(block, firstFive.data(), firstFive.size(), texts);
+    EXPECT_EQ(m.byDictBusy, 1);
+    EXPECT_TRUE(texts.outstanding);
+  }
+  EXPECT_STREQ(block.osd.asCamera[1].asLine[4].szText, "e");
+  EXPECT_STREQ(block.osd.asCamera[1].asLine[5].szText, "");
+  const Bytes lastThree = lines(5013, 5015);
+  ParseDictionaryReply(block, lastThree.data(), lastThree.size(), texts);
+  EXPECT_EQ(m.byDictBusy, 0);
+  EXPECT_FALSE(texts.outstanding);
+  EXPECT_STREQ(block.osd.asCamera[1].asLine[7].szText, "h");
+
+  m.abyDictRead[0] = m.abyDictRead[1] = 1;
+  DictionaryRequest chunk;
+  chunk.Record(buffer, BuildReadChunk(block, buffer));  // 3473 and 3474
+  m.byDictBusy = 1;
+  const Bytes one{0x41, 0x1F, 1, 0x91, 0x0D, 2, 0xF4, 0x01};
+  ParseDictionaryReply(block, one.data(), one.size(), chunk);
+  EXPECT_EQ(m.byDictBusy, 0);
+  EXPECT_EQ(m.abyDictRead[1], 1);
+}
+
 TEST_F(DictionaryTest, IndexCountBeyondCapacityIsBounded) {
   block.modbus.wDictCount = 0xFFFF;  // a damaged parameter file
   std::memset(block.modbus.abyDictWrite, 1, kDictCapacity);

@@ -33,15 +33,18 @@ const char* const kDevsimUsage =
     "  --log FILE        one line per request (default: stderr); 'ready' once listening\n"
     "\n"
     "Fault options (every device; requests addressed to a device, not the search):\n"
-    "  --silent N        ignore the next N requests addressed to each device\n"
+    "  --silent N        ignore the next N requests addressed to each device (with\n"
+    "                    --fault-search, the searches count among them)\n"
     "  --refuse-download answer a download with result 0\n"
     "  --partial-ack K   take and answer only the first K entries of each dictionary request\n"
     "  --answer-twice    send every reply twice\n"
-    "  --delay-ms N      send replies N ms late\n"
+    "  --delay-ms N      send replies N ms late (search replies too)\n"
     "  --bad-checksum    replies with a wrong checksum byte\n"
     "  --oversize        a 2100-byte reply instead of the real one\n"
     "  --truncate        replies cut to half their size (length and checksum made right)\n"
     "  --foreign-id      add identifier 9000 to each dictionary read reply\n"
+    "  --foreign-mac     replies name device 0200000000FE at offsets 4-9, checksum made\n"
+    "                    right (search replies carry no MAC there and stay as they are)\n"
     "  --fault-search    apply the reply faults to search replies as well\n"
     "  --silent-device MAC  that device answers the search and nothing else (repeatable)\n"
     "  --silent-texts MAC   that device ignores reads of camera line texts (repeatable)\n";
@@ -189,6 +192,8 @@ bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool&
       f.truncate = true;
     } else if (arg == "--foreign-id") {
       f.foreignId = true;
+    } else if (arg == "--foreign-mac") {
+      f.foreignMac = true;
     } else if (arg == "--fault-search") {
       f.faultSearch = true;
     } else if (arg == "--silent-device" || arg == "--silent-texts") {
@@ -280,8 +285,13 @@ int RunDevsim(const DevsimOptions& options) {
         simulator.Handle(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(size)));
     for (const std::string& line : outcome.log) log.Line(line);
     if (outcome.stateChanged) dump();
-    if (!outcome.replies.empty() && options.faults.delayMs > 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(options.faults.delayMs));
+    if (!outcome.replies.empty() && options.faults.delayMs > 0) {
+      // Held back in short steps, so that a stop request does not wait for the whole delay.
+      const auto until =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(options.faults.delayMs);
+      while (!gStop && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     for (const Bytes& reply : outcome.replies) {
       if (::sendto(sendSocket, reply.data(), reply.size(), 0,
                    reinterpret_cast<const sockaddr*>(&broadcast), sizeof broadcast) < 0)

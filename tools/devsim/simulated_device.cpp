@@ -316,7 +316,14 @@ Simulator::Outcome Simulator::Handle(std::span<const uint8_t> datagram) {
 
   if (command == CMD_SEARCH) {
     outcome.log.push_back("search");
-    for (const SimulatedDevice& device : devices_) outcome.replies.push_back(device.SearchReply());
+    for (size_t i = 0; i < devices_.size(); ++i) {
+      if (faults_.faultSearch && silentLeft_[i] > 0) {
+        --silentLeft_[i];
+        outcome.log.push_back("silent search " + devices_[i].MacText());
+        continue;
+      }
+      outcome.replies.push_back(devices_[i].SearchReply());
+    }
     if (faults_.faultSearch) Misbehave(outcome.replies);
     return outcome;
   }
@@ -463,6 +470,12 @@ void Simulator::Misbehave(std::vector<Bytes>& replies) const {
       const size_t keep = std::max<size_t>(reply.size() / 2, 5);
       Bytes body(reply.begin() + 4, reply.begin() + static_cast<long>(keep) - 1);
       reply = BuildReplyFrame(reply[3], body.data(), body.size());
+    }
+    if (faults_.foreignMac && reply[3] != CMD_SEARCH && reply.size() >= kFrameOverhead) {
+      // Another device's MAC where this one names itself (a search reply names it elsewhere
+      // and is left alone); the checksum is made right again.
+      std::memcpy(reply.data() + kFrameMacOffset, kForeignReplyMac, 6);
+      reply.back() = FrameChecksum(reply.data() + 3, reply.size() - 4);
     }
     if (faults_.badChecksum) reply.back() = static_cast<uint8_t>(reply.back() + 1);
   }

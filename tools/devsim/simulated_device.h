@@ -29,9 +29,11 @@ bool ParseDeviceDescription(const std::string& description, int index, DeviceIde
                             std::string& error);
 
 // Ways to misbehave. All of them apply to every device, and, unless `faultSearch` is set, only
-// to requests addressed to a device (read, download, dictionary), never to the search.
+// to requests addressed to a device (read, download, dictionary), never to the search. The
+// delay is the exception: the socket loop holds back every reply, search replies too.
 struct FaultOptions {
-  int silent = 0;               // ignore the next N requests addressed to each device
+  int silent = 0;               // ignore the next N requests addressed to each device (and the
+                                // searches among them, with faultSearch)
   bool refuseDownload = false;  // download result 0 instead of 1
   int partialAck = -1;          // >= 0: only the first K entries of each dictionary request
   bool answerTwice = false;     // every reply goes out twice
@@ -40,11 +42,15 @@ struct FaultOptions {
   bool oversize = false;        // a 2100-byte reply instead of the real one
   bool truncate = false;        // replies cut to half, length and checksum made right again
   bool foreignId = false;       // identifier 9000 added to each dictionary read reply
+  bool foreignMac = false;      // replies name kForeignReplyMac at offsets 4 to 9
   bool faultSearch = false;     // apply the reply faults to search replies too
   // Per device (MAC text): answers the search only, or nothing of camera line-text reads.
   std::vector<std::string> silentDevices;
   std::vector<std::string> silentTextDevices;
 };
+
+// The MAC that --foreign-mac puts where a reply names its device: no simulated device has it.
+inline constexpr uint8_t kForeignReplyMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0xFE};
 
 std::string MacText(const uint8_t mac[6]);  // "0011223344AB"
 

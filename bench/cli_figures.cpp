@@ -1,8 +1,8 @@
-// quillon-cli's transfers against quillon-devsim, inside the private network of
-// scripts/netns-run.sh (`make bench` runs it after the window's dictionary_bench):
+// quillon-cli's figures in the table of `make bench`, against quillon-devsim inside the private
+// network of scripts/netns-run.sh:
 //   1. a full RS-485 read of the 566 entries of one device, each request sent the moment the
-//      previous answer is in (goal: under 60 ms; the window's 10 ms polling puts a floor of
-//      19 x 30 ms = 570 ms under the same read);
+//      previous answer is in (goal: under 60 ms, where the window's 10 ms polling takes the
+//      RS-485 rows above);
 //   2. a batch of 50 devices, every part applied and checked by reading back, beside the pauses
 //      that the devices need after each download (200 ms before and between their four
 //      line-text frames), which no speed-up may take away.
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "device_search.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr int kReadRuns = 20;
 constexpr int kBatchDevices = 50;
 constexpr double kReadGoalMs = 60;
-constexpr double kWindowFloorMs = 19 * 30;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -51,7 +51,7 @@ std::unique_ptr<devsim::DevsimProcess> StartDevices(int count, const std::string
   }
   auto process = std::make_unique<devsim::DevsimProcess>(args);
   if (!process->Start()) {
-    std::fprintf(stderr, "cli_bench: simulator: %s\n", process->Error().c_str());
+    std::fprintf(stderr, "quillon_bench: quillon-cli: simulator: %s\n", process->Error().c_str());
     return nullptr;
   }
   return process;
@@ -67,7 +67,7 @@ bool MeasureRead(std::vector<double>& runs, int& requests) {
   std::vector<cli::FoundDevice> found;
   if (!port.Open(error) || !cli::SearchDevices(port, 2s, {"00E04C3A2C00"}, found) ||
       found.empty()) {
-    std::fprintf(stderr, "cli_bench: device not found %s\n", error.c_str());
+    std::fprintf(stderr, "quillon_bench: quillon-cli: device not found %s\n", error.c_str());
     return false;
   }
   for (int i = 0; i < kReadRuns; ++i) {
@@ -77,7 +77,7 @@ bool MeasureRead(std::vector<double>& runs, int& requests) {
     DeviceTransfer transfer(port, found[0].record.mac, false);
     const Clock::time_point start = Clock::now();
     if (!transfer.ReadRs485(*block).Ok()) {
-      std::fprintf(stderr, "cli_bench: read %d failed\n", i + 1);
+      std::fprintf(stderr, "quillon_bench: quillon-cli: read %d failed\n", i + 1);
       return false;
     }
     runs.push_back(Ms(Clock::now() - start));
@@ -151,7 +151,7 @@ bool MeasureBatch(Batch& batch) {
   std::remove(file.c_str());
   std::remove(log.c_str());
   if (status != 0) {
-    std::fprintf(stderr, "cli_bench: the batch failed:\n%s", json.c_str());
+    std::fprintf(stderr, "quillon_bench: quillon-cli: the batch failed:\n%s", json.c_str());
     return false;
   }
   batch.verified = Count(json, "\"verified\": true");
@@ -163,39 +163,33 @@ bool MeasureBatch(Batch& batch) {
 
 }  // namespace
 
-int main() {
-  if (!std::getenv("QUILLON_DEVICE_NETNS")) {
-    std::fprintf(stderr,
-                 "cli_bench: run it under scripts/netns-run.sh (make bench): it broadcasts\n");
-    return 2;
-  }
+namespace quillon {
+
+bool CliFigures(bench::Table& table) {
   std::vector<double> runs;
   int requests = 0;
-  if (!MeasureRead(runs, requests)) return 1;
+  if (!MeasureRead(runs, requests)) return false;
   std::sort(runs.begin(), runs.end());
   Batch batch;
-  if (!MeasureBatch(batch)) return 1;
+  if (!MeasureBatch(batch)) return false;
 
   const double median = runs[runs.size() / 2];
-  std::printf(
-      "\nquillon-cli against quillon-devsim in a private network: each request goes out the\n"
-      "moment the previous answer is in.\n\n");
-  std::printf("%-34s %5s %8s %10s %8s %9s %14s\n", "RS-485 read, 566 entries", "runs", "min ms",
-              "median ms", "max ms", "requests", "goal / window");
-  std::printf("%-34s %5zu %8.1f %10.1f %8.1f %9d %7.0f / %4.0f  %s\n", "one device, one read",
-              runs.size(), runs.front(), median, runs.back(), requests, kReadGoalMs, kWindowFloorMs,
-              median < kReadGoalMs ? "(within the goal)" : "(ABOVE THE GOAL)");
+  char how[256];
+  std::snprintf(how, sizeof how,
+                "quillon-cli's transfer, %zu reads, %d requests each, min %.1f / max %.1f ms; "
+                "goal under %.0f ms%s",
+                runs.size(), requests, runs.front(), runs.back(), kReadGoalMs,
+                median < kReadGoalMs ? "" : " (ABOVE THE GOAL)");
+  table.Add({"quillon-cli RS-485 read, 566 entries", median, 0, "ms", how});
   const double pausesMs = batch.frames * 200.0;
   const double restMs = batch.wallMs - pausesMs - batch.searchMs;
-  std::printf("\n%-34s %10s %10s %10s %10s %9s\n", "batch: apply all parts, --verify", "wall s",
-              "pauses s", "search s", "rest s", "verified");
-  std::printf("%-34s %10.2f %10.2f %10.2f %10.2f %6d/%d\n", "50 devices, one after the other",
-              batch.wallMs / 1000, pausesMs / 1000, batch.searchMs / 1000, restMs / 1000,
-              batch.verified, kBatchDevices);
-  std::printf(
-      "\npauses: %d line-text frames after the downloads, each 200 ms after the download or the\n"
-      "        frame before (kept for the devices' sake); search: the --wait of the batch;\n"
-      "rest:   reads, RS-485 writes, downloads and read-backs, %.0f ms per device.\n",
-      batch.frames, restMs / kBatchDevices);
-  return 0;
+  std::snprintf(how, sizeof how,
+                "apply --all --verify, every part; floor: %d line-text frames x 200 ms kept for "
+                "the devices; besides: %.0f ms search, %.0f ms per device; %d/%d verified",
+                batch.frames, batch.searchMs, restMs / kBatchDevices, batch.verified,
+                kBatchDevices);
+  table.Add({"quillon-cli batch, 50 devices", batch.wallMs, pausesMs, "ms", how});
+  return batch.verified == kBatchDevices;
 }
+
+}  // namespace quillon
