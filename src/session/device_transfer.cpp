@@ -166,7 +166,9 @@ TransferResult DeviceTransfer::ReadCameraTexts(DeviceParameterBlock& block) {
     Progress("reading line texts", camera * 25);
     // A device that answers some of the lines is asked again for the others: a line left unread
     // would go back to it empty with the next download.
+    // The camera has its 5 s in all, however many times it is asked again within them.
     bool answered[8] = {};
+    const Clock::time_point deadline = port_.Now() + kCameraTextTimeout;
     while (!AllDone(answered)) {
       uint8_t payload[kDictFrameBufferSize];
       const size_t length = LinePayload(block, camera, answered, false, payload);
@@ -176,13 +178,19 @@ TransferResult DeviceTransfer::ReadCameraTexts(DeviceParameterBlock& block) {
         request_.outstanding = false;
         return CannotSend();
       }
+      // A reply that leaves lines out keeps the request open; the lines it did carry are stored
+      // and the others are asked for again at once. A reply that brought no new line is no
+      // reason to ask again: the camera's time runs on.
+      bool newLines = false;
       const bool replied = WaitFor(
-          sentAt + kCameraTextTimeout,
+          deadline,
           [&](const PortDatagram& datagram) {
-            if (TakeDictionaryReply(block, datagram, request_, sentAt))
-              MarkLines(datagram.bytes, camera, answered);
+            if (!TakeDictionaryReply(block, datagram, request_, sentAt)) return;
+            const int before = std::count(answered, answered + 8, true);
+            MarkLines(datagram.bytes, camera, answered);
+            newLines = newLines || std::count(answered, answered + 8, true) > before;
           },
-          [&] { return !request_.outstanding; });
+          [&] { return !request_.outstanding || newLines; });
       if (!replied) {
         request_.outstanding = false;
         char text[96];

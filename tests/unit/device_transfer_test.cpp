@@ -149,7 +149,10 @@ TEST(DeviceTransfer, TimeoutsAndTriesAreTheWindows) {
       EXPECT_EQ(result.status, c.status);
       EXPECT_FALSE(result.message.empty());
       EXPECT_EQ(port.Elapsed(), c.elapsed);
-      EXPECT_EQ(transfer.RequestsSent(), c.requests);
+      // Cut replies to a line-text read still bring whole lines: the others are asked for
+      // again, half as many each time, until a reply brings none and the 5 s run out.
+      const bool cutTexts = std::string(device) == "truncated" && std::string(c.name) == "texts";
+      EXPECT_EQ(transfer.RequestsSent(), cutTexts ? 4 : c.requests);
       EXPECT_EQ(CountPendingReads(block->modbus) + CountPendingWrites(block->modbus), 0);
       // A cut read reply is refused whole.
       if (std::string(c.name) == "read") {
