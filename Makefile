@@ -2,10 +2,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build run demo test unit-test e2e-test check-style format sanitize-test \
-        tsan-test bench clean screenshots package package-test
+        tsan-test fuzz bench clean screenshots package package-test
 
 all: build
 
@@ -62,6 +64,11 @@ tsan-test: deps
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) \
 	  -R '^(UdpLink|DictionaryWorker|ConfigSession|LogText)'
 
+# Each fuzz target for FUZZ_SECONDS (clang, libFuzzer, ASan and UBSan); a finding is kept under
+# tests/data/fuzz-regressions/ for the unit tests. `make fuzz FUZZ_SECONDS=600` for a long run.
+fuzz: deps
+	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: build
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench
 
@@ -78,4 +85,4 @@ screenshots: build
 	scripts/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the demo need, when they are missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config git libgtest-dev googletest qt6-base-dev qt6-base-dev-tools
-          libgl-dev fonts-wqy-microhei iproute2 util-linux xvfb xauth clang-format dpkg-dev)
+          libgl-dev fonts-wqy-microhei iproute2 util-linux xvfb xauth clang-format dpkg-dev
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -115,6 +115,9 @@ class ConfigSession {
   // view for a refresh), shows its boxes through the notifier.
   void StartWorker();
   void StopWorker();
+  // One 10 ms cycle of the worker on the caller's thread, for a run that steps the worker by
+  // hand instead of starting its thread.
+  void TickWorker() { worker_.Tick(); }
 
   SessionFlags& Flags() { return flags_; }
   DeviceParameterBlock& Block() { return block_; }

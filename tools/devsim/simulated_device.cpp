@@ -13,7 +13,6 @@
 namespace quillon::devsim {
 namespace {
 
-constexpr size_t kReadHeader = 69;       // frame offset of the first camera block in a read reply
 constexpr size_t kDownloadHeader = 63;   // the same in a download frame
 constexpr size_t kLegacyTextBytes = 17;  // line text bytes inside a legacy camera block
 constexpr size_t kOversizeBytes = 2100;
