@@ -25,7 +25,11 @@ class LineWalker {
   bool Next(Line& line) {
     if (pos_ >= text_.size()) return false;
     line.begin = pos_;
-    size_t at = text_.find_first_of("\r\n", pos_);
+    // The first CR or LF: one search per character, each at memchr speed, rather than a test of
+    // every byte against both (a file is read four times over on import).
+    size_t at = text_.find('\n', pos_);
+    const size_t cr = text_.substr(0, at).find('\r', pos_);
+    if (cr != std::string_view::npos) at = cr;
     if (at == std::string_view::npos) {
       line.contentEnd = line.end = text_.size();
     } else {
