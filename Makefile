@@ -4,6 +4,7 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build run demo test unit-test e2e-test check-style format sanitize-test \
@@ -65,9 +66,10 @@ tsan-test: deps
 	  -R '^(UdpLink|DictionaryWorker|ConfigSession|LogText)'
 
 # Each fuzz target for FUZZ_SECONDS (clang, libFuzzer, ASan and UBSan); a finding is kept under
-# tests/data/fuzz-regressions/ for the unit tests. `make fuzz FUZZ_SECONDS=600` for a long run.
+# tests/data/fuzz-regressions/ for the unit tests. `make fuzz FUZZ_SECONDS=600` for a long run,
+# FUZZ_JOBS=2 with two processes per target.
 fuzz: deps
-	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench

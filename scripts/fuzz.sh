@@ -4,6 +4,9 @@
 #
 #   scripts/fuzz.sh [build folder] [seconds per target] [target...]
 #
+# FUZZ_JOBS=N runs N fuzzing processes per target side by side (libFuzzer's fork mode), for a
+# long run on a machine with N cores to spare.
+#
 # Each run starts from the seeds, the inputs kept under tests/data/fuzz-regressions/<target>/ and
 # the corpus the earlier runs in the same build folder grew. An input that breaks a rule or
 # crashes is copied into tests/data/fuzz-regressions/<target>/, where the unit tests replay it,
@@ -13,6 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 seconds=${2:-60}
+jobs=${FUZZ_JOBS:-1}
 shift $(( $# < 2 ? $# : 2 ))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(receive_path dictionary_reply param_import)
@@ -40,8 +44,10 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings" "$kept"
   echo "fuzz: $target for ${seconds} s (log: $log)"
   # A finding stops the run; libFuzzer writes it under $findings.
-  if "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-       -print_final_stats=1 -artifact_prefix="$findings/" \
+  fork=()
+  [ "$jobs" -le 1 ] || fork=(-fork="$jobs")
+  if "$build/tests/fuzz/fuzz_$target" "${fork[@]}" -max_total_time="$seconds" -timeout=20 \
+       -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
        "$corpus" "$work/seeds/$target" "$kept" >"$log" 2>&1; then
     :
   else
@@ -53,9 +59,18 @@ for target in "${targets[@]}"; do
     done
     grep -E "ERROR|$target: |SUMMARY" "$log" | head -5 >&2 || true
   fi
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-  cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
+  if [ "$jobs" -le 1 ]; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+    cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
+  else
+    # Fork mode: the parent's last progress line counts every process's executions.
+    last=$(grep -E '^#[0-9]+: cov:' "$log" | tail -1 || true)
+    runs=$(sed -E 's/^#([0-9]+):.*/\1/' <<<"$last")
+    took=$(sed -nE 's/.* time: ([0-9]+)s.*/\1/p' <<<"$last")
+    rate=$([ -n "$runs" ] && [ "${took:-0}" -gt 0 ] && echo $((runs / took)) || echo "?")
+    cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' <<<"$last" || true)
+  fi
   summary+=("$(printf '%-17s %12s executions %7s exec/s  %s' "$target" "${runs:-?}" "${rate:-?}" \
     "${cov:-cov: ?}")")
 done
