@@ -1,10 +1,6 @@
 #include "param_import.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -16,33 +12,16 @@
 #include "support/fake_view.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
+#include "support/temp_folder.h"
 
 namespace quillon::fuzz {
 
 namespace {
 
-// One file for every run, in a folder of this process's own.
-const std::string& FilePath() {
-  static const std::string path = [] {
-    const char* tmp = getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/quillon-import-XXXXXX";
-    if (!mkdtemp(folder.data())) return std::string("quillon-import.ini");
-    static std::string made;
-    made = folder;
-    atexit([] {
-      std::remove((made + "/file.ini").c_str());
-      rmdir(made.c_str());
-    });
-    return folder + "/file.ini";
-  }();
-  return path;
-}
-
-bool WriteFile(const std::string& path, const uint8_t* bytes, size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const bool whole = std::fwrite(bytes, 1, size, file) == size;
-  return std::fclose(file) == 0 && whole;
+// One folder for every run, removed when the process ends.
+const fakes::TempFolder& Folder() {
+  static const fakes::TempFolder folder;
+  return folder;
 }
 
 // A file written the way a parameter file is laid out, with this harness's own hex writer.
@@ -120,9 +99,8 @@ std::string RunParamImport(const uint8_t* data, size_t size) {
     const Bytes rest = in.Rest();
     text.assign(rest.begin(), rest.end());
   }
-  const std::string& path = FilePath();
-  if (!WriteFile(path, reinterpret_cast<const uint8_t*>(text.data()), text.size()))
-    return {};  // nowhere to write: nothing to test
+  if (!Folder().Made()) return {};  // nowhere to write: nothing to test
+  const std::string path = Folder().Write("file.ini", text);
 
   auto block = std::make_unique<DeviceParameterBlock>();
   fakes::RecordingLink link;
