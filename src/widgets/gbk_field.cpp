@@ -28,10 +28,13 @@ void ShowGbkField(QLineEdit* box, const char* field, size_t fieldSize) {
 void StoreGbkField(const QLineEdit* box, char* field, size_t fieldSize, size_t limit) {
   const QVariant shownText = box->property(kShownText);
   if (shownText.isValid() && shownText.toString() == box->text()) {
-    const QByteArray bytes = box->property(kShownBytes).toByteArray();
-    const size_t size = std::min(static_cast<size_t>(bytes.size()), fieldSize);
-    std::memcpy(field, bytes.constData(), size);
-    if (size < fieldSize) field[size] = '\0';
+    // A field that came without a terminator (from a file) leaves it with one: the device
+    // reads the field as a terminated text, so it is cut at a character boundary inside it.
+    const QByteArray shown = box->property(kShownBytes).toByteArray();
+    const std::string_view bytes = CutGbk(
+        std::string_view(shown.constData(), static_cast<size_t>(shown.size())), fieldSize - 1);
+    std::memcpy(field, bytes.data(), bytes.size());
+    field[bytes.size()] = '\0';
     return;
   }
   StoreGbkText(field, limit, box->text().toStdString());

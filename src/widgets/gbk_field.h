@@ -16,9 +16,10 @@ namespace quillon {
 // Shows the field's text (up to its first zero byte or its end) in the box.
 void ShowGbkField(QLineEdit* box, const char* field, size_t fieldSize);
 
-// Stores the box into the field: the remembered bytes while the text is unchanged, else at most
-// `limit` bytes of the text; then a zero byte when there is room. Bytes behind the terminator
-// keep what they held. `limit` must be below `fieldSize`.
+// Stores the box into the field: the remembered bytes while the text is unchanged (cut at a
+// character boundary to leave room for the terminator), else at most `limit` bytes of the text;
+// then a zero byte, always inside the field. Bytes behind the terminator keep what they held.
+// `limit` must be below `fieldSize`.
 void StoreGbkField(const QLineEdit* box, char* field, size_t fieldSize, size_t limit);
 
 }  // namespace quillon
