@@ -81,13 +81,28 @@ uint8_t HexPairToByte(const char* text) {
   return static_cast<uint8_t>(HalfByte(text[0]) * 16 + HalfByte(text[1]));
 }
 
-bool HasParamFileExtension(std::string_view path) {
+namespace {
+
+// The text after the last dot of the file's name, nullopt when the name has no dot.
+std::optional<std::string_view> Extension(std::string_view path) {
   const size_t slash = path.find_last_of('/');
   const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   const size_t dot = name.find_last_of('.');
-  if (dot == std::string_view::npos) return false;
-  const std::string_view extension = name.substr(dot + 1);
-  return extension == "ini" || extension == "INI";
+  if (dot == std::string_view::npos) return std::nullopt;
+  return name.substr(dot + 1);
+}
+
+}  // namespace
+
+bool HasParamFileExtension(std::string_view path) {
+  const std::optional<std::string_view> extension = Extension(path);
+  return extension && (*extension == "ini" || *extension == "INI");
+}
+
+std::optional<std::string> ExportFileName(std::string_view path) {
+  if (!Extension(path)) return std::string(path) + ".ini";
+  if (HasParamFileExtension(path)) return std::string(path);
+  return std::nullopt;
 }
 
 std::string DefaultParamFileName(const std::tm& local) {

@@ -41,6 +41,11 @@ uint8_t HexPairToByte(const char* text);
 // Whether the name's extension (after its last dot) is exactly "ini" or exactly "INI".
 bool HasParamFileExtension(std::string_view path);
 
+// The file an export writes for a chosen name: the name itself when its extension is "ini" or
+// "INI", the name with ".ini" added when it has no extension, nullopt for any other extension
+// (an export must not write a file that no import takes, and must not keep quiet about it).
+std::optional<std::string> ExportFileName(std::string_view path);
+
 // "VRN%04d%02d%02d_%02d%02d.ini" from a local time: VRN20261206_0752.ini.
 std::string DefaultParamFileName(const std::tm& local);
 
