@@ -93,6 +93,10 @@ void CCameraPage::ParamsToPage(const sOSDCommPara& osd) {
   }
 }
 
+std::optional<UnmatchedList> CCameraPage::Unmatched() const {
+  return FindUnmatchedList({lineCount_, brand_});
+}
+
 void CCameraPage::PageToParams(sOSDCommPara& osd) {
   sCameraPara& camera = osd.asCamera[cameraIndex & 3];
   const auto address = cameraAddress_->Address();

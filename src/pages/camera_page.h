@@ -7,8 +7,10 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "params/parameter_block.h"
+#include "widgets/page_controls.h"
 
 class QComboBox;
 class QLabel;
@@ -39,6 +41,8 @@ class CCameraPage : public QWidget {
   // The controls into camera record `cameraIndex` of `osd`. Text bytes behind the terminators
   // and byLineAux keep their previous content.
   void PageToParams(sOSDCommPara& osd);
+  // The first list that holds what it cannot store (see FindUnmatchedList).
+  std::optional<UnmatchedList> Unmatched() const;
 
   CIpAddressEdit* CameraAddressEdit() const { return cameraAddress_; }
   QLineEdit* CameraPortBox() const { return cameraPort_; }

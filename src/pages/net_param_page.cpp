@@ -105,9 +105,22 @@ void CNetParamPage::ParamsToPage(const sOSDCommPara& osd) {
   WordToBox(targetPort_, osd.wUpgradeDstPort);
   WordToBox(sourcePort_, osd.wUpgradeSrcPort);
   for (CCameraPage* page : cameraPages_) page->ParamsToPage(osd);
+  filled_ = true;
 }
 
-void CNetParamPage::PageToParams(sOSDCommPara& osd) {
+std::optional<UnmatchedList> CNetParamPage::Unmatched() const {
+  for (int k = 0; k < kCameras; ++k) {
+    std::optional<UnmatchedList> list = cameraPages_[k]->Unmatched();
+    if (!list) continue;
+    list->name = QString::fromUtf8(kCameraTabNames[k]) + u' ' + list->name;
+    return list;
+  }
+  return std::nullopt;
+}
+
+bool CNetParamPage::PageToParams(sOSDCommPara& osd) {
+  if (!filled_) return true;
+  if (Unmatched()) return false;
   CopyAddress(staticIp_, osd.abyIP);
   CopyAddress(netMask_, osd.abyNetMask);
   CopyAddress(gateway_, osd.abyGateway);
@@ -116,6 +129,7 @@ void CNetParamPage::PageToParams(sOSDCommPara& osd) {
   osd.wUpgradeDstPort = BoxToWord(targetPort_);
   osd.wUpgradeSrcPort = BoxToWord(sourcePort_);
   for (CCameraPage* page : cameraPages_) page->PageToParams(osd);
+  return true;
 }
 
 }  // namespace quillon

@@ -6,8 +6,10 @@
 
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "params/parameter_block.h"
+#include "widgets/page_controls.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -30,8 +32,13 @@ class CNetParamPage : public QWidget {
   explicit CNetParamPage(QWidget* parent = nullptr);
 
   void ParamsToPage(const sOSDCommPara& osd);
-  // Bytes 13 to 27 and 36 to 51 of the block are never written.
-  void PageToParams(sOSDCommPara& osd);
+  // Bytes 13 to 27 and 36 to 51 of the block are never written. Before the page was first filled
+  // it stores nothing: its empty boxes and lists would overwrite the block with blanks. With a
+  // list that holds what it cannot store (Unmatched) it stores nothing and returns false.
+  bool PageToParams(sOSDCommPara& osd);
+  // The first list of the page or of a camera page that holds typed text that is none of its
+  // items, named with its camera.
+  std::optional<UnmatchedList> Unmatched() const;
 
   CCameraPage* CameraPage(int k) const { return cameraPages_[k]; }
   CTabControl* CameraTabs() const { return cameraTabs_; }
@@ -62,6 +69,7 @@ class CNetParamPage : public QWidget {
   QLineEdit* targetPort_ = nullptr;
   QLineEdit* sourcePort_ = nullptr;
   QPushButton* download_ = nullptr;
+  bool filled_ = false;
 };
 
 }  // namespace quillon

@@ -192,6 +192,9 @@ void CRs485Page::BuildControls() {
   connect(slot_, &QComboBox::activated, this, &CRs485Page::OnSlotChanged);
   connect(protocol_, &QComboBox::activated, this, &CRs485Page::OnProtocolOrTypeChanged);
   connect(dataType_, &QComboBox::activated, this, &CRs485Page::OnProtocolOrTypeChanged);
+  // Text typed into either list that is none of its items leaves it without a selection.
+  for (QComboBox* list : {protocol_, dataType_})
+    connect(list->lineEdit(), &QLineEdit::textEdited, this, &CRs485Page::OnProtocolOrTypeChanged);
   connect(remoteAdjust_, &QPushButton::clicked, this, &CRs485Page::OnRemoteAdjust);
   connect(read_, &QPushButton::clicked, this, &CRs485Page::readRequested);
   connect(download_, &QPushButton::clicked, this, &CRs485Page::downloadRequested);
@@ -214,9 +217,17 @@ void CRs485Page::ParamsToPage(const sModBusPara& modbus) {
   shownSlot_ = 0;
   ShowSlot(modbus.asSlot[0]);
   UpdateControlStates();
+  filled_ = true;
 }
 
-void CRs485Page::PageToParams(sModBusPara& modbus) {
+std::optional<UnmatchedList> CRs485Page::Unmatched() const {
+  return FindUnmatchedList(
+      {protocol_, baudRate_, parity_, channel_, funcCode_, dataType_, decimals_});
+}
+
+bool CRs485Page::PageToParams(sModBusPara& modbus) {
+  if (!filled_) return true;
+  if (Unmatched()) return false;
   modbus.byProtocol = static_cast<uint8_t>(ComboSelection(protocol_));  // none: 255
   modbus.wPollInterval = static_cast<uint16_t>(BoxToInteger(pollInterval_));
   modbus.wTimeout = static_cast<uint16_t>(BoxToInteger(timeout_));
@@ -225,6 +236,7 @@ void CRs485Page::PageToParams(sModBusPara& modbus) {
   modbus.dwBaudRate = baud >= 0 ? kBaudRates[baud] : kBaudRateOfNoSelection;
   modbus.byParity = static_cast<uint8_t>(ComboSelection(parity_));
   StoreSlot(modbus.asSlot[CurrentSlot()]);
+  return true;
 }
 
 void CRs485Page::ShowSlot(const sSlotPara& slot) {
@@ -273,6 +285,13 @@ void CRs485Page::OnSlotChanged(int index) {
   // The slot being left is the one the page remembers showing, whatever the selector's edit
   // field has been made to say.
   if (model_ && shownSlot_) {
+    if (const std::optional<UnmatchedList> list =
+            FindUnmatchedList({channel_, funcCode_, dataType_, decimals_})) {
+      // The slot being left keeps its values on the page until the list is put right.
+      SetComboSelection(slot_, *shownSlot_);
+      emit listRefused(*list);
+      return;
+    }
     std::unique_lock<std::mutex> lock;
     if (modelMutex_) lock = std::unique_lock(*modelMutex_);
     StoreSlot(model_->asSlot[*shownSlot_]);

@@ -13,6 +13,7 @@
 #include "pages/data_types.h"
 #include "pages/remote_adjust_dlg.h"
 #include "params/parameter_block.h"
+#include "widgets/page_controls.h"
 
 class QCheckBox;
 class QComboBox;
@@ -40,8 +41,13 @@ class CRs485Page : public QWidget {
 
   // Shows the port settings and slot 1, then applies the control states.
   void ParamsToPage(const sModBusPara& modbus);
-  // Stores the port settings and the shown slot. The caller holds the model mutex.
-  void PageToParams(sModBusPara& modbus);
+  // Stores the port settings and the shown slot. The caller holds the model mutex. Before the
+  // page was first filled it stores nothing: its empty boxes and lists would overwrite the block
+  // with blanks and "no selection" values. With a list that holds what it cannot store
+  // (Unmatched) it stores nothing and returns false.
+  bool PageToParams(sModBusPara& modbus);
+  // The first list of the page that holds typed text that is none of its items.
+  std::optional<UnmatchedList> Unmatched() const;
   // Enables and disables the controls for the chosen protocol and data type.
   void UpdateControlStates();
 
@@ -84,6 +90,9 @@ class CRs485Page : public QWidget {
   void readRequested();
   // "下载" was clicked; the main window runs the RS-485 download.
   void downloadRequested();
+  // Leaving a slot stored nothing because one of its lists holds what it cannot store; the
+  // slot stays shown and the main window tells the user.
+  void listRefused(const UnmatchedList& list);
 
  private:
   void BuildControls();
@@ -98,6 +107,7 @@ class CRs485Page : public QWidget {
   sModBusPara* model_ = nullptr;
   std::mutex* modelMutex_ = nullptr;
   std::optional<int> shownSlot_;
+  bool filled_ = false;
 
   QComboBox* protocol_ = nullptr;
   QLineEdit* pollInterval_ = nullptr;

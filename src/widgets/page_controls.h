@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -21,7 +23,8 @@ QLabel* MakeLabel(QWidget* parent, const DialogUnits& du, const QString& text, i
 QLineEdit* MakeEdit(QWidget* parent, const DialogUnits& du, const QString& accessibleName, int x,
                     int y, int cx, int cy);
 // A drop-down combo box with an edit field, no item selected. `listHeightDu` is the height of
-// the open list; the closed box takes the height of an edit box.
+// the open list; the closed box takes the height of an edit box. Typing an item's text selects
+// that item as if it was picked from the list (the box emits `activated`).
 QComboBox* MakeCombo(QWidget* parent, const DialogUnits& du, const QString& accessibleName, int x,
                      int y, int cx, int listHeightDu);
 
@@ -34,11 +37,21 @@ void LinkLabel(QLabel* label, QWidget* control);
 uint16_t BoxToWord(const QLineEdit* box);
 void WordToBox(QLineEdit* box, uint32_t value);
 
-// The selected item of a drop-down combo box, -1 for none. Text typed into its edit field that
-// is not the selected item's text counts as no selection, as the platform's combo box drops its
-// selection when its edit field is changed.
+// The item of a drop-down combo box whose text its edit field holds: the selected item, or the
+// item the user typed the text of; -1 for none (an empty field, or text that is no item).
 int ComboSelection(const QComboBox* combo);
 // Selects `index`, or nothing when it is outside the list.
 void SetComboSelection(QComboBox* combo, int index);
+
+// A list whose edit field holds what it cannot store: typed text that is none of its items, or
+// nothing at all while an item is selected (the user emptied the field). Stored, such a list
+// would give the device its "no selection" value, which the user never chose.
+struct UnmatchedList {
+  QString name;  // the list's accessible name, without a closing colon
+  QString text;  // what its edit field holds
+};
+// The first of `lists` that holds what it cannot store. An empty field with no item selected (a
+// list never filled, or shown a value beyond its items) stores its "no selection" value.
+std::optional<UnmatchedList> FindUnmatchedList(std::initializer_list<const QComboBox*> lists);
 
 }  // namespace quillon

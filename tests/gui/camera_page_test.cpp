@@ -9,10 +9,14 @@
 #include <cstring>
 
 #include "params/parameter_block.h"
+#include "support/list_items.h"
 #include "widgets/ipv4_edit.h"
 
 using quillon::CCameraPage;
 using quillon::sOSDCommPara;
+using quillon::fakes::ListItems;
+using quillon::fakes::TypeIntoList;
+using quillon::fakes::WalkEveryItem;
 
 namespace {
 
@@ -59,16 +63,17 @@ class CameraPageTest : public QObject {
     QCOMPARE(cam.byBrand, uint8_t{255});
   }
 
-  void lineCountAndBrandRoundTrip() {
-    osd_.asCamera[2].byLineCount = 3;
-    osd_.asCamera[2].byBrand = 1;
-    page_->ParamsToPage(osd_);
-    QCOMPARE(page_->LineCountCombo()->currentText(), QStringLiteral("3"));
-    QCOMPARE(page_->BrandCombo()->currentText(), QStringLiteral("大华"));
-    sOSDCommPara back{};
-    page_->PageToParams(back);
-    QCOMPARE(back.asCamera[2].byLineCount, uint8_t{3});
-    QCOMPARE(back.asCamera[2].byBrand, uint8_t{1});
+  void everyListItemBothWays() {
+    const size_t camera = 52 + 694 * 2;
+    std::vector<ListItems> lists = {
+        {page_->LineCountCombo(), camera + 693, 1, {}},
+        {page_->BrandCombo(),
+         camera + 692,
+         1,
+         {{0, "海康威视"}, {1, "大华"}, {2, "宇视科技"}, {3, "中维世纪"}, {4, "华为"}}}};
+    for (uint32_t n = 1; n <= 8; ++n) lists[0].items.push_back({n, QString::number(n)});
+    WalkEveryItem(
+        osd_, lists, [&] { page_->ParamsToPage(osd_); }, [&] { page_->PageToParams(osd_); });
   }
 
   void noSelectionRoundTrip_data() {
@@ -95,12 +100,18 @@ class CameraPageTest : public QObject {
     QCOMPARE(osd_.asCamera[2].byBrand, uint8_t{255});
   }
 
-  void typedComboTextIsNoSelection() {
+  void typedTextThatIsNoItemIsNamed() {
     osd_.asCamera[2].byLineCount = 2;
     page_->ParamsToPage(osd_);
-    page_->LineCountCombo()->setEditText(QStringLiteral("12"));
-    page_->PageToParams(osd_);
-    QCOMPARE(osd_.asCamera[2].byLineCount, uint8_t{0});
+    QVERIFY(!page_->Unmatched());
+    TypeIntoList(page_->LineCountCombo(), QStringLiteral("12"));
+    TypeIntoList(page_->BrandCombo(), QStringLiteral("大华 "));
+    QCOMPARE(page_->Unmatched()->name, page_->LineCountCombo()->accessibleName());
+    QCOMPARE(page_->Unmatched()->text, QStringLiteral("12"));
+    page_->LineCountCombo()->lineEdit()->clear();  // emptied by the user: no item either
+    QCOMPARE(page_->Unmatched()->text, QString());
+    TypeIntoList(page_->LineCountCombo(), QStringLiteral("5"));
+    QCOMPARE(page_->Unmatched()->name, QStringLiteral("品牌"));
   }
 
   void longTextsAreCutAtTheirByteLimits() {
@@ -210,14 +221,20 @@ class CameraPageTest : public QObject {
     std::memcpy(cam.szPassword, password, sizeof password);
     const char line[] = "\xAA\xA1\xFE\xFE\x80";  // user-defined area, a lone 0x80
     std::memcpy(cam.asLine[3].szText, line, sizeof line);
-    std::memset(cam.szUser, 'u', 30);  // no terminator at all
+    // No terminator at all, as a file may hold: what goes back ends inside the field, cut at a
+    // character boundary ("u" and fourteen times "啊" fill 29 bytes, the 30th is half of one).
+    std::memset(cam.szUser, 'u', 30);
+    std::memcpy(cam.asLine[5].szText, "u", 1);
+    for (int i = 0; i < 36; ++i) std::memcpy(cam.asLine[5].szText + 1 + 2 * i, "\xB0\xA1", 2);
     const sOSDCommPara before = osd_;
     page_->ParamsToPage(osd_);
     page_->PageToParams(osd_);
     QCOMPARE(QByteArray(cam.szPassword, 30), QByteArray(before.asCamera[2].szPassword, 30));
     QCOMPARE(QByteArray(cam.asLine[3].szText, 73),
              QByteArray(before.asCamera[2].asLine[3].szText, 73));
-    QCOMPARE(QByteArray(cam.szUser, 30), QByteArray(30, 'u'));
+    QCOMPARE(QByteArray(cam.szUser, 30), QByteArray(29, 'u') + '\0');
+    QCOMPARE(QByteArray(cam.asLine[5].szText, 73),
+             QByteArray(before.asCamera[2].asLine[5].szText, 71) + QByteArray("\0\xA1", 2));
 
     page_->PasswordBox()->setText(QStringLiteral("新"));  // edited: stored as typed
     page_->PageToParams(osd_);

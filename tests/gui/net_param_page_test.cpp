@@ -43,13 +43,20 @@ class NetParamPageTest : public QObject {
   void init() {
     std::memset(&osd_, 0, sizeof osd_);
     page_ = std::make_unique<CNetParamPage>();
+    page_->ParamsToPage(osd_);  // a page stores only once it has been filled
   }
   void cleanup() { page_.reset(); }
 
-  void startsEmpty() {
-    QVERIFY(page_->StaticIpEdit()->IsBlank());
-    QVERIFY(page_->TargetPortBox()->text().isEmpty());
-    QVERIFY(!page_->DhcpBox()->isChecked());
+  void startsEmptyAndStoresNothingUntilFilled() {
+    CNetParamPage fresh;
+    QVERIFY(fresh.StaticIpEdit()->IsBlank());
+    QVERIFY(fresh.TargetPortBox()->text().isEmpty());
+    QVERIFY(!fresh.DhcpBox()->isChecked());
+    TypeAddress(fresh.StaticIpEdit(), {"1", "2", "3", "4"});
+    std::memset(&osd_, 0xEE, sizeof osd_);
+    const sOSDCommPara before = osd_;
+    QVERIFY(fresh.PageToParams(osd_));
+    QVERIFY(std::memcmp(&osd_, &before, sizeof osd_) == 0);
   }
 
   void zeroBlockShowsZeros() {

@@ -16,9 +16,13 @@
 #include <thread>
 
 #include "pages/remote_adjust_dlg.h"
+#include "support/list_items.h"
 #include "text/gbk.h"
 
 using namespace quillon;
+using fakes::ListItems;
+using fakes::TypeIntoList;
+using fakes::WalkEveryItem;
 using namespace std::chrono_literals;
 
 namespace {
@@ -181,20 +185,92 @@ class Rs485PageTest : public QObject {
     QCOMPARE(Image(&stored, 16, 228), QByteArray(228, '\xEE'));
   }
 
-  void anEmptyPageStoresTheValuesOfNoSelectionIntoSlot16() {
-    sModBusPara stored{};
-    page_->PageToParams(stored);
-    const sSlotPara& s = stored.asSlot[15];
-    QCOMPARE(stored.byProtocol, uint8_t{255});
-    QCOMPARE(stored.dwBaudRate, 4800u);
-    QCOMPARE(stored.byParity, uint8_t{255});
-    QCOMPARE(s.byChannel, uint8_t{255});
-    QCOMPARE(s.byFuncCode, uint8_t{4});
-    QCOMPARE(s.dwDataType, 0xFFFFFFFFu);
-    QCOMPARE(s.byDecimals, uint8_t{255});
-    // A slot change on a page that never showed one stores nothing.
+  void aPageNeverFilledStoresNothing() {
+    sModBusPara stored;
+    std::memset(&stored, 0xEE, sizeof stored);
+    const sModBusPara before = stored;
+    QVERIFY(page_->PageToParams(stored));
+    QCOMPARE(std::memcmp(&stored, &before, sizeof stored), 0);
+    // Nor does a slot change on a page that never showed one.
     Pick(page_->SlotCombo(), 3);
     QCOMPARE(model_.asSlot[15].byChannel, uint8_t{0});
+  }
+
+  // Each value as the page shows it, written out here apart from the page's tables.
+  void everyListItemBothWays() {
+    std::vector<ListItems> lists = {
+        {page_->ProtocolCombo(), 0, 1, {{0, "内部规约"}, {1, "标准ModBus规约"}}},
+        {page_->BaudRateCombo(),
+         8,
+         4,
+         {{2400, "2400"},
+          {4800, "4800"},
+          {9600, "9600"},
+          {19200, "19200"},
+          {38400, "38400"},
+          {57600, "57600"},
+          {115200, "115200"}}},
+        {page_->ParityCombo(), 12, 1, {{0, "无校验"}, {1, "奇校验"}, {2, "偶校验"}}},
+        {page_->ChannelCombo(), 16 + 1, 1, {}},
+        {page_->FuncCodeCombo(), 16 + 3, 1, {{3, "03"}, {4, "04"}}},
+        {page_->DataTypeCombo(), 16 + 12, 4, {}},
+        {page_->DecimalsCombo(), 16 + 16, 1, {{0, "0"}, {1, "1"}, {2, "2"}, {3, "3"}}},
+    };
+    for (uint32_t c = 0; c < 8; ++c)
+      lists[3].items.push_back({c, QStringLiteral("通道%1").arg(c + 1)});
+    const char* const types[] = {"16位无符号整型-大端",
+                                 "16位无符号整型-小端",
+                                 "16位有符号整型-大端",
+                                 "16位有符号整型-小端",
+                                 "32位无符号整型-大端",
+                                 "32位无符号整型-小端",
+                                 "32位无符号整型-低Word高Byte",
+                                 "32位有符号整型-大端",
+                                 "32位有符号整型-小端",
+                                 "32位有符号整型-低Word高Byte",
+                                 "浮点型-大端",
+                                 "浮点型-小端",
+                                 "浮点型-低Word高Byte",
+                                 "开关量",
+                                 "遥调"};
+    for (uint32_t t = 0; t < 15; ++t) lists[5].items.push_back({t, QString::fromUtf8(types[t])});
+    WalkEveryItem(
+        model_, lists, [&] { page_->ParamsToPage(model_); }, [&] { page_->PageToParams(model_); });
+  }
+
+  // Text typed into a list is its item when it is an item's text; any other text is refused:
+  // the page names the list and stores nothing, and leaving the slot keeps it shown.
+  void typedTextInAListIsAnItemOrRefused() {
+    model_.byProtocol = 1;
+    page_->ParamsToPage(model_);
+    QSignalSpy refused(page_.get(), &CRs485Page::listRefused);
+    TypeIntoList(page_->DataTypeCombo(), QStringLiteral("遥调"));
+    QCOMPARE(page_->DataTypeCombo()->currentIndex(), 14);
+    QVERIFY(page_->RemoteAdjustButton()->isEnabled());
+    TypeIntoList(page_->DataTypeCombo(), QStringLiteral("遥调x"));
+    QVERIFY(!page_->RemoteAdjustButton()->isEnabled());  // the states follow what is typed
+    TypeIntoList(page_->DataTypeCombo(), QStringLiteral("遥调"));
+    TypeIntoList(page_->SlotCombo(), QStringLiteral("槽位3"));  // a slot's label picks it
+    QCOMPARE(page_->CurrentSlot(), 2);
+
+    TypeIntoList(page_->ParityCombo(), QStringLiteral(" 无校验"));
+    sModBusPara stored = model_;
+    QVERIFY(!page_->PageToParams(stored));
+    QCOMPARE(std::memcmp(&stored, &model_, sizeof stored), 0);
+    QCOMPARE(page_->Unmatched()->name, QStringLiteral("奇偶校验"));
+    QCOMPARE(page_->Unmatched()->text, QStringLiteral(" 无校验"));
+    TypeIntoList(page_->ParityCombo(), QStringLiteral("无校验"));
+
+    TypeIntoList(page_->ChannelCombo(), QStringLiteral("通道9"));
+    page_->NameBox()->setText(QStringLiteral("kept"));
+    const sModBusPara before = model_;
+    Pick(page_->SlotCombo(), 5);
+    QCOMPARE(refused.count(), 1);
+    QCOMPARE(refused[0][0].value<UnmatchedList>().name, QStringLiteral("视频通道显示位置"));
+    QCOMPARE(page_->CurrentSlot(), 2);
+    QCOMPARE(page_->SlotCombo()->currentIndex(), 2);
+    QCOMPARE(page_->NameBox()->text(), QStringLiteral("kept"));
+    QCOMPARE(std::memcmp(&model_, &before, sizeof model_), 0);
   }
 
   void leavingASlotStoresItWhole() {
