@@ -25,6 +25,14 @@
 
 namespace quillon {
 
+namespace {
+
+RefusedList Refusal(const UnmatchedList& list) {
+  return {list.name.toStdString(), list.text.toStdString()};
+}
+
+}  // namespace
+
 const char* const kHelpText =
     "单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，"
     "点击\"配置参数\"按钮，设备将保存参数并自动重启\r\n"
@@ -73,6 +81,8 @@ CConfigMainDlg::CConfigMainDlg(ConfigSession& session, const AddressSource& addr
   rs485Page_->SetModel(&Block().modbus, &session_.ModelMutex());
   connect(rs485Page_, &CRs485Page::readRequested, this, [this] { session_.OnRs485Read(); });
   connect(rs485Page_, &CRs485Page::downloadRequested, this, [this] { session_.OnRs485Download(); });
+  connect(rs485Page_, &CRs485Page::listRefused, this,
+          [this](const UnmatchedList& list) { session_.OnListRefused(Refusal(list)); });
 
   // Both blocks zeroed, the dictionary index built, the flags cleared: before the application
   // object starts the dictionary worker, which polls the index's marks.
@@ -230,11 +240,17 @@ std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
 
 void CConfigMainDlg::NetParamsToPage() { netPage_->ParamsToPage(Block().osd); }
 
-void CConfigMainDlg::NetPageToParams() { netPage_->PageToParams(Block().osd); }
+std::optional<RefusedList> CConfigMainDlg::NetPageToParams() {
+  if (netPage_->PageToParams(Block().osd)) return std::nullopt;
+  return Refusal(netPage_->Unmatched().value_or(UnmatchedList{}));
+}
 
 void CConfigMainDlg::Rs485ParamsToPage() { rs485Page_->ParamsToPage(Block().modbus); }
 
-void CConfigMainDlg::Rs485PageToParams() { rs485Page_->PageToParams(Block().modbus); }
+std::optional<RefusedList> CConfigMainDlg::Rs485PageToParams() {
+  if (rs485Page_->PageToParams(Block().modbus)) return std::nullopt;
+  return Refusal(rs485Page_->Unmatched().value_or(UnmatchedList{}));
+}
 
 std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
   if (fileChooser_.exportFile) return fileChooser_.exportFile(defaultName);

@@ -55,9 +55,9 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void InsertDeviceRow(const DeviceRow& row) override;
   std::optional<DeviceRow> SelectedDeviceRow() override;
   void NetParamsToPage() override;
-  void NetPageToParams() override;
+  std::optional<RefusedList> NetPageToParams() override;
   void Rs485ParamsToPage() override;
-  void Rs485PageToParams() override;
+  std::optional<RefusedList> Rs485PageToParams() override;
   std::optional<std::string> ChooseExportFile(const std::string& defaultName) override;
   std::optional<std::string> ChooseImportFile() override;
   void PauseMs(int milliseconds) override;

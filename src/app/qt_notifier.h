@@ -1,6 +1,6 @@
-// The program's message boxes: a modal QMessageBox with an OK button, always shown on the
-// user-interface thread. A caller on another thread waits until the user has closed the box
-// while the user-interface thread keeps running.
+// The program's message boxes: a modal QMessageBox with an OK button (or with Yes and No),
+// always shown on the user-interface thread. A caller on another thread waits until the user has
+// closed the box while the user-interface thread keeps running.
 #pragma once
 
 #include <QObject>
@@ -24,12 +24,14 @@ class QtNotifier : public QObject, public Notifier {
   void SetParentWindow(QWidget* window) { parentWindow_ = window; }
 
   void ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) override;
+  bool AskYesNo(const std::string& caption, const std::string& text, BoxIcon icon) override;
 
   // UI thread.
   void ReleaseWaiting() override;
 
  private:
-  void ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon);
+  // Shows the box with OK, or with Yes and No; true when the user chose Yes.
+  bool ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon, bool yesNo);
 
   QPointer<QWidget> parentWindow_;
   std::mutex mutex_;

@@ -52,6 +52,11 @@ void DictionaryWorker::RequestCameraTexts() {
   StoreShared(flags_.bCameraTextRequest, 1);
 }
 
+void DictionaryWorker::BeginTransfer(const uint8_t mac[6]) {
+  std::memcpy(transferMac_, mac, sizeof transferMac_);
+  transferUnderWay_ = true;
+}
+
 void DictionaryWorker::EndRequest() {
   std::lock_guard<std::mutex> lock(modelMutex_);
   request_.outstanding = false;
@@ -115,6 +120,7 @@ void DictionaryWorker::Dispatch() {
   uint8_t payload[kDictFrameBufferSize];
   size_t length = 0;
   State next = State::Dispatch;
+  uint8_t mac[6];
   {
     // Writes come before reads, and both before the camera texts, so a download started
     // between two cameras goes out before the next camera is asked for.
@@ -133,6 +139,7 @@ void DictionaryWorker::Dispatch() {
         std::memcpy(transferMac_, block_.abySelectedMac, sizeof transferMac_);
         transferUnderWay_ = true;
       }
+      std::memcpy(mac, transferMac_, sizeof mac);
       request_.Record(payload, length);
     }
   }
@@ -141,7 +148,7 @@ void DictionaryWorker::Dispatch() {
     StoreShared(block_.modbus.byDictBusy, 1);
     Log(next == State::WaitWrite ? "正在下载字典... \r\n" : "正在读取字典... \r\n");
     state_ = next;
-    SendPayload(payload, length, transferMac_);
+    SendPayload(payload, length, mac);
     return;
   }
 
@@ -184,6 +191,8 @@ void DictionaryWorker::WaitChunk(bool write) {
       request_.outstanding = false;
       uint8_t* marks = write ? block_.modbus.abyDictWrite : block_.modbus.abyDictRead;
       for (int i = 0; i < kDictCapacity; ++i) StoreShared(marks[i], 0);
+      // A read cut short leaves slots that were never read: they must not be downloaded.
+      if (!write) StoreShared(flags_.b485Read, 0);
     }
     Log(write ? "下载失败... \r\n" : "读取失败... \r\n");
     notifier_.ShowBox(kBoxCaption, write ? "下载失败" : "读取失败", BoxIcon::Question);

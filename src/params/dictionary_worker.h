@@ -62,6 +62,11 @@ class DictionaryWorker {
   // new one.
   void RequestCameraTexts();
 
+  // Names the device of the RS-485 transfer whose marks the caller sets now, holding the model
+  // mutex: every request of it goes there, even if the worker has not yet seen the previous
+  // transfer end. Marks set without it go to the device selected when the worker finds them.
+  void BeginTransfer(const uint8_t mac[6]);
+
   // One 10 ms cycle (the thread sleeps before calling it).
   void Tick();
 
@@ -98,7 +103,8 @@ class DictionaryWorker {
   uint16_t elapsed_ = 0;
   uint8_t retries_ = 0;
   uint8_t cameraCounter_ = 0;
-  uint8_t transferMac_[6] = {};  // the device of the RS-485 transfer under way
+  // The device of the RS-485 transfer under way; model mutex.
+  uint8_t transferMac_[6] = {};
   bool transferUnderWay_ = false;
   uint8_t cameraMac_[6] = {};  // the device of the camera-text read under way
   std::atomic<bool> cameraRestart_{false};

@@ -155,7 +155,7 @@ struct DeviceParameterBlock {
 // touched through std::atomic_ref, only ever set or cleared whole.
 struct SessionFlags {
   uint8_t bParamsRead = 0;         // a read reply from the selected device was accepted
-  uint8_t b485Read = 0;            // a dictionary read reply with RS-485 entries was applied
+  uint8_t b485Read = 0;            // an RS-485 read has had every entry answered
   uint8_t bCameraTextRequest = 0;  // asks the worker to read the camera line texts
 };
 

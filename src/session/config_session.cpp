@@ -28,6 +28,7 @@ constexpr int kFirstDictionaryMajor = 32;
 constexpr int kFirstServedMajor = 2;
 
 constexpr const char* kImportErrorText = "参数载入错误";
+constexpr const char* kTransferRunningText = "正在传输参数，请等待本次传输结束后再操作";
 constexpr const char* kExportErrorText = "参数文件写入失败";
 
 constexpr int kCameraTextPauseMs = 300;
@@ -162,13 +163,15 @@ void ConfigSession::OnDownload() {
   Bytes frame;
   uint8_t mac[6];
   bool legacy;
+  std::optional<RefusedList> refused;
   {
     std::lock_guard lock(modelMutex_);
-    View().NetPageToParams();
+    refused = View().NetPageToParams();
     std::memcpy(mac, block_.abySelectedMac, sizeof mac);
     legacy = block_.bLegacyLineText != 0;
-    frame = BuildDownloadFrame(block_.osd, mac, legacy);
+    if (!refused) frame = BuildDownloadFrame(block_.osd, mac, legacy);
   }
+  if (!Stored(refused)) return;
   link_.SendFrame(frame.data(), static_cast<uint16_t>(frame.size()));
   downloadSent_ = now_();
   ClearLog();
@@ -202,6 +205,14 @@ void ConfigSession::OnRs485Read() {
     notifier_.ShowBox("提示", "请先双击设备列表读取参数", BoxIcon::Exclamation);
     return;
   }
+  // A second read would join the running transfer, whichever device it was for.
+  if (RefusedForTransfer()) return;
+  // Until every entry has come, the block holds a mix of this device's values and earlier ones.
+  SetFlag(flags_.b485Read, 0);
+  {
+    std::lock_guard lock(modelMutex_);
+    std::memcpy(rs485ReadMac_.data(), block_.abySelectedMac, rs485ReadMac_.size());
+  }
   ClearLog();
   // The page is not stored first: every reply refills it from the device's values.
   MarkAllEntries(block_.modbus.abyDictRead);
@@ -212,16 +223,64 @@ void ConfigSession::OnRs485Download() {
     notifier_.ShowBox("提示", "请先读取485参数后下载", BoxIcon::Exclamation);
     return;
   }
+  // The worker sends writes first: every entry not yet read back would get the page's old value.
+  if (RefusedForTransfer()) return;
+  if (!ConfirmRs485Target()) return;
+  std::optional<RefusedList> refused;
+  Rs485Origin target{Rs485Origin::Kind::Device, {}, {}};
   {
     std::lock_guard lock(modelMutex_);
-    View().Rs485PageToParams();
+    refused = View().Rs485PageToParams();
+    std::memcpy(target.mac.data(), block_.abySelectedMac, target.mac.size());
   }
+  if (!Stored(refused)) return;
+  rs485Origin_ = target;
   ClearLog();
   MarkAllEntries(block_.modbus.abyDictWrite);
 }
 
+void ConfigSession::OnListRefused(const RefusedList& list) {
+  notifier_.ShowBox("提示", list.name + "：“" + list.text + "”不是列表中的选项，请从列表中选择",
+                    BoxIcon::Exclamation);
+}
+
+bool ConfigSession::Stored(const std::optional<RefusedList>& refused) {
+  if (refused) OnListRefused(*refused);
+  return !refused;
+}
+
+bool ConfigSession::RefusedForTransfer() {
+  bool running;
+  {
+    std::lock_guard lock(modelMutex_);
+    running = CountPendingWrites(block_.modbus) != 0 || CountPendingReads(block_.modbus) != 0 ||
+              GetFlag(flags_.bCameraTextRequest) != 0;
+  }
+  if (running) notifier_.ShowBox("提示", kTransferRunningText, BoxIcon::Exclamation);
+  return running;
+}
+
+bool ConfigSession::ConfirmRs485Target() {
+  std::string selected;
+  {
+    std::lock_guard lock(modelMutex_);
+    if (rs485Origin_.kind == Rs485Origin::Kind::Device &&
+        std::memcmp(rs485Origin_.mac.data(), block_.abySelectedMac, rs485Origin_.mac.size()) == 0)
+      return true;
+    selected = FormatMac(block_.abySelectedMac);
+  }
+  const std::string from = rs485Origin_.kind == Rs485Origin::Kind::File
+                               ? "参数文件 " + rs485Origin_.file
+                               : "设备 " + FormatMac(rs485Origin_.mac.data());
+  return notifier_.AskYesNo("提示",
+                            "页面上的485参数来自" + from + "，当前选中的是设备 " + selected +
+                                "。\r\n是否将这些485参数下载到设备 " + selected + "？",
+                            BoxIcon::Exclamation);
+}
+
 void ConfigSession::MarkAllEntries(uint8_t (&marks)[kDictCapacity]) {
   std::lock_guard lock(modelMutex_);
+  worker_.BeginTransfer(block_.abySelectedMac);
   const int count = std::min<int>(block_.modbus.wDictCount, kDictCapacity);
   for (int i = 0; i < count; ++i) SetFlag(marks[i], 1);
 }
@@ -229,22 +288,28 @@ void ConfigSession::MarkAllEntries(uint8_t (&marks)[kDictCapacity]) {
 void ConfigSession::OnExportParams() {
   const std::string defaultName = DefaultParamFileName(localClock_());
   // The block is brought up to date before the dialog opens, so also when the user cancels.
+  std::optional<RefusedList> refused;
   {
     std::lock_guard lock(modelMutex_);
-    View().Rs485PageToParams();
-    View().NetPageToParams();
+    refused = View().Rs485PageToParams();
+    if (!refused) refused = View().NetPageToParams();
   }
-  const std::optional<std::string> path = View().ChooseExportFile(defaultName);
-  if (!path || !HasParamFileExtension(*path)) return;
+  if (!Stored(refused)) return;
+  const std::optional<std::string> chosen = View().ChooseExportFile(defaultName);
+  if (!chosen) return;
+  // A name without an extension gets ".ini"; a file that no import would take is not written.
+  const std::optional<std::string> path = ExportFileName(*chosen);
   const ParamImages images = [this] {
     std::lock_guard lock(modelMutex_);
     return TakeImages(block_);
   }();
-  if (!ExportParamFile(*path, images))
+  if (!path || !ExportParamFile(*path, images))
     notifier_.ShowBox(kProgramName, kExportErrorText, BoxIcon::None);
 }
 
 void ConfigSession::OnImportParams() {
+  // A block replaced half-way through a transfer would reach the device as a mix of both.
+  if (RefusedForTransfer()) return;
   const std::optional<std::string> path = View().ChooseImportFile();
   if (!path || !HasParamFileExtension(*path)) return;
   // Decoded apart from the block: a file that fails a check changes nothing.
@@ -257,6 +322,7 @@ void ConfigSession::OnImportParams() {
     std::lock_guard lock(modelMutex_);
     ApplyImportedImages(block_, *images);
   }
+  rs485Origin_ = {Rs485Origin::Kind::File, {}, *path};
   View().NetParamsToPage();
   View().Rs485ParamsToPage();
 }
@@ -334,10 +400,12 @@ bool ConfigSession::OnDownloadResult(std::span<const uint8_t> frame) {
 bool ConfigSession::OnDictionaryReply(std::span<const uint8_t> frame) {
   if (frame.size() < kFrameOverhead) return false;
   DictionaryReplyResult result;
+  int pendingReads;
   {
     std::lock_guard lock(modelMutex_);
     result = ParseDictionaryReply(block_, frame.data() + kFramePayloadOffset,
                                   frame.size() - kFrameOverhead, dictRequest_);
+    pendingReads = CountPendingReads(block_.modbus);
   }
   // A reply that answers no outstanding request changes nothing at all.
   if (result.kind == DictionaryReplyResult::Kind::Ignored) return false;
@@ -347,7 +415,13 @@ bool ConfigSession::OnDictionaryReply(std::span<const uint8_t> frame) {
       View().NetParamsToPage();
     } else {
       View().Rs485ParamsToPage();
-      SetFlag(flags_.b485Read, 1);
+      // Download is allowed once every entry has come: a slot never read would go out as it
+      // was before the read.
+      if (pendingReads == 0) {
+        SetFlag(flags_.b485Read, 1);
+        rs485Origin_.kind = Rs485Origin::Kind::Device;
+        rs485Origin_.mac = rs485ReadMac_;
+      }
     }
   }
   return true;

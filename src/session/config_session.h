@@ -5,6 +5,7 @@
 // view, link and notifier.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -31,6 +32,13 @@ struct DeviceRow {
   std::string version;  // "03.07"
 };
 
+// A list (combo box) whose edit field holds typed text that is none of its items: what a page
+// names when it refuses to store. A device must never get the "no selection" value for it.
+struct RefusedList {
+  std::string name;  // the list's label, UTF-8, without its colon
+  std::string text;  // what its edit field holds
+};
+
 // What the session needs of the main window. Every call but RequestLogRefresh comes from the
 // user-interface thread.
 class ConfigView {
@@ -45,13 +53,14 @@ class ConfigView {
   virtual void InsertDeviceRow(const DeviceRow& row) = 0;
   // The row the user has selected, if any.
   virtual std::optional<DeviceRow> SelectedDeviceRow() = 0;
-  // ParamsToPage / PageToParams of the network page (and its four camera pages).
+  // ParamsToPage of the network page (and its four camera pages) and of the RS-485 page.
   virtual void NetParamsToPage() = 0;
-  virtual void NetPageToParams() = 0;
-  // ParamsToPage of the RS-485 page.
   virtual void Rs485ParamsToPage() = 0;
-  // PageToParams of the RS-485 page.
-  virtual void Rs485PageToParams() = 0;
+  // PageToParams of the same pages. A page that was never filled from the block stores nothing.
+  // A page with a list whose typed text is none of its items stores nothing either, and names
+  // that list.
+  virtual std::optional<RefusedList> NetPageToParams() = 0;
+  virtual std::optional<RefusedList> Rs485PageToParams() = 0;
   // The file dialogs of the parameter files, modal to the window: the path the user chose, or
   // nullopt when the dialog was cancelled.
   virtual std::optional<std::string> ChooseExportFile(const std::string& defaultName) = 0;
@@ -99,11 +108,15 @@ class ConfigSession {
   // The local time that names a new parameter file; tests set a clock of their own.
   void SetLocalClock(std::function<std::tm()> clock) { localClock_ = std::move(clock); }
   // "读取" of the RS-485 page: once a device's parameters were read, empties the log and marks
-  // every dictionary entry for reading; the worker fetches them.
+  // every dictionary entry for reading; the worker fetches them. Download stays refused until
+  // every entry has been answered.
   void OnRs485Read();
   // "下载" of the RS-485 page: once RS-485 parameters were read, stores the page into the block
-  // under the model mutex, empties the log and marks every entry for download.
+  // under the model mutex, empties the log and marks every entry for download. Values that came
+  // from another device or from a file go out only when the user says so.
   void OnRs485Download();
+  // A page refused to store a list's typed text (also when the RS-485 page leaves a slot).
+  void OnListRefused(const RefusedList& list);
   // One received datagram, on the UI thread, with the moment it reached the PC.
   void OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received);
 
@@ -131,6 +144,13 @@ class ConfigSession {
   bool OnDownloadResult(std::span<const uint8_t> frame);
   bool OnDictionaryReply(std::span<const uint8_t> frame);
   void MarkAllEntries(uint8_t (&marks)[kDictCapacity]);
+  // While a dictionary transfer runs (RS-485 entries pending, or camera line texts being read),
+  // shows the box that refuses the action and returns true.
+  bool RefusedForTransfer();
+  // Asks before the RS-485 values of another device or of a file go to the selected device.
+  bool ConfirmRs485Target();
+  // Stores a page; on a refused list, shows the box and returns false.
+  bool Stored(const std::optional<RefusedList>& refused);
   ConfigView& View() { return *view_.load(); }
   void OnReadTimeout(uint32_t request);
 
@@ -143,9 +163,9 @@ class ConfigSession {
     void InsertDeviceRow(const DeviceRow&) override {}
     std::optional<DeviceRow> SelectedDeviceRow() override { return std::nullopt; }
     void NetParamsToPage() override {}
-    void NetPageToParams() override {}
+    std::optional<RefusedList> NetPageToParams() override { return std::nullopt; }
     void Rs485ParamsToPage() override {}
-    void Rs485PageToParams() override {}
+    std::optional<RefusedList> Rs485PageToParams() override { return std::nullopt; }
     std::optional<std::string> ChooseExportFile(const std::string&) override {
       return std::nullopt;
     }
@@ -167,6 +187,15 @@ class ConfigSession {
   std::optional<ReceiveTime> searchStarted_;
   uint32_t readRequests_ = 0;
   std::optional<std::chrono::steady_clock::time_point> downloadSent_;
+  // Where the RS-485 values of the block came from: the device they were last read from in full
+  // or downloaded to, or a parameter file; and the device of the RS-485 read under way.
+  struct Rs485Origin {
+    enum class Kind { None, Device, File } kind = Kind::None;
+    std::array<uint8_t, 6> mac{};
+    std::string file;
+  };
+  Rs485Origin rs485Origin_;
+  std::array<uint8_t, 6> rs485ReadMac_{};
   SteadyClock now_ = [] { return std::chrono::steady_clock::now(); };
   mutable std::mutex logMutex_;
   std::string log_;

@@ -109,7 +109,7 @@ std::string RunParamImport(const uint8_t* data, size_t size) {
   ConfigSession session(*block, link, notifier);
   session.AttachView(view);
   session.InitModel();
-  block->modbus.abyDictRead[3] = 1;  // a transfer under way must stay as it is
+  // The busy byte that a transfer which failed left set: the file's must not replace it.
   block->modbus.byDictBusy = 1;
   view.importChoice = path;
   const DeviceParameterBlock before = *block;

@@ -32,19 +32,23 @@ class FakeConfigView : public ConfigView {
     ++netShown;
     pageCalls.push_back("NetParamsToPage");
   }
-  void NetPageToParams() override {
-    ++netStored;
+  std::optional<RefusedList> NetPageToParams() override {
     pageCalls.push_back("NetPageToParams");
+    if (netRefusal) return netRefusal;
+    ++netStored;
     if (onNetPageToParams) onNetPageToParams();
+    return std::nullopt;
   }
   void Rs485ParamsToPage() override {
     ++rs485Shown;
     pageCalls.push_back("Rs485ParamsToPage");
   }
-  void Rs485PageToParams() override {
-    ++rs485Stored;
+  std::optional<RefusedList> Rs485PageToParams() override {
     pageCalls.push_back("Rs485PageToParams");
+    if (rs485Refusal) return rs485Refusal;
+    ++rs485Stored;
     if (onRs485PageToParams) onRs485PageToParams();
+    return std::nullopt;
   }
   std::optional<std::string> ChooseExportFile(const std::string& defaultName) override {
     pageCalls.push_back("ChooseExportFile");
@@ -100,6 +104,8 @@ class FakeConfigView : public ConfigView {
   std::function<void()> onRefreshRequest;   // any thread; set before the worker starts
   std::function<void()> onNetPageToParams;  // plays the user editing while the page is read
   std::function<void()> onRs485PageToParams;
+  // A list that the page refuses to store, as a page with typed text in a list would.
+  std::optional<RefusedList> netRefusal, rs485Refusal;
   // The pages' copies and the file dialogs, in the order they were asked for.
   std::vector<std::string> pageCalls;
   // What the file dialogs answer: a path, or nullopt for a cancelled dialog.

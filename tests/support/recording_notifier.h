@@ -32,6 +32,11 @@ class RecordingNotifier : public Notifier {
     }
     if (afterShown) afterShown();
   }
+  // Records the question like a box and answers with `yes`.
+  bool AskYesNo(const std::string& caption, const std::string& text, BoxIcon icon) override {
+    ShowBox(caption, text, icon);
+    return yes;
+  }
   std::vector<RecordedBox> Boxes() const {
     std::lock_guard lock(mutex_);
     return boxes_;
@@ -48,6 +53,7 @@ class RecordingNotifier : public Notifier {
   // Set before any thread may show a box.
   std::function<void()> whileShown;  // runs while the box would be up
   std::function<void()> afterShown;  // runs once it is recorded
+  bool yes = false;                  // the answer to every question
 
  private:
   mutable std::mutex mutex_;

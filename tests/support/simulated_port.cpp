@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "session/config_session.h"
+
 namespace quillon::fakes {
 
 namespace {
@@ -74,6 +76,18 @@ std::vector<SimulatedPort::SentFrame> SimulatedPort::SentWith(uint8_t command) c
   for (const SentFrame& frame : sent)
     if (frame.bytes.size() > 3 && frame.bytes[3] == command) frames.push_back(frame);
   return frames;
+}
+
+bool StepSession(ConfigSession& session, SimulatedPort& port, const std::function<bool()>& done,
+                 int cycles) {
+  for (int i = 0; i < cycles; ++i) {
+    if (done()) return true;
+    session.TickWorker();
+    const auto end = port.Now() + std::chrono::milliseconds(DictionaryWorker::kCycleMs);
+    while (std::optional<PortDatagram> datagram = port.Receive(end))
+      session.OnFrameReceived(datagram->bytes, std::chrono::system_clock::now());
+  }
+  return done();
 }
 
 }  // namespace quillon::fakes

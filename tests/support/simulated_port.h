@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "link/frame_link.h"
 #include "link/transfer_port.h"
 #include "simulated_device.h"
 
@@ -55,5 +56,34 @@ class SimulatedPort : public TransferPort {
   Clock::time_point now_;
   std::vector<PortDatagram> queue_;  // in order of arrival
 };
+
+// The window's link on a simulated port, for session tests that play the user-interface thread
+// and step the worker by hand (ConfigSession::TickWorker): what the session sends reaches the
+// devices, and Step hands their replies to the session as the simulated clock passes them.
+class SimulatedLink : public FrameLink {
+ public:
+  explicit SimulatedLink(SimulatedPort& port) : port_(port) {}
+  void Start(DatagramHandler) override {}
+  void Stop() override {}
+  void RefreshEndpoints() override {}
+  void SendFrame(const uint8_t* bytes, uint16_t length) override { port_.Send({bytes, length}); }
+
+ private:
+  SimulatedPort& port_;
+};
+
+}  // namespace quillon::fakes
+
+namespace quillon {
+class ConfigSession;
+}
+
+namespace quillon::fakes {
+
+// Plays the user-interface thread and the worker's 10 ms cycles on the port's simulated clock:
+// each cycle ticks the worker once, then hands the session every datagram that has arrived by
+// the cycle's end. Stops as soon as `done` holds (true) or after `cycles` cycles (false).
+bool StepSession(ConfigSession& session, SimulatedPort& port, const std::function<bool()>& done,
+                 int cycles);
 
 }  // namespace quillon::fakes

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "files/param_file.h"
+#include "link/discovery.h"
 #include "link/frame.h"
 #include "params/dictionary.h"
 #include "session/config_session.h"
@@ -88,16 +90,36 @@ TEST_F(ConfigSessionFilesTest, ExportStoresBothPagesBeforeTheDialogAndWritesTheF
   EXPECT_EQ(notifier.Count(), 0u);
 }
 
-TEST_F(ConfigSessionFilesTest, ExportWritesNothingForACancelOrAnotherExtension) {
-  for (const char* name : {"", "params.txt", "params.Ini", "params", "ini"}) {
+// A name without an extension gets ".ini"; any other extension is refused aloud, since no
+// import would take the file.
+TEST_F(ConfigSessionFilesTest, ExportAddsTheExtensionOrRefusesAnother) {
+  const struct {
+    const char* chosen;  // "" cancels
+    const char* written;
+    bool refused;
+  } cases[] = {
+      {"", nullptr, false},          {"params", "params.ini", false},
+      {"ini", "ini.ini", false},     {"params.INI", "params.INI", false},
+      {"params.txt", nullptr, true}, {"params.Ini", nullptr, true},
+      {"x.ini.bak", nullptr, true},
+  };
+  for (const auto& c : cases) {
     view.pageCalls.clear();
-    view.exportChoice = *name ? std::optional(folder / name) : std::nullopt;
+    notifier.Clear();
+    view.exportChoice = *c.chosen ? std::optional(folder / c.chosen) : std::nullopt;
     session.OnExportParams();
     // The pages were stored all the same.
     EXPECT_EQ(view.pageCalls, (Calls{"Rs485PageToParams", "NetPageToParams", "ChooseExportFile"}));
+    if (c.refused) {
+      ExpectOneBox("参数文件写入失败");
+    } else {
+      EXPECT_EQ(notifier.Count(), 0u) << c.chosen;
+    }
+    if (c.written) {
+      EXPECT_TRUE(DecodeParamFile(IniProfile(folder.Read(c.written)))) << c.chosen;
+    }
   }
-  EXPECT_TRUE(folder.Names().empty());
-  EXPECT_EQ(notifier.Count(), 0u);
+  EXPECT_EQ(folder.Names(), (Calls{"ini.ini", "params.INI", "params.ini"}));
 }
 
 TEST_F(ConfigSessionFilesTest, ExportOntoAnExistingFileKeepsItsOtherSectionsAndKeys) {
@@ -214,10 +236,10 @@ TEST_F(ConfigSessionFilesTest, ImportReadsNothingForACancelOrAnotherExtension) {
   EXPECT_EQ(notifier.Count(), 0u);
 }
 
-// The worker thread encodes entries from the block while the user exports and imports: the
-// model mutex and the whole-byte access to the marks keep them apart (the thread sanitizer runs
-// this test).
-TEST_F(ConfigSessionFilesTest, ExportAndImportWhileTheWorkerDownloads) {
+// The worker thread encodes entries from the block while the user exports (the thread
+// sanitizer runs this test); an import meanwhile is refused, so the device gets exactly the
+// page's values and never a mix of them and the file's.
+TEST_F(ConfigSessionFilesTest, ExportsGoOnAndImportsAreRefusedWhileTheWorkerDownloads) {
   session.InitModel();
   IniProfile profile;
   EncodeParamFile(KnownImages(), profile);
@@ -232,13 +254,14 @@ TEST_F(ConfigSessionFilesTest, ExportAndImportWhileTheWorkerDownloads) {
     for (int i = 0; i < block.modbus.wDictCount; ++i)
       std::atomic_ref<uint8_t>(block.modbus.abyDictWrite[i]).store(1);
   }
+  const sModBusPara page = block.modbus;
   session.StartWorker();
   // Plays the device: acknowledges every chunk the worker sends, with an export and an import
   // between any two.
   size_t answered = 0;
   int rounds = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (pending() != 0 && std::chrono::steady_clock::now() < deadline) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (;;) {
     const std::vector<Bytes> sent = link.Sent();
     for (; answered < sent.size(); ++answered) {
       const Bytes& chunk = sent[answered];
@@ -249,6 +272,7 @@ TEST_F(ConfigSessionFilesTest, ExportAndImportWhileTheWorkerDownloads) {
       session.OnFrameReceived(BuildReplyFrame(CMD_DICTIONARY, body.data(), body.size()),
                               std::chrono::system_clock::now());
     }
+    if (pending() == 0 || std::chrono::steady_clock::now() > deadline) break;
     session.OnExportParams();
     session.OnImportParams();
     ++rounds;
@@ -256,9 +280,31 @@ TEST_F(ConfigSessionFilesTest, ExportAndImportWhileTheWorkerDownloads) {
   }
   session.StopWorker();
   EXPECT_EQ(pending(), 0);
-  EXPECT_GE(rounds, 19);
-  EXPECT_EQ(notifier.Count(), 0u);
+  EXPECT_EQ(notifier.Count(), static_cast<size_t>(rounds));  // one refusal per import
+  for (const RecordedBox& box : notifier.Boxes())
+    ASSERT_EQ(box.text, "正在传输参数，请等待本次传输结束后再操作");
+  EXPECT_EQ(std::count(view.pageCalls.begin(), view.pageCalls.end(), "ChooseImportFile"), 0);
+  // What the chunks were encoded from is still the page's, not the file's.
+  EXPECT_EQ(std::memcmp(&block.modbus, &page, offsetof(sModBusPara, awDictId)), 0);
   EXPECT_TRUE(DecodeParamFile(IniProfile(folder.Read("out.ini"))));
+}
+
+// An import's values come from no device: the RS-485 download asks first, naming the file.
+TEST_F(ConfigSessionFilesTest, AnImportedRs485DownloadNamesTheFile) {
+  session.InitModel();
+  session.Flags().b485Read = 1;  // read from some device before
+  const std::string path = folder.Write("known.ini", KnownFileText());
+  view.importChoice = path;
+  session.OnImportParams();
+  ParseMacText("00E04C3A1B02", block.abySelectedMac);
+  session.OnRs485Download();
+  const auto boxes = notifier.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "提示");
+  EXPECT_EQ(boxes[0].text, "页面上的485参数来自参数文件 " + path +
+                               "，当前选中的是设备 00E04C3A1B02。\r\n是否将这些485参数下载到设备 "
+                               "00E04C3A1B02？");
+  EXPECT_EQ(CountPendingWrites(block.modbus), 0);  // "否"
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -424,7 +426,10 @@ TEST_F(ConfigSessionTest, Rs485ReadAndDownloadEmptyTheLogAndMarkEveryEntry) {
   EXPECT_EQ(CountPendingWrites(block.modbus), 0);
   EXPECT_EQ(view.rs485Stored, 0);  // the page is refilled by the replies, not stored
 
+  // The read has ended (whole, by no device the session knows: the download asks first).
+  std::memset(block.modbus.abyDictRead, 0, sizeof block.modbus.abyDictRead);
   session.Flags().b485Read = 1;
+  notifier.yes = true;
   session.AppendLog("earlier\r\n");
   bool lockedWhileStored = false;
   view.onRs485PageToParams = [&] {
@@ -443,7 +448,32 @@ TEST_F(ConfigSessionTest, Rs485ReadAndDownloadEmptyTheLogAndMarkEveryEntry) {
   EXPECT_TRUE(lockedWhileStored);
   EXPECT_EQ(session.LogText(), "");
   EXPECT_EQ(CountPendingWrites(block.modbus), 566);
+  EXPECT_EQ(notifier.Count(), 1u);
   EXPECT_TRUE(link.Sent().empty());  // the worker sends, not the button
+}
+
+// Typed text in a list that is none of its items: the page stores nothing, and nothing is sent,
+// marked or written; the box names the list and what it holds.
+TEST_F(ConfigSessionTest, AListsTypedTextStopsDownloadsAndTheExport) {
+  session.Flags().bParamsRead = 1;
+  session.Flags().b485Read = 1;
+  notifier.yes = true;
+  view.netRefusal = RefusedList{"摄像头二 品牌", "大华 "};
+  view.rs485Refusal = RefusedList{"485通信波特率", "115200x"};
+  session.OnDownload();
+  session.OnRs485Download();
+  session.OnExportParams();
+  std::vector<std::string> texts;
+  for (const auto& box : notifier.Boxes()) texts.push_back(box.text);
+  const std::string baud = "485通信波特率：“115200x”不是列表中的选项，请从列表中选择";
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0], "摄像头二 品牌：“大华 ”不是列表中的选项，请从列表中选择");
+  EXPECT_EQ(texts[2], baud);  // after the question whether to download at all
+  EXPECT_EQ(texts[3], baud);
+  EXPECT_TRUE(link.Sent().empty());
+  EXPECT_EQ(CountPendingWrites(block.modbus), 0);
+  EXPECT_EQ(std::count(view.pageCalls.begin(), view.pageCalls.end(), "ChooseExportFile"), 0);
+  EXPECT_EQ(view.netStored + view.rs485Stored, 0);
 }
 
 TEST(LogText, AppendsFromTwoThreadsNeverInterleave) {
