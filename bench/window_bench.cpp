@@ -7,6 +7,8 @@
 //   --full    searches listing 10, 100 and 1000 simulated devices, the peak memory with 1000
 //             devices listed, and the CPU that the receive thread and the dictionary worker use
 //             over 10 idle seconds, beside two bare threads paced as they are
+//   --burst   searches answered by 1000 devices within 50 ms and by 5000 within 1 s, with the
+//             receive buffer that Linux's usual net.core.rmem_max of 212992 bytes grants
 //
 // Prints one "name value" line per measurement (bench_table.h). Only inside the private network
 // of scripts/netns-run.sh: the program's link broadcasts. quillon_bench passes the moment it
@@ -39,6 +41,8 @@
 #include "app/config_app.h"
 #include "app/config_main_dlg.h"
 #include "bench_table.h"
+#include "link/udp_link.h"
+#include "support/recording_notifier.h"
 #include "support/simulator_run.h"
 
 using namespace quillon;
@@ -142,7 +146,9 @@ int MeasureStart(bool bare, long long spawned) {
 
 // One search in the window until the `devices`th row is listed; -1 when it is not in time or
 // more rows follow.
-double DiscoveryMs(CConfigMainDlg& window, int devices) {
+// "搜索" clicked until `devices` rows are listed, in ms; -1 when fewer were listed (`listed`
+// gets how many).
+double DiscoveryMs(CConfigMainDlg& window, int devices, int* listedRows = nullptr) {
   QTreeWidget& list = *window.DeviceList();
   long long listed = 0;
   QEventLoop loop;
@@ -158,12 +164,41 @@ double DiscoveryMs(CConfigMainDlg& window, int devices) {
   loop.exec();
   QObject::disconnect(inserted);
   RunFor(300);  // a stray reply would be listed now
+  if (listedRows) *listedRows = list.topLevelItemCount();
   if (!listed || list.topLevelItemCount() != devices) {
     std::fprintf(stderr, "window_bench: %d of %d devices listed\n", list.topLevelItemCount(),
                  devices);
     return -1;
   }
   return static_cast<double>(listed - clicked) / 1e6;
+}
+
+int MeasureBurst() {
+  DeviceParameterBlock block{};
+  fakes::RecordingNotifier notifier;
+  UdpLink link(PosixSockets(), notifier, InterfaceAddresses);
+  link.SetReceiveBufferBytes(212992);
+  CConfigApp program(block, link, notifier, InterfaceAddresses);
+  program.Start();
+  program.Window().show();
+  if (!RunUntil([&] { return Exposed(program.Window()); }, 10000)) return 1;
+  struct Burst {
+    int devices, spreadMs;
+  };
+  for (const Burst burst : {Burst{1000, 50}, Burst{5000, 1000}}) {
+    fakes::SimulatorRun sim(fakes::SimulatorRun::ManyDevices(burst.devices));
+    if (!sim.Start({"--spread-ms", std::to_string(burst.spreadMs)})) {
+      std::fprintf(stderr, "window_bench: simulator: %s\n", sim.Error().c_str());
+      return 1;
+    }
+    int listed = 0;
+    const double ms = DiscoveryMs(program.Window(), burst.devices, &listed);
+    const std::string name = "burst_" + std::to_string(burst.devices);
+    Print(name + "_listed", listed);
+    if (ms >= 0) Print(name + "_ms", ms);
+  }
+  program.Stop();
+  return 0;
 }
 
 // A bare thread paced as one of the program's background threads, doing nothing else: the
@@ -255,8 +290,8 @@ int main(int argc, char** argv) {
   const char* spawned = std::getenv("QUILLON_BENCH_SPAWNED_NS");
   const long long start = spawned ? std::atoll(spawned) : MonotonicNs();
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (mode != "--start" && mode != "--bare" && mode != "--full") {
-    std::fprintf(stderr, "usage: quillon_window_bench --start|--bare|--full\n");
+  if (mode != "--start" && mode != "--bare" && mode != "--full" && mode != "--burst") {
+    std::fprintf(stderr, "usage: quillon_window_bench --start|--bare|--full|--burst\n");
     return 2;
   }
   if (!std::getenv("QUILLON_DEVICE_NETNS")) {
@@ -265,5 +300,6 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   if (mode == "--full") return MeasureFull();
+  if (mode == "--burst") return MeasureBurst();
   return MeasureStart(mode == "--bare", start);
 }

@@ -195,11 +195,25 @@ void CConfigMainDlg::PostDatagram(Datagram datagram) {
 }
 
 void CConfigMainDlg::ShowLogText(const std::string& text) {
-  QString shown = QString::fromStdString(text);
+  // The log mostly grows by a line at a time (a thousand devices answering a search add a line
+  // each): while the box still holds what was shown last, only the new lines go in, instead of
+  // the whole text, which would make the replies of many devices cost the square of their count.
+  const bool grows = !boxEdited_ && !shownLog_.empty() && shownLog_.back() == '\n' &&
+                     text.size() >= shownLog_.size() &&
+                     text.compare(0, shownLog_.size(), shownLog_) == 0;
+  QString shown = QString::fromStdString(grows ? text.substr(shownLog_.size()) : text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   showingLog_ = true;
-  logBox_->setPlainText(shown);
+  if (grows) {
+    QTextCursor end(logBox_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(shown);
+  } else {
+    logBox_->setPlainText(shown);
+  }
   showingLog_ = false;
+  shownLog_ = text;
+  boxEdited_ = false;
   logBox_->moveCursor(QTextCursor::End);
   logBox_->verticalScrollBar()->setValue(logBox_->verticalScrollBar()->maximum());
 }
@@ -208,6 +222,7 @@ void CConfigMainDlg::LimitLogText() {
   // The box takes at most kLogLimit characters from the user; the log text itself is shown
   // whole.
   if (showingLog_) return;
+  boxEdited_ = true;  // the next refresh replaces the box's whole content
   const int count = logBox_->document()->characterCount() - 1;
   if (count <= kLogLimit) return;
   QTextCursor cursor(logBox_->document());

@@ -113,6 +113,8 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   QPushButton* exportButton_ = nullptr;
   QPushButton* importButton_ = nullptr;
   bool showingLog_ = false;
+  std::string shownLog_;    // the log text as last shown in the box
+  bool boxEdited_ = false;  // the user changed the box since
   FileChooser fileChooser_;
 };
 

@@ -14,11 +14,13 @@ namespace {
 
 constexpr uint32_t kAnyAddress = 0;
 constexpr uint32_t kBroadcastAddress = 0xFFFFFFFF;
-// Replies to one search come in a burst while the receive thread paces itself at 10 ms per
-// datagram; the kernel queue has to hold them meanwhile.
-constexpr int kReceiveBufferBytes = 1 << 20;
 // How long one receive waits before the thread looks at its stop request again.
 constexpr int kReceivePollMs = 100;
+// The most datagrams one wake of the receive thread takes from the socket. Replies to a search
+// come in a burst, and a usual receive buffer (net.core.rmem_max 212992) holds only about 500 of
+// them: they leave the kernel as soon as the thread wakes, yet one wake never holds more than
+// this many datagrams' worth of memory in flight.
+constexpr int kDatagramsPerWake = 256;
 
 }  // namespace
 
@@ -69,7 +71,7 @@ void UdpLink::Start(DatagramHandler onDatagram) {
 
   if (sockets_.SetBroadcast(receiveSocket_) < 0) ShowLinkBox("设置规则失败1");
   if (sockets_.SetReuseAddress(receiveSocket_) < 0) ShowLinkBox("设置规则失败2");
-  sockets_.SetReceiveBuffer(receiveSocket_, kReceiveBufferBytes);
+  sockets_.SetReceiveBuffer(receiveSocket_, receiveBufferBytes_);
   // Each datagram keeps the moment it reached the PC, not the later moment the paced thread
   // takes it: a search tells the replies to an earlier search apart by it.
   sockets_.SetReceiveTimestamps(receiveSocket_);
@@ -88,13 +90,16 @@ void UdpLink::ReceiveLoop() {
   uint8_t buffer[kMaxDatagram];
   while (!stopping_) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (stopping_) break;
-    ReceiveTime received;
-    const long size =
-        sockets_.Receive(receiveSocket_, buffer, sizeof buffer, kReceivePollMs, received);
-    // Errors, empty datagrams and datagrams larger than the buffer are dropped unseen.
-    if (size <= 0 || static_cast<size_t>(size) > sizeof buffer) continue;
-    if (onDatagram_) onDatagram_(Datagram{Bytes(buffer, buffer + size), received});
+    // The first receive waits for a datagram; the others take only what is waiting already.
+    for (int taken = 0; taken < kDatagramsPerWake && !stopping_; ++taken) {
+      const int waitMs = taken == 0 ? kReceivePollMs : 0;
+      ReceiveTime received;
+      const long size = sockets_.Receive(receiveSocket_, buffer, sizeof buffer, waitMs, received);
+      if (size < 0 || (size == 0 && waitMs == 0)) break;  // an error, or nothing more waiting
+      // Empty datagrams and datagrams larger than the buffer are dropped unseen.
+      if (size == 0 || static_cast<size_t>(size) > sizeof buffer) continue;
+      if (onDatagram_) onDatagram_(Datagram{Bytes(buffer, buffer + size), received});
+    }
   }
 }
 

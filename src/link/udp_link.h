@@ -37,6 +37,10 @@ class UdpLink : public FrameLink {
   UdpLink(SocketApi& sockets, Notifier& notifier, AddressSource addresses);
   ~UdpLink() override;  // stops the receive thread and closes the sockets
 
+  // The receive buffer the receive socket asks for (SO_RCVBUF), before Start. The kernel grants
+  // at most net.core.rmem_max of it; the default leaves room for the replies of 1000 devices.
+  void SetReceiveBufferBytes(int bytes) { receiveBufferBytes_ = bytes; }
+
   // Link start-up: receive socket, its options and binding, then the receive thread. Failures
   // show their boxes and start-up goes on.
   void Start(DatagramHandler onDatagram) override;
@@ -59,6 +63,7 @@ class UdpLink : public FrameLink {
   AddressSource addresses_;
   DatagramHandler onDatagram_;
   int receiveSocket_ = -1;
+  int receiveBufferBytes_ = 1 << 20;
   mutable std::mutex endpointsMutex_;  // SendFrame runs on the worker thread too
   std::array<LocalEndpoint, kEndpointCount> endpoints_{};
   std::atomic<bool> stopping_{false};

@@ -347,6 +347,17 @@ TEST(MainWindowE2e, ADownloadAfterAnUnansweredReadIsRefused) {
 
 }  // namespace
 
+// A thousand devices answer one search within some 50 ms, into the receive buffer that a usual
+// net.core.rmem_max grants, which holds only about half of their replies: every one is listed.
+TEST(MainWindowE2e, ABurstOfAThousandRepliesIsListedWhole) {
+  SimulatorRun devices(SimulatorRun::ManyDevices(1000));
+  ASSERT_TRUE(devices.Start({"--spread-ms", "50"})) << devices.Error();
+  Window w(fakes::kUsualReceiveBuffer);
+  QTest::mouseClick(w.dlg.SearchButton(), Qt::LeftButton);
+  EXPECT_TRUE(w.Until([&] { return w.List().topLevelItemCount() == 1000; }, 60s))
+      << w.List().topLevelItemCount() << " listed";
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

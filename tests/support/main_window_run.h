@@ -26,13 +26,18 @@
 
 namespace quillon::fakes {
 
+// The receive buffer a PC with Linux's usual net.core.rmem_max of 212992 bytes grants the link.
+inline constexpr int kUsualReceiveBuffer = 212992;
+
 class MainWindowRun {
  public:
-  MainWindowRun()
+  // `receiveBufferBytes`: what the link asks for; 0 for the program's own request.
+  explicit MainWindowRun(int receiveBufferBytes = 0)
       : block_(std::make_unique<DeviceParameterBlock>()),
         link_(PosixSockets(), notifier, InterfaceAddresses),
         app_(*block_, link_, notifier, InterfaceAddresses),
         dlg(app_.Window()) {
+    if (receiveBufferBytes > 0) link_.SetReceiveBufferBytes(receiveBufferBytes);
     app_.Start();
     dlg.show();
   }

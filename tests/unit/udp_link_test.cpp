@@ -78,6 +78,7 @@ class FakeSockets : public SocketApi {
                ReceiveTime& received) override {
     std::unique_lock lock(mutex_);
     if (!incoming_.empty()) {
+      if (timeoutMs > 0) ++wakesWithData_;
       const Datagram datagram = std::move(incoming_.front());
       incoming_.pop_front();
       std::copy_n(datagram.bytes.begin(), std::min(capacity, datagram.bytes.size()), buffer);
@@ -98,6 +99,17 @@ class FakeSockets : public SocketApi {
     std::lock_guard lock(mutex_);
     incoming_.push_back({std::move(datagram), received});
     incomingReady_.notify_all();
+  }
+  // Datagrams that all reached the PC at once.
+  void DeliverAll(std::vector<Bytes> datagrams) {
+    std::lock_guard lock(mutex_);
+    for (Bytes& datagram : datagrams) incoming_.push_back({std::move(datagram), ReceiveTime()});
+    incomingReady_.notify_all();
+  }
+  // How many receives that would have waited found a datagram: the receive thread's wakes.
+  int WakesWithData() {
+    std::lock_guard lock(mutex_);
+    return wakesWithData_;
   }
   int OpenedCount() {
     std::lock_guard lock(mutex_);
@@ -133,6 +145,7 @@ class FakeSockets : public SocketApi {
   std::map<int, State> states_;
   std::vector<Sent> sent_;
   std::deque<Datagram> incoming_;
+  int wakesWithData_ = 0;
   int badSends_ = 0;
 };
 
@@ -398,6 +411,20 @@ TEST_F(UdpLinkReceive, HandsOverDatagramsUpTo2048BytesInOrder) {
   EXPECT_EQ(received[0].received, first);
   EXPECT_EQ(received[1].received, first + 3ms);
   EXPECT_EQ(received[2].received, first + 4ms);
+}
+
+// A burst leaves the kernel's queue at the thread's next wake, 256 datagrams at most per wake,
+// instead of one per 10 ms while the rest wait in a buffer that may be too small for them.
+TEST_F(UdpLinkReceive, ABurstIsTakenWholeAtTheNextWakes) {
+  std::vector<Bytes> burst;
+  for (int i = 0; i < 300; ++i) burst.push_back({0x55, static_cast<uint8_t>(i), 0x02});
+  StartCollecting();
+  sockets.DeliverAll(burst);
+  ASSERT_TRUE(WaitFor(300));
+  link.Stop();
+  EXPECT_EQ(sockets.WakesWithData(), 2);
+  std::lock_guard lock(mutex);
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(received[i].bytes, burst[i]) << i;
 }
 
 TEST_F(UdpLinkReceive, StopJoinsPromptlyWhileNothingArrives) {

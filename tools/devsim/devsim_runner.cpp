@@ -31,6 +31,8 @@ const char* const kDevsimUsage =
     "                    major < 32 carries line texts inside commands 3 and 4)\n"
     "  --dump FILE       after every change, all devices' parameter images as hex (atomic)\n"
     "  --log FILE        one line per request (default: stderr); 'ready' once listening\n"
+    "  --spread-ms N     the replies to one request (a search answered by many devices)\n"
+    "                    go out evenly spread over N ms, as on a real network\n"
     "\n"
     "Fault options (every device; requests addressed to a device, not the search):\n"
     "  --silent N        ignore the next N requests addressed to each device (with\n"
@@ -174,6 +176,8 @@ bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool&
       if (!next(options.dumpPath)) return false;
     } else if (arg == "--log") {
       if (!next(options.logPath)) return false;
+    } else if (arg == "--spread-ms") {
+      if (!count(options.spreadMs)) return false;
     } else if (arg == "--silent") {
       if (!count(f.silent)) return false;
     } else if (arg == "--partial-ack") {
@@ -292,7 +296,15 @@ int RunDevsim(const DevsimOptions& options) {
       while (!gStop && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    for (const Bytes& reply : outcome.replies) {
+    const auto first = std::chrono::steady_clock::now();
+    const size_t count = outcome.replies.size();
+    for (size_t i = 0; i < count && !gStop; ++i) {
+      if (options.spreadMs > 0 && i > 0)
+        std::this_thread::sleep_until(
+            first +
+            std::chrono::microseconds(1000LL * options.spreadMs * static_cast<long long>(i) /
+                                      static_cast<long long>(count - 1)));
+      const Bytes& reply = outcome.replies[i];
       if (::sendto(sendSocket, reply.data(), reply.size(), 0,
                    reinterpret_cast<const sockaddr*>(&broadcast), sizeof broadcast) < 0)
         log.Line(std::string("error: send: ") + std::strerror(errno));

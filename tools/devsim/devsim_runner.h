@@ -13,6 +13,9 @@ struct DevsimOptions {
   std::vector<DeviceIdentity> devices;
   std::string dumpPath;  // empty: no dump
   std::string logPath;   // empty: stderr
+  // The replies to one request (the search replies of many devices) go out evenly spread over
+  // this many milliseconds instead of back to back; 0: back to back.
+  int spreadMs = 0;
   FaultOptions faults;
 };
 
