@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
-#include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +19,7 @@
 #include "pages/rs485_page.h"
 #include "support/device_values.h"
 #include "support/main_window_run.h"
+#include "support/modal_watch.h"
 #include "support/simulator_run.h"
 #include "text/gbk.h"
 #include "text/number_text.h"
@@ -43,8 +44,8 @@ void Choose(QComboBox* combo, int index) {
 
 // The main window with the current device read and the "485参数" tab in front.
 struct Rs485Window : MainWindowRun {
-  Rs485Window() {
-    Search(1);
+  explicit Rs485Window(size_t devices = 1) {
+    Search(devices);
     DoubleClick(kMac);
     EXPECT_TRUE(Until([&] { return LogHas("摄像头4字典读取成功...\r\n"); })) << Log();
     dlg.Tabs()->TabBar()->setCurrentIndex(1);
@@ -147,17 +148,14 @@ struct SlotInput {
 // Opens the gear dialog with the page's button and saves the table, as a user does.
 void TypeGearTable(CRs485Page& page, const SlotInput& in) {
   bool saved = false;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* dlg = qobject_cast<CRemoteAdjustDlg*>(QApplication::activeModalWidget());
-    if (!dlg) return;
-    poll.stop();
+  fakes::ModalWatch watch([&](QWidget* modal) {
+    auto* dlg = qobject_cast<CRemoteAdjustDlg*>(modal);
+    ASSERT_TRUE(dlg);
     for (int j = 0; j < 8; ++j) dlg->ValueBox(j)->setText(Q(FormatReal(in.gearValue[j])));
     for (int j = 0; j < 9; ++j) dlg->TextBox(j)->setText(Q(in.gearText[j]));
     QTest::mouseClick(dlg->SaveButton(), Qt::LeftButton);
     saved = true;
   });
-  poll.start(5);
   QTest::mouseClick(page.RemoteAdjustButton(), Qt::LeftButton);
   ASSERT_TRUE(saved);
 }
@@ -288,6 +286,74 @@ TEST(Rs485E2e, InternalProtocolLeavesOnlyTheLineSettingsReachable) {
   const int type = page.DataTypeCombo()->currentIndex();
   EXPECT_EQ(page.RemoteAdjustButton()->isEnabled(), type == DT_REMOTE_ADJUST);
   EXPECT_EQ(page.AlarmTextBox()->isEnabled(), type == DT_SWITCH);
+}
+
+// A device that falls quiet at the fourth read chunk: after "读取失败" the slots it never sent
+// must not go back to it, so "下载" is refused.
+TEST(Rs485E2e, ADownloadAfterAReadCutShortIsRefused) {
+  SimulatorRun sim;
+  // Its parameter read, the four camera-text reads, then three read chunks.
+  ASSERT_TRUE(sim.Start({"--silent-after", "8"})) << sim.Error();
+  Rs485Window w;
+  QTest::mouseClick(w.Page().ReadButton(), Qt::LeftButton);
+  ASSERT_TRUE(w.Until([&] { return w.notifier.Count() == 1; }, 60s)) << w.Log();
+  EXPECT_EQ(w.notifier.Boxes()[0].text, "读取失败");
+  QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+  ASSERT_EQ(w.notifier.Count(), 2u);
+  EXPECT_EQ(w.notifier.Boxes()[1].text, "请先读取485参数后下载");
+  EXPECT_EQ(sim.CountLogLines("dict-write"), 0);
+}
+
+// Device A's slots on the page, device B double-clicked: "下载" asks first; "否" sends nothing,
+// "是" gives B exactly A's values.
+TEST(Rs485E2e, AnotherDevicesSlotsGoOutOnlyWhenTheUserSaysSo) {
+  SimulatorRun sim({SimulatorRun::kCurrentDevice, SimulatorRun::kLegacyDevice});
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  Rs485Window w(2);
+  w.ReadRs485();
+  w.DoubleClick(SimulatorRun::kLegacyMac);
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("读取参数成功\r\n"); })) << w.Log();
+  for (const bool yes : {false, true}) {
+    w.notifier.yes = yes;
+    QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+    ASSERT_EQ(w.notifier.Count(), yes ? 2u : 1u);
+    EXPECT_EQ(w.notifier.Boxes().back().caption, "提示");
+    EXPECT_NE(w.notifier.Boxes().back().text.find("00E04C3A1B01"), std::string::npos);
+    EXPECT_NE(w.notifier.Boxes().back().text.find("00E04C3A1B02"), std::string::npos);
+  }
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("正在下载字典,已完成100%\r\n"); })) << w.Log();
+  EXPECT_EQ(sim.CountLogLines("dict-write"), 19);
+  const auto a = sim.State(kMac);
+  const auto b = sim.State(SimulatorRun::kLegacyMac);
+  ASSERT_TRUE(a && b);
+  const sModBusPara& index = w.Block().modbus;
+  EXPECT_TRUE(
+      fakes::EntriesNotHolding(index, b->modbus, a->modbus, a->modbus, index.wDictCount).empty());
+}
+
+// "导入参数" while the download runs is refused, and the device gets exactly the page's values.
+TEST(Rs485E2e, AnImportDuringADownloadIsRefused) {
+  SimulatorRun sim;
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  Rs485Window w;
+  w.ReadRs485();
+  bool asked = false;
+  w.dlg.SetFileChooser({nullptr, [&] {
+                          asked = true;
+                          return std::optional<std::string>();
+                        }});
+  w.Page().NameBox()->setText(QStringLiteral("页面上的名称"));
+  QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(w.dlg.ImportButton(), Qt::LeftButton);
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("正在下载字典,已完成100%\r\n"); })) << w.Log();
+  ASSERT_EQ(w.notifier.Count(), 1u);
+  EXPECT_EQ(w.notifier.Boxes()[0].text, "正在传输参数，请等待本次传输结束后再操作");
+  EXPECT_FALSE(asked);
+  const auto device = sim.State(kMac);
+  ASSERT_TRUE(device);
+  const sModBusPara& page = w.Block().modbus;
+  EXPECT_TRUE(fakes::EntriesNotHolding(page, device->modbus, page, page, page.wDictCount).empty());
+  EXPECT_EQ(LoadGbkText(device->modbus.asSlot[0].szName, 31), "页面上的名称");
 }
 
 }  // namespace

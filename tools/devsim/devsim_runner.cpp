@@ -37,6 +37,7 @@ const char* const kDevsimUsage =
     "Fault options (every device; requests addressed to a device, not the search):\n"
     "  --silent N        ignore the next N requests addressed to each device (with\n"
     "                    --fault-search, the searches count among them)\n"
+    "  --silent-after N  answer the first N requests addressed to each device, then none\n"
     "  --refuse-download answer a download with result 0\n"
     "  --partial-ack K   take and answer only the first K entries of each dictionary request\n"
     "  --answer-twice    send every reply twice\n"
@@ -180,6 +181,8 @@ bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool&
       if (!count(options.spreadMs)) return false;
     } else if (arg == "--silent") {
       if (!count(f.silent)) return false;
+    } else if (arg == "--silent-after") {
+      if (!count(f.silentAfter)) return false;
     } else if (arg == "--partial-ack") {
       if (!count(f.partialAck)) return false;
     } else if (arg == "--delay-ms") {

@@ -305,6 +305,7 @@ Simulator::Simulator(std::vector<DeviceIdentity> identities, FaultOptions faults
   for (size_t i = 0; i < identities.size(); ++i) {
     devices_.emplace_back(identities[i], static_cast<int>(i));
     silentLeft_.push_back(faults.silent);
+    answered_.push_back(0);
   }
 }
 
@@ -364,6 +365,11 @@ Simulator::Outcome Simulator::HandleAddressed(SimulatedDevice& device, int index
     outcome.log.push_back("silent dict-texts " + mac);
     return outcome;
   }
+  if (faults_.silentAfter >= 0 && answered_[index] >= faults_.silentAfter) {
+    outcome.log.push_back(std::string("silent ") + what + " " + mac);
+    return outcome;
+  }
+  ++answered_[index];
 
   switch (command) {
     case CMD_READ_PARAMS:

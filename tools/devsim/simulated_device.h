@@ -34,6 +34,8 @@ bool ParseDeviceDescription(const std::string& description, int index, DeviceIde
 struct FaultOptions {
   int silent = 0;               // ignore the next N requests addressed to each device (and the
                                 // searches among them, with faultSearch)
+  int silentAfter = -1;         // >= 0: answer the first N requests addressed to each device,
+                                // then none (a device gone quiet in the middle of a transfer)
   bool refuseDownload = false;  // download result 0 instead of 1
   int partialAck = -1;          // >= 0: only the first K entries of each dictionary request
   bool answerTwice = false;     // every reply goes out twice
@@ -105,6 +107,7 @@ class Simulator {
 
   std::vector<SimulatedDevice> devices_;
   std::vector<int> silentLeft_;
+  std::vector<int> answered_;  // requests addressed to each device that it answered
   FaultOptions faults_;
 };
 
