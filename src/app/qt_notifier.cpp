@@ -37,7 +37,9 @@ void QtNotifier::ShowBox(const std::string& caption, const std::string& text, Bo
       },
       Qt::QueuedConnection);
   std::unique_lock lock(mutex_);
+  ++waiting_;
   closed_.wait(lock, [&] { return *done || shutDown_; });
+  --waiting_;
 }
 
 bool QtNotifier::AskYesNo(const std::string& caption, const std::string& text, BoxIcon icon) {

@@ -29,14 +29,21 @@ class QtNotifier : public QObject, public Notifier {
   // UI thread.
   void ReleaseWaiting() override;
 
+  // How many callers on other threads are waiting for their box to close now.
+  int Waiting() const {
+    std::lock_guard lock(mutex_);
+    return waiting_;
+  }
+
  private:
   // Shows the box with OK, or with Yes and No; true when the user chose Yes.
   bool ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon, bool yesNo);
 
   QPointer<QWidget> parentWindow_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable closed_;
   bool shutDown_ = false;
+  int waiting_ = 0;
 };
 
 }  // namespace quillon

@@ -21,6 +21,7 @@
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
 #include "pages/rs485_page.h"
+#include "support/modal_watch.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "widgets/tab_control.h"
@@ -267,7 +268,6 @@ class ConfigMainDlgTest : public QObject {
     // Menu and box each run their own event loop; a timer whose handler is still running does
     // not fire again, so each gets its own.
     QTimer menuPoll;
-    QTimer aboutPoll;
     connect(&menuPoll, &QTimer::timeout, [&] {
       if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
         menuPoll.stop();
@@ -276,15 +276,15 @@ class ConfigMainDlgTest : public QObject {
         QTest::keyClick(menu, Qt::Key_Return);
       }
     });
-    connect(&aboutPoll, &QTimer::timeout, [&] {
-      if (auto* about = qobject_cast<quillon::CAboutDlg*>(QApplication::activeModalWidget())) {
-        aboutPoll.stop();
-        aboutTitle = about->windowTitle();
-        about->accept();
-      }
+    // A menu that never shows is closed by its own time limit below; the box by the watch's.
+    QTimer::singleShot(10000, &menuPoll, [] {
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    quillon::fakes::ModalWatch about([&](QWidget* modal) {
+      aboutTitle = modal->windowTitle();
+      static_cast<QDialog*>(modal)->accept();
     });
     menuPoll.start(5);
-    aboutPoll.start(5);
     const QPoint at(dlg_->width() - 4, dlg_->height() - 4);  // the window's own background
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, dlg_->mapToGlobal(at));
     QApplication::sendEvent(dlg_, &event);

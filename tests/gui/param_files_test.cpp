@@ -17,6 +17,7 @@
 #include "files/param_file.h"
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
+#include "support/modal_watch.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/temp_folder.h"
@@ -119,22 +120,20 @@ class ParamFilesTest : public QObject {
   void theDialogsHandOverTheChosenFile() {
     dlg_->SetFileChooser({});
     const QString path = QString::fromStdString(*folder_ / "参数 一.ini");
-    QString title;
-    QTimer answer;
-    connect(&answer, &QTimer::timeout, [&] {
-      if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-        answer.stop();
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
-      }
+    quillon::fakes::ModalWatch answer([&](QWidget* modal) {
+      auto* dialog = qobject_cast<QFileDialog*>(modal);
+      QVERIFY(dialog);
+      dialog->selectFile(path);
+      static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
     });
-    answer.start(5);
     dlg_->ExportButton()->click();
+    QVERIFY(answer.Handled());
     QVERIFY(!folder_->Read("参数 一.ini").empty());
 
     dlg_->NetPage()->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{9, 9, 9, 9});
-    answer.start(5);
+    answer.Start();
     dlg_->ImportButton()->click();
+    QVERIFY(answer.Handled());
     QCOMPARE(dlg_->NetPage()->StaticIpEdit()->DottedText(), QStringLiteral("0.0.0.0"));
     QVERIFY(notifier_.Boxes().empty());
   }

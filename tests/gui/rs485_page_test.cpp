@@ -17,11 +17,13 @@
 
 #include "pages/remote_adjust_dlg.h"
 #include "support/list_items.h"
+#include "support/lock_probe.h"
 #include "text/gbk.h"
 
 using namespace quillon;
 using fakes::ListItems;
 using fakes::TypeIntoList;
+using fakes::WaitsForTheLock;
 using fakes::WalkEveryItem;
 using namespace std::chrono_literals;
 
@@ -35,24 +37,6 @@ void Pick(QComboBox* combo, int index) {
 
 QByteArray Image(const void* data, size_t offset, size_t size) {
   return QByteArray(static_cast<const char*>(data) + offset, static_cast<qsizetype>(size));
-}
-
-// Runs `action` while another thread holds `mutex` for a while; true when the action waited for
-// it.
-template <typename Action>
-bool WaitsForTheLock(std::mutex& mutex, Action action) {
-  std::atomic<bool> locked{false}, released{false};
-  std::thread holder([&] {
-    std::lock_guard lock(mutex);
-    locked = true;
-    std::this_thread::sleep_for(150ms);
-    released = true;
-  });
-  while (!locked) std::this_thread::yield();
-  action();
-  const bool waited = released;
-  holder.join();
-  return waited;
 }
 
 }  // namespace

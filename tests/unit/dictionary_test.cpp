@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,26 +53,19 @@ class DictionaryTest : public ::testing::Test {
 
 }  // namespace
 
+// The whole order, against the identifiers written out in tests/data.
 TEST_F(DictionaryTest, IndexHoldsTheTransferOrder) {
+  std::ifstream file(QUILLON_TEST_DATA "/dictionary-index.txt");
+  ASSERT_TRUE(file) << "tests/data/dictionary-index.txt";
+  std::vector<uint16_t> expected;
+  for (std::string line; std::getline(file, line);) {
+    std::istringstream ids(line.substr(0, line.find('#')));
+    for (unsigned id; ids >> id;) expected.push_back(static_cast<uint16_t>(id));
+  }
   const sModBusPara& m = block.modbus;
   ASSERT_EQ(m.wDictCount, 566);
-  const uint16_t first[] = {3473, 3474, 3475, 3476, 3477, 3478};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(m.awDictId[i], first[i]);
-  EXPECT_EQ(m.awDictId[564], 7562);
-  EXPECT_EQ(m.awDictId[565], 7563);
-  EXPECT_EQ(m.awDictId[68], 3541);
-  EXPECT_EQ(m.awDictId[69], 3606);
-  EXPECT_EQ(m.awDictId[87], 3624);
-  EXPECT_EQ(m.awDictId[88], 3641);
-  EXPECT_EQ(m.awDictId[89], 3642);
-  EXPECT_EQ(m.awDictId[90], 3643);
-  EXPECT_EQ(m.awDictId[405], 61);
-  EXPECT_EQ(m.awDictId[407], 64);
-  EXPECT_EQ(m.awDictId[469], 251);
-  EXPECT_EQ(m.awDictId[533], 4790);
-  EXPECT_EQ(m.awDictId[534], 4791);
-  EXPECT_EQ(m.awDictId[549], 4806);
-  EXPECT_EQ(m.awDictId[550], 7548);
+  ASSERT_EQ(expected.size(), 566u);
+  for (int i = 0; i < 566; ++i) ASSERT_EQ(m.awDictId[i], expected[i]) << "position " << i;
   EXPECT_EQ(m.awDictId[566], 0);
 }
 
