@@ -347,8 +347,3 @@ TEST(CliE2e, TheReadmeExamplesRunAsWritten) {
       100000);
   EXPECT_EQ(r.status, 0) << Describe(r) << "\nscript:\n" << script;
 }
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

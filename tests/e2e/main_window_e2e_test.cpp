@@ -266,8 +266,10 @@ void DownloadEverything(bool legacy) {
   const sOSDCommPara before = devices.StateOf(mac).osd;
   const Typed typed = TypeEverything(w, legacy);
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
-  ASSERT_TRUE(w.Until([&] { return w.LogHas("下载参数成功\r\n"); })) << w.Log();
-  w.Settle();
+  // The acknowledgement, and (current firmware) the four line-text frames at the device.
+  ASSERT_TRUE(w.Until([&] {
+    return w.LogHas("下载参数成功\r\n") && devices.CountLogLines("dict-write") == (legacy ? 0 : 4);
+  })) << w.Log();
 
   const std::string want =
       legacy ? "设置参数... \r\n设置完成\r\n下载参数成功\r\n"
@@ -332,7 +334,6 @@ TEST(MainWindowE2e, ADownloadAfterAnUnansweredReadIsRefused) {
   Window w;
   w.Read(kCurrentMac, true);
   w.DoubleClick(kLegacyMac);
-  w.Settle();
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
   w.Settle();
   const auto boxes = w.notifier.Boxes();
@@ -341,7 +342,7 @@ TEST(MainWindowE2e, ADownloadAfterAnUnansweredReadIsRefused) {
   EXPECT_EQ(boxes[1].text, "请先双击设备列表读取参数");
   EXPECT_EQ(devices.CountLogLines("download"), 0);
   EXPECT_EQ(devices.CountLogLines("silent read " + std::string(kLegacyMac)), 1);
-  ASSERT_TRUE(w.Until([&] { return w.LogHas("读取参数失败\r\n"); }, 6s)) << w.Log();
+  ASSERT_TRUE(w.Until([&] { return w.LogHas("读取参数失败\r\n"); }, 30s)) << w.Log();
   EXPECT_EQ(w.Log(), "读取参数...\r\n读取参数失败\r\n");
 }
 
@@ -356,10 +357,4 @@ TEST(MainWindowE2e, ABurstOfAThousandRepliesIsListedWhole) {
   QTest::mouseClick(w.dlg.SearchButton(), Qt::LeftButton);
   EXPECT_TRUE(w.Until([&] { return w.List().topLevelItemCount() == 1000; }, 60s))
       << w.List().topLevelItemCount() << " listed";
-}
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
 }

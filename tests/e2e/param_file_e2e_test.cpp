@@ -46,7 +46,7 @@ void TransferRs485(MainWindowRun& w, bool write) {
     for (int i = 0; i < modbus.wDictCount; ++i) std::atomic_ref<uint8_t>(marks[i]).store(1);
   }
   const std::string done = write ? "正在下载字典,已完成100%\r\n" : "正在读取字典,已完成100%\r\n";
-  ASSERT_TRUE(w.Until([&] { return w.LogHas(done); }, 20s)) << w.Log();
+  ASSERT_TRUE(w.Until([&] { return w.LogHas(done); }, 30s)) << w.Log();
 }
 
 // Values of the network page and of the RS-485 half that survive a trip through the pages.
@@ -160,9 +160,3 @@ TEST(ParamFileE2e, AnExportedFileReachesTheDeviceAfterAnImport) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

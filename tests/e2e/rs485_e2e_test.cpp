@@ -357,9 +357,3 @@ TEST(Rs485E2e, AnImportDuringADownloadIsRefused) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

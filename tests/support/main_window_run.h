@@ -44,7 +44,7 @@ class MainWindowRun {
 
   // Runs the event loop until `done` holds or the time is up.
   bool Until(const std::function<bool()>& done,
-             std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+             std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {

@@ -3,6 +3,7 @@
 // literal pieces and runs of zeros; its CRCs were computed apart from the program.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,17 @@
 #include "params/parameter_block.h"
 
 namespace quillon::fakes {
+
+// The moment the tests' exports are made: 2026-12-06 07:52, local time.
+inline std::tm ExportMoment() {
+  std::tm local{};
+  local.tm_year = 2026 - 1900;
+  local.tm_mon = 11;
+  local.tm_mday = 6;
+  local.tm_hour = 7;
+  local.tm_min = 52;
+  return local;
+}
 
 // All zero but for a few bytes in each half, the dictionary bookkeeping included.
 inline ParamImages KnownImages() {

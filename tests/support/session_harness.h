@@ -83,6 +83,8 @@ class SessionHarness {
       for (const Datagram& datagram : batch) {
         session.OnFrameReceived(datagram.bytes, datagram.received);
         ++datagramsPumped;
+        if (datagram.bytes.size() > 3 && datagram.bytes[0] == kReplyStart)
+          ++repliesPumped_[datagram.bytes[3]];
         if (done()) return true;
       }
       const int refreshes = view.refreshRequests.load();
@@ -115,7 +117,7 @@ class SessionHarness {
 
   // Search, then a double-click on the one device found: the read request goes out and, for
   // current firmware, the worker is asked for the camera texts. False when no device answered.
-  bool SearchAndSelect(std::chrono::milliseconds timeout = std::chrono::seconds(3)) {
+  bool SearchAndSelect(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     session.OnSearch();
     if (!Pump([this] { return !view.rows.empty(); }, timeout)) return false;
     view.selected = view.rows.front();
@@ -176,6 +178,10 @@ class SessionHarness {
 
   DeviceParameterBlock& Block() { return *block_; }
 
+  // Device replies (start byte 0x55) with this command code handed to the session so far, good
+  // or not: what a test waits for when the answer itself must change nothing.
+  int RepliesPumped(uint8_t command) const { return repliesPumped_[command]; }
+
   // Declared before the link and the session: the receive thread and the worker reach them.
   FakeConfigView view;
   RecordingNotifier notifier;
@@ -194,6 +200,7 @@ class SessionHarness {
   std::condition_variable wake_;
   std::deque<Datagram> queue_;
   bool woken_ = false;
+  int repliesPumped_[256] = {};
   std::unique_ptr<DeviceParameterBlock> block_;
   UdpLink link_;
 

@@ -33,15 +33,7 @@ class ConfigSessionFilesTest : public ::testing::Test {
  protected:
   ConfigSessionFilesTest() : session(block, link, notifier) {
     session.AttachView(view);
-    session.SetLocalClock([] {
-      std::tm local{};
-      local.tm_year = 2026 - 1900;
-      local.tm_mon = 11;
-      local.tm_mday = 6;
-      local.tm_hour = 7;
-      local.tm_min = 52;
-      return local;
-    });
+    session.SetLocalClock(ExportMoment);
   }
   void SetUp() override { ASSERT_TRUE(folder.Made()); }
 

@@ -81,13 +81,7 @@ TEST(ParamFileNames, TheExtensionMustBeIniOrINIExactly) {
                {"/tmp/x.ini/params", false}, {"params.ini ", false}};
   for (const auto& c : cases) EXPECT_EQ(HasParamFileExtension(c.path), c.accepted) << c.path;
 
-  std::tm local{};
-  local.tm_year = 2026 - 1900;
-  local.tm_mon = 11;
-  local.tm_mday = 6;
-  local.tm_hour = 7;
-  local.tm_min = 52;
-  EXPECT_EQ(DefaultParamFileName(local), "VRN20261206_0752.ini");
+  EXPECT_EQ(DefaultParamFileName(fakes::ExportMoment()), "VRN20261206_0752.ini");
 }
 
 TEST(IniProfile, ReadsNamesAndValuesAsThePrivateProfileFunctionsDo) {
