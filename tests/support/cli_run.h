@@ -44,15 +44,19 @@ inline CliResult RunCliOn(TransferPort* port, const std::vector<std::string>& wo
   return result;
 }
 
-// The same with the words of `line`, split at blanks.
-inline CliResult RunCliOn(TransferPort* port, const std::string& line) {
+// The words of `line`, split at blanks.
+inline std::vector<std::string> Words(const std::string& line) {
   std::vector<std::string> words;
   for (size_t at = 0; at < line.size();) {
     const size_t blank = line.find(' ', at);
     words.push_back(line.substr(at, blank - at));
     at = blank == std::string::npos ? line.size() : blank + 1;
   }
-  return RunCliOn(port, words);
+  return words;
+}
+
+inline CliResult RunCliOn(TransferPort* port, const std::string& line) {
+  return RunCliOn(port, Words(line));
 }
 
 }  // namespace quillon::fakes

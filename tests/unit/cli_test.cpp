@@ -12,6 +12,7 @@
 #include "cli_text.h"
 #include "device_search.h"
 #include "link/broadcast_port.h"
+#include "support/cli_run.h"
 #include "support/simulated_port.h"
 #include "text/gbk.h"
 
@@ -28,12 +29,8 @@ constexpr const char* kMacA = "00E04C3A1B01";
 constexpr const char* kMacB = "00E04C3A1B02";
 
 ParseOutcome Parse(const std::string& line, CliOptions& options) {
-  std::vector<std::string> words{"quillon-cli"};
-  for (size_t at = 0; at < line.size();) {
-    const size_t blank = line.find(' ', at);
-    words.push_back(line.substr(at, blank - at));
-    at = blank == std::string::npos ? line.size() : blank + 1;
-  }
+  std::vector<std::string> words = fakes::Words(line);
+  words.insert(words.begin(), "quillon-cli");
   std::vector<const char*> argv;
   for (const std::string& word : words) argv.push_back(word.c_str());
   return ParseCliCommandLine(static_cast<int>(argv.size()), argv.data(), options);
@@ -72,6 +69,7 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
       {"show f.ini slot5.* camera*.line1.text --json", nullptr},
       {"diff 00E04C3A1B01 f.ini", nullptr},
       {"set 00E04C3A1B01 slot1.name=a=b --verify --values v.json", nullptr},
+      {"set --all --values v.json", nullptr},
       {"backup --all --out-dir d --json", nullptr},
       {"fields --names", nullptr},
       {"", "no command"},
@@ -409,6 +407,26 @@ TEST(CliApplyToDevice, FailuresNameTheirStep) {
        },
        false, "verify", "1 field(s) differ", 31s},
       {"first generation", [](SimulatedPort&) {}, true, "firmware", "--force-first-generation", 0s},
+      {"RS-485 writes unanswered",
+       [](SimulatedPort& p) {
+         p.answer = [&p](const Bytes& request) {
+           if (request[3] == CMD_DICTIONARY && request[10] == 0x42) return std::vector<Bytes>{};
+           return p.SimulatorAnswer(request);
+         };
+       },
+       false, "rs485",
+       "no reply to an RS-485 write request within 10 s, three times; 0 of 566 entries were "
+       "written",
+       31s},
+      {"silent after the download",
+       [](SimulatedPort& p) {
+         p.answer = [&p](const Bytes& request) {
+           if (request[3] == CMD_READ_PARAMS && !p.SentWith(CMD_DOWNLOAD_PARAMS).empty())
+             return std::vector<Bytes>{};
+           return p.SimulatorAnswer(request);
+         };
+       },
+       false, "verify", "reading back: no reply to the parameter read within 5 s", 40s},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -424,13 +442,16 @@ TEST(CliApplyToDevice, FailuresNameTheirStep) {
     EXPECT_EQ(report.failedStep, c.step);
     EXPECT_NE(report.error.find(c.error), std::string::npos) << report.error;
     EXPECT_LE(port.Elapsed(), c.atMost);
-    if (std::string(c.step) == "verify") {
+    if (std::string(c.name) == "forgets") {
       EXPECT_EQ(report.mismatches.size(), 1u);
       EXPECT_NE(report.mismatches[0].find("RS-485 entry 253 (slot 1)"), std::string::npos);
     }
     if (c.firstGeneration) {
       EXPECT_TRUE(port.sent.empty());
     }
+    // The download restarts the device: nothing follows a failed RS-485 step.
+    const std::string step = c.step;
+    EXPECT_EQ(port.SentWith(CMD_DOWNLOAD_PARAMS).size(), step == "verify" || step == "download");
   }
 }
 

@@ -155,8 +155,8 @@ class Parser {
                             "  quillon-cli set 00E04C3A1B01 00E04C3A1B02 rs485.baud=9600 "
                             "slot5.name=压力",
                             kSetFooter);
-    set->add_option("TARGETS", setWords_, "the devices' MACs, and NAME=VALUE for each field to set")
-        ->required();
+    set->add_option("TARGETS", setWords_,
+                    "the devices' MACs, and NAME=VALUE for each field to set");
     set->add_flag("--all", o_.all, "every device that answers the search");
     set->add_option("--values", o_.valuesPath,
                     "more NAME=VALUE pairs from a JSON object, as show --json writes it")

@@ -228,7 +228,13 @@ AddressPlan PlanSetAddresses(TransferPort& port, const std::vector<FieldValue>& 
   // A device that cannot be asked is counted in, under the rule of one that could.
   for (size_t i = 0; i < targets.size() && known; ++i)
     if (rules[i].mask == 0 && rules[i].whose.empty()) rules[i] = *known;
-  if (!known) return AddressPlan{std::vector<std::optional<uint32_t>>(targets.size()), {}};
+  if (!known) {
+    AddressPlan plan;
+    plan.error =
+        "no device answered a parameter read, so the subnets of their addresses are "
+        "unknown";
+    return plan;
+  }
   return CountAddresses(targets, first, rules, found);
 }
 
