@@ -100,6 +100,7 @@ TEST_F(CliCommands, EveryExitStatusAndRefusal) {
       {true, "apply " + bad + " --all", 2, "", "section [sOSDCommPara] does not match", 0},
       {true, "apply " + (folder / "missing.ini") + " --all", 2, "", "no such file", 0},
       {true, "apply " + file + " 00E04C3A1B01 00E04C3A1B02", 2, "", "--ip-from", 0},
+      {true, "apply " + file + " --all", 2, "", "--ip-from", 1},  // known after the search
       {true, "apply " + file + " 00E04C3A1B01 --ip-from 192.168.2.10", 2, "",
        "leave the subnet 192.168.1.0/255.255.255.0 of the file's address 192.168.1.65", 0},
       {true, "read 00E04C3A1B01 --out " + (folder / "a.txt"), 2, "", ".ini or .INI", 0},
@@ -123,6 +124,18 @@ TEST_F(CliCommands, EveryExitStatusAndRefusal) {
   }
   EXPECT_EQ(Sent(port, CMD_DOWNLOAD_PARAMS), 0);
   EXPECT_TRUE(Rs485Writes(port).empty());
+  // The search cannot leave the PC.
+  SimulatedPort failing(kDevices);
+  failing.sendFails = true;
+  for (const std::string& line :
+       {"apply " + file + " --all --only rs485", std::string("set --all rs485.baud=9600"),
+        "backup --all --out-dir " + (folder / "d"), std::string("search"),
+        std::string("read 00E04C3A1B01 --out ") + (folder / "a.ini")}) {
+    SCOPED_TRACE(line);
+    const CliResult r = RunCliOn(&failing, line);
+    EXPECT_EQ(r.status, 1) << Describe(r);
+    EXPECT_NE(r.err.find("could not be sent"), std::string::npos) << Describe(r);
+  }
   // Nobody on the network: --all has no device to serve.
   for (const std::string& line :
        {"apply " + file + " --all --only rs485", std::string("set --all rs485.baud=9600"),

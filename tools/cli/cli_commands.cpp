@@ -48,7 +48,10 @@ int RunRead(const CliOptions& options, const PortOpener& open, std::FILE* out, s
   TransferPort* port = OpenPort(open, err);
   if (!port) return kExitDeviceFailed;
   std::vector<FoundDevice> found;
-  SearchDevices(*port, Milliseconds(options.waitSeconds), {mac}, found);
+  if (!SearchDevices(*port, Milliseconds(options.waitSeconds), {mac}, found)) {
+    Message(err, "the search could not be sent through any local address");
+    return kExitDeviceFailed;
+  }
   const FoundDevice* device = FindDevice(found, mac);
   if (!device) {
     Message(err, "read: " + mac + " did not answer the search within " +
