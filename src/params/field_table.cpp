@@ -45,12 +45,12 @@ constexpr size_t kModbus = offsetof(DeviceParameterBlock, modbus);
 
 class TableBuilder {
  public:
-  explicit TableBuilder(std::vector<FieldSpec>& table) : table_(table) {}
+  explicit TableBuilder(std::vector<NamedField>& table) : table_(table) {}
 
   void Ipv4(std::string name, size_t offset) { Add(std::move(name), offset, 4, FieldKind::Ipv4); }
   void Number(std::string name, size_t offset, size_t size, uint32_t min, uint32_t max,
               uint16_t id = 0) {
-    FieldSpec& field = Add(std::move(name), offset, size, FieldKind::Number, id);
+    NamedField& field = Add(std::move(name), offset, size, FieldKind::Number, id);
     field.min = min;
     field.max = max;
   }
@@ -68,8 +68,8 @@ class TableBuilder {
   void Dictionary() { transfer_ = FieldTransfer::Dictionary; }
 
  private:
-  FieldSpec& Add(std::string name, size_t offset, size_t size, FieldKind kind, uint16_t id = 0) {
-    FieldSpec& field = table_.emplace_back();
+  NamedField& Add(std::string name, size_t offset, size_t size, FieldKind kind, uint16_t id = 0) {
+    NamedField& field = table_.emplace_back();
     field.name = std::move(name);
     field.offset = offset;
     field.size = size;
@@ -80,12 +80,12 @@ class TableBuilder {
     return field;
   }
 
-  std::vector<FieldSpec>& table_;
+  std::vector<NamedField>& table_;
   FieldTransfer transfer_ = FieldTransfer::Download;
 };
 
-std::vector<FieldSpec> BuildTable() {
-  std::vector<FieldSpec> table;
+std::vector<NamedField> BuildTable() {
+  std::vector<NamedField> table;
   table.reserve(700);
   TableBuilder t(table);
 
@@ -168,10 +168,10 @@ std::vector<FieldSpec> BuildTable() {
   return table;
 }
 
-const uint8_t* Bytes(const DeviceParameterBlock& block, const FieldSpec& field) {
+const uint8_t* Bytes(const DeviceParameterBlock& block, const NamedField& field) {
   return reinterpret_cast<const uint8_t*>(&block) + field.offset;
 }
-uint8_t* Bytes(DeviceParameterBlock& block, const FieldSpec& field) {
+uint8_t* Bytes(DeviceParameterBlock& block, const NamedField& field) {
   return reinterpret_cast<uint8_t*>(&block) + field.offset;
 }
 
@@ -225,7 +225,7 @@ bool ParseStrictReal(std::string_view text, float& value) {
   return true;
 }
 
-const ListItem* FindItem(const FieldSpec& field, std::string_view text) {
+const ListItem* FindItem(const NamedField& field, std::string_view text) {
   for (const ListItem& item : field.items)
     if (text == item.label) return &item;
   uint32_t index = 0;
@@ -235,13 +235,13 @@ const ListItem* FindItem(const FieldSpec& field, std::string_view text) {
 
 }  // namespace
 
-const std::vector<FieldSpec>& FieldTable() {
-  static const std::vector<FieldSpec> table = BuildTable();
+const std::vector<NamedField>& FieldTable() {
+  static const std::vector<NamedField> table = BuildTable();
   return table;
 }
 
-const FieldSpec* FindField(std::string_view name) {
-  for (const FieldSpec& field : FieldTable())
+const NamedField* FindField(std::string_view name) {
+  for (const NamedField& field : FieldTable())
     if (field.name == name) return &field;
   return nullptr;
 }
@@ -266,7 +266,7 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::string FieldValueText(const FieldSpec& field, const DeviceParameterBlock& block) {
+std::string FieldValueText(const NamedField& field, const DeviceParameterBlock& block) {
   const uint8_t* bytes = Bytes(block, field);
   switch (field.kind) {
     case FieldKind::Ipv4:
@@ -291,7 +291,7 @@ std::string FieldValueText(const FieldSpec& field, const DeviceParameterBlock& b
   return {};
 }
 
-std::string CheckFieldValue(const FieldSpec& field, std::string_view text) {
+std::string CheckFieldValue(const NamedField& field, std::string_view text) {
   auto refuse = [&](const std::string& why) {
     return field.name + "=" + std::string(text) + ": " + why + "; it takes " + AllowedValues(field);
   };
@@ -325,7 +325,7 @@ std::string CheckFieldValue(const FieldSpec& field, std::string_view text) {
   return refuse("unknown kind");
 }
 
-void StoreFieldValue(const FieldSpec& field, std::string_view text, DeviceParameterBlock& block) {
+void StoreFieldValue(const NamedField& field, std::string_view text, DeviceParameterBlock& block) {
   uint8_t* bytes = Bytes(block, field);
   switch (field.kind) {
     case FieldKind::Ipv4: {
@@ -352,7 +352,7 @@ void StoreFieldValue(const FieldSpec& field, std::string_view text, DeviceParame
   }
 }
 
-bool SameFieldValue(const FieldSpec& field, const DeviceParameterBlock& a,
+bool SameFieldValue(const NamedField& field, const DeviceParameterBlock& a,
                     const DeviceParameterBlock& b) {
   const uint8_t* x = Bytes(a, field);
   const uint8_t* y = Bytes(b, field);
@@ -362,7 +362,7 @@ bool SameFieldValue(const FieldSpec& field, const DeviceParameterBlock& a,
   return std::memcmp(x, y, field.size) == 0;
 }
 
-std::string AllowedValues(const FieldSpec& field) {
+std::string AllowedValues(const NamedField& field) {
   switch (field.kind) {
     case FieldKind::Ipv4:
       return "an IPv4 address";
@@ -382,7 +382,7 @@ std::string AllowedValues(const FieldSpec& field) {
   return {};
 }
 
-std::string TransferText(const FieldSpec& field) {
+std::string TransferText(const NamedField& field) {
   switch (field.transfer) {
     case FieldTransfer::Download:
       return "download";

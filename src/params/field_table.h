@@ -37,7 +37,7 @@ struct ListItem {
   uint32_t value;
 };
 
-struct FieldSpec {
+struct NamedField {
   std::string name;
   size_t offset = 0;  // inside DeviceParameterBlock (the RS-485 image starts at 2828)
   size_t size = 0;    // bytes of the whole field
@@ -51,36 +51,36 @@ struct FieldSpec {
 
 // Every named field, in the order of the pages: network, cameras 1 to 4 (each with lines 1 to 8),
 // the RS-485 settings, slots 1 to 16 (each with its gear table).
-const std::vector<FieldSpec>& FieldTable();
+const std::vector<NamedField>& FieldTable();
 
 // The field of a name, or nullptr.
-const FieldSpec* FindField(std::string_view name);
+const NamedField* FindField(std::string_view name);
 
 // Whether a name matches a pattern in which '*' stands for any run of characters and '?' for one.
 bool MatchesPattern(std::string_view pattern, std::string_view name);
 
 // The value of a field as text, as the page shows it. A list value that is no item of the list
 // (a device or file may hold one) is shown as its number.
-std::string FieldValueText(const FieldSpec& field, const DeviceParameterBlock& block);
+std::string FieldValueText(const NamedField& field, const DeviceParameterBlock& block);
 
 // Checks text as a value of the field; empty when it is one, else why not, naming the field and
 // its allowed values.
-std::string CheckFieldValue(const FieldSpec& field, std::string_view text);
+std::string CheckFieldValue(const NamedField& field, std::string_view text);
 
 // Stores a value that CheckFieldValue accepted, as the page stores it: a text is terminated
 // after its last byte and the bytes behind the terminator keep what they held.
-void StoreFieldValue(const FieldSpec& field, std::string_view text, DeviceParameterBlock& block);
+void StoreFieldValue(const NamedField& field, std::string_view text, DeviceParameterBlock& block);
 
 // Whether two blocks hold the same value in the field: texts up to their terminator, everything
 // else byte for byte.
-bool SameFieldValue(const FieldSpec& field, const DeviceParameterBlock& a,
+bool SameFieldValue(const NamedField& field, const DeviceParameterBlock& a,
                     const DeviceParameterBlock& b);
 
 // What a field takes: "0 to 65535", "an IPv4 address", "GBK text of at most 30 bytes",
 // "one of 2400, 4800, ... (or the index 0 to 6)", "a real number (shown with 3 decimals)".
-std::string AllowedValues(const FieldSpec& field);
+std::string AllowedValues(const NamedField& field);
 
 // How a field travels: "download", "line text 5018", "dictionary 3476".
-std::string TransferText(const FieldSpec& field);
+std::string TransferText(const NamedField& field);
 
 }  // namespace quillon

@@ -58,8 +58,8 @@ constexpr Place kPlaces[] = {
 };
 // clang-format on
 
-const FieldSpec& Field(const char* name) {
-  const FieldSpec* field = FindField(name);
+const NamedField& Field(const char* name) {
+  const NamedField* field = FindField(name);
   if (!field) throw std::invalid_argument(name);
   return *field;
 }
@@ -70,7 +70,7 @@ TEST(FieldTable, EveryNameHasItsPlaceAndTransfer) {
   EXPECT_EQ(FieldTable().size(), 681u);  // 7 network, 4 x 31 camera, 6 RS-485, 16 x 34 slot
   for (const Place& want : kPlaces) {
     SCOPED_TRACE(want.name);
-    const FieldSpec& field = Field(want.name);
+    const NamedField& field = Field(want.name);
     EXPECT_EQ(field.offset, want.offset);
     EXPECT_EQ(field.size, want.size);
     EXPECT_EQ("DLE"[static_cast<int>(field.transfer)], want.transfer);
@@ -79,7 +79,7 @@ TEST(FieldTable, EveryNameHasItsPlaceAndTransfer) {
   // No two fields share a byte, and no name is given twice.
   std::vector<int> owner(sizeof(DeviceParameterBlock), -1);
   for (size_t i = 0; i < FieldTable().size(); ++i) {
-    const FieldSpec& field = FieldTable()[i];
+    const NamedField& field = FieldTable()[i];
     EXPECT_EQ(FindField(field.name), &field);
     for (size_t b = field.offset; b < field.offset + field.size; ++b) {
       ASSERT_LT(b, owner.size()) << field.name;
@@ -95,7 +95,7 @@ TEST(FieldTable, EachTransferCarriesItsFields) {
   auto block = std::make_unique<DeviceParameterBlock>();
   ClearBlock(*block);
   const uint8_t mac[6] = {};
-  for (const FieldSpec& field : FieldTable()) {
+  for (const NamedField& field : FieldTable()) {
     SCOPED_TRACE(field.name);
     if (field.transfer != FieldTransfer::Download) {
       const devsim::DeviceItem item = devsim::FindItem(field.id);
@@ -156,7 +156,7 @@ TEST(FieldTable, ValuesAreTakenAndShownAsThePagesDo) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name + ("=" + c.text));
-    const FieldSpec& field = Field(c.name);
+    const NamedField& field = Field(c.name);
     const std::string why = CheckFieldValue(field, c.text);
     if (c.bytes.empty()) {
       EXPECT_NE(why.find(std::string(c.name) + "="), std::string::npos) << why;
@@ -179,7 +179,7 @@ TEST(FieldTable, ValuesAreTakenAndShownAsThePagesDo) {
 }
 
 TEST(FieldTable, EveryNameRoundTripsThroughShowAndSet) {
-  for (const FieldSpec& field : FieldTable()) {
+  for (const NamedField& field : FieldTable()) {
     SCOPED_TRACE(field.name);
     std::string value;
     switch (field.kind) {

@@ -11,7 +11,6 @@
 #include "field_transfer.h"
 #include "files/file_bytes.h"
 #include "link/broadcast_port.h"
-#include "text/gbk.h"
 
 namespace quillon::cli {
 
@@ -21,13 +20,14 @@ namespace {
 // False after saying which pattern names none.
 bool SelectFields(const std::vector<std::string>& patterns, FieldList& fields, std::FILE* err) {
   for (const std::string& pattern : patterns) {
-    if (std::none_of(FieldTable().begin(), FieldTable().end(),
-                     [&](const FieldSpec& field) { return MatchesPattern(pattern, field.name); })) {
+    if (std::none_of(FieldTable().begin(), FieldTable().end(), [&](const NamedField& field) {
+          return MatchesPattern(pattern, field.name);
+        })) {
       Message(err, "no field matches '" + pattern + "'; 'quillon-cli fields' lists them");
       return false;
     }
   }
-  for (const FieldSpec& field : FieldTable())
+  for (const NamedField& field : FieldTable())
     if (patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const auto& p) {
           return MatchesPattern(p, field.name);
         }))
@@ -37,7 +37,7 @@ bool SelectFields(const std::vector<std::string>& patterns, FieldList& fields, s
 
 FieldList AllFields() {
   FieldList fields;
-  for (const FieldSpec& field : FieldTable()) fields.push_back(&field);
+  for (const NamedField& field : FieldTable()) fields.push_back(&field);
   return fields;
 }
 
@@ -48,13 +48,13 @@ std::string Pad(std::string text, size_t width) {
 
 size_t NameWidth(const FieldList& fields) {
   size_t width = 0;
-  for (const FieldSpec* field : fields) width = std::max(width, field->name.size());
+  for (const NamedField* field : fields) width = std::max(width, field->name.size());
   return width;
 }
 
 // A value for a line of text: device texts made harmless, texts in quotes where blanks would
 // hide where they end.
-std::string Shown(const FieldSpec& field, const std::string& value) {
+std::string Shown(const NamedField& field, const std::string& value) {
   return field.kind == FieldKind::Text ? "\"" + PrintableText(value) + "\"" : value;
 }
 
@@ -168,7 +168,7 @@ std::vector<FieldValue> CheckedValues(const CliOptions& options, std::FILE* err)
   std::vector<FieldValue> values;
   bool bad = false;
   for (const auto& [name, text] : pairs) {
-    const FieldSpec* field = FindField(name);
+    const NamedField* field = FindField(name);
     if (!field) {
       Message(err, "no field named '" + name + "'; 'quillon-cli fields' lists them");
       bad = true;
@@ -309,12 +309,12 @@ int RunShow(const CliOptions& options, const PortOpener& open, std::FILE* out, s
   const DeviceParameterBlock& block = *sides.front().block;
   if (options.format == OutputFormat::Json) {
     Json json = Json::object();
-    for (const FieldSpec* field : fields) json[field->name] = FieldValueText(*field, block);
+    for (const NamedField* field : fields) json[field->name] = FieldValueText(*field, block);
     std::fputs(JsonText(json).c_str(), out);
     return kExitOk;
   }
   const size_t width = NameWidth(fields) + 2;
-  for (const FieldSpec* field : fields)
+  for (const NamedField* field : fields)
     std::fprintf(out, "%s%s\n", Pad(field->name, width).c_str(),
                  PrintableText(FieldValueText(*field, block)).c_str());
   return kExitOk;
@@ -327,11 +327,11 @@ int RunDiff(const CliOptions& options, const PortOpener& open, std::FILE* out, s
   if (const std::optional<int> failed = LoadSides(sides, fields, options, open, kExitRefused, err))
     return *failed;
   struct Difference {
-    const FieldSpec* field;
+    const NamedField* field;
     std::string a, b;
   };
   std::vector<Difference> differences;
-  for (const FieldSpec* field : fields) {
+  for (const NamedField* field : fields) {
     std::string a = FieldValueText(*field, *sides[0].block);
     std::string b = FieldValueText(*field, *sides[1].block);
     if (a != b) differences.push_back({field, std::move(a), std::move(b)});
@@ -539,7 +539,7 @@ int RunFields(const CliOptions& options, std::FILE* out, std::FILE* err) {
   if (!SelectFields(options.patterns, fields, err)) return kExitRefused;
   if (options.format == OutputFormat::Json) {
     Json list = Json::array();
-    for (const FieldSpec* f : fields) {
+    for (const NamedField* f : fields) {
       Json items = Json::array();
       for (const ListItem& item : f->items) items.push_back(item.label);
       list.push_back({{"name", f->name},
@@ -553,7 +553,7 @@ int RunFields(const CliOptions& options, std::FILE* out, std::FILE* err) {
     return kExitOk;
   }
   const size_t width = NameWidth(fields) + 2;
-  for (const FieldSpec* f : fields) {
+  for (const NamedField* f : fields) {
     if (options.namesOnly)
       std::fprintf(out, "%s\n", f->name.c_str());
     else

@@ -26,13 +26,13 @@ void Mark(sModBusPara& modbus, const std::vector<uint16_t>& ids, uint8_t* marks)
       std::atomic_ref<uint8_t>(marks[i]).store(1);
 }
 
-std::string_view Text(const DeviceParameterBlock& block, const FieldSpec& field) {
+std::string_view Text(const DeviceParameterBlock& block, const NamedField& field) {
   return FieldText(reinterpret_cast<const char*>(&block) + field.offset, field.size);
 }
 
 // Whether the device, read back, holds what was sent in the field: on legacy firmware a line
 // text as far as it travels.
-bool Arrived(const FieldSpec& field, const DeviceParameterBlock& sent,
+bool Arrived(const NamedField& field, const DeviceParameterBlock& sent,
              const DeviceParameterBlock& back, bool legacy) {
   if (legacy && field.transfer == FieldTransfer::LineText)
     return Text(sent, field).substr(0, kLegacyLineTextBytes) == Text(back, field);
@@ -43,7 +43,7 @@ bool Arrived(const FieldSpec& field, const DeviceParameterBlock& sent,
 
 FieldReads ReadsFor(const FieldList& fields, bool legacyLineText, bool download) {
   FieldReads reads;
-  for (const FieldSpec* field : fields) {
+  for (const NamedField* field : fields) {
     switch (field->transfer) {
       case FieldTransfer::Dictionary:
         reads.ids.push_back(field->id);
@@ -107,7 +107,7 @@ SetReport SetOnDevice(TransferPort& port, const FoundDevice& device,
 
   FieldList fields;
   for (const FieldValue& value : values) fields.push_back(value.field);
-  const bool download = std::any_of(fields.begin(), fields.end(), [](const FieldSpec* field) {
+  const bool download = std::any_of(fields.begin(), fields.end(), [](const NamedField* field) {
     return field->transfer != FieldTransfer::Dictionary;
   });
   std::unique_ptr<DeviceParameterBlock> before = NewDeviceBlock(device);
@@ -126,7 +126,7 @@ SetReport SetOnDevice(TransferPort& port, const FoundDevice& device,
   }
   std::vector<uint16_t> ids;
   bool downloadChanged = false;
-  for (const FieldSpec* field : fields) {
+  for (const NamedField* field : fields) {
     if (SameFieldValue(*field, *before, *after)) continue;
     report.written.push_back(field->name);
     if (field->transfer == FieldTransfer::Dictionary)
@@ -160,7 +160,7 @@ SetReport SetOnDevice(TransferPort& port, const FoundDevice& device,
       const TransferResult result = ReadFields(transfer, reads, *back);
       report.mismatches.clear();
       if (result.Ok()) {
-        for (const FieldSpec* field : fields)
+        for (const NamedField* field : fields)
           if (!Arrived(*field, *after, *back, legacy))
             report.mismatches.push_back(field->name + ": device has " +
                                         FieldValueText(*field, *back) + ", sent " +

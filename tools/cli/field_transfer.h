@@ -14,7 +14,7 @@
 
 namespace quillon::cli {
 
-using FieldList = std::vector<const FieldSpec*>;
+using FieldList = std::vector<const NamedField*>;
 
 // What reading a set of fields takes from a device.
 struct FieldReads {
@@ -33,7 +33,7 @@ TransferResult ReadFields(DeviceTransfer& transfer, const FieldReads& reads,
 
 // A value for a field, checked by CheckFieldValue.
 struct FieldValue {
-  const FieldSpec* field;
+  const NamedField* field;
   std::string text;
 };
 
