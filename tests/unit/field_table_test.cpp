@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "device_dictionary.h"
+#include "pages/data_types.h"
 #include "params/osd_wire.h"
 
 using namespace quillon;
@@ -110,6 +111,38 @@ TEST(FieldTable, EachTransferCarriesItsFields) {
     reinterpret_cast<uint8_t*>(block.get())[field.offset] ^= 0x5A;
     EXPECT_NE(BuildDownloadFrame(block->osd, mac, legacy), before);
     reinterpret_cast<uint8_t*>(block.get())[field.offset] ^= 0x5A;
+  }
+}
+
+TEST(FieldTable, ListsHoldThePagesItemsAndValues) {
+  const struct {
+    const char* name;
+    const char* items;  // label=value, in list order
+  } cases[] = {
+      {"camera1.brand", "海康威视=0 大华=1 宇视科技=2 中维世纪=3 华为=4"},
+      {"camera4.line_count", "1=1 2=2 3=3 4=4 5=5 6=6 7=7 8=8"},
+      {"rs485.protocol", "内部规约=0 标准ModBus规约=1"},
+      {"rs485.baud",
+       "2400=2400 4800=4800 9600=9600 19200=19200 38400=38400 57600=57600 "
+       "115200=115200"},
+      {"rs485.parity", "无校验=0 奇校验=1 偶校验=2"},
+      {"slot16.channel", "通道1=0 通道2=1 通道3=2 通道4=3 通道5=4 通道6=5 通道7=6 通道8=7"},
+      {"slot1.function", "03=3 04=4"},
+      {"slot1.decimals", "0=0 1=1 2=2 3=3"},
+  };
+  for (const auto& c : cases) {
+    std::string items;
+    for (const ListItem& item : Field(c.name).items)
+      items +=
+          (items.empty() ? "" : " ") + std::string(item.label) + "=" + std::to_string(item.value);
+    EXPECT_EQ(items, c.items) << c.name;
+  }
+  // The data types against the RS-485 page's own table, by index.
+  const NamedField& type = Field("slot7.data_type");
+  ASSERT_EQ(type.items.size(), size_t{kDataTypeCount});
+  for (int i = 0; i < kDataTypeCount; ++i) {
+    EXPECT_STREQ(type.items[i].label, kDataTypeNames[i]);
+    EXPECT_EQ(type.items[i].value, static_cast<uint32_t>(i));
   }
 }
 
