@@ -7,7 +7,8 @@
 //                   transfers each way
 //   peak memory     VmHWM of the --full process with 1000 devices listed
 //   idle CPU        the receive thread and the dictionary worker over 10 idle seconds
-//   quillon-cli     its RS-485 read and a batch of 50 devices (cli_figures.cpp)
+//   quillon-cli     its RS-485 read, a batch of 50 devices, their backup and a set of one
+//                   RS-485 field on them (cli_figures.cpp)
 //
 // A new figure is one more Table::Add here, measured in this process or, like the window's, in a
 // process of its own that prints "name value" lines.

@@ -18,7 +18,8 @@ if [ "${1:-}" != "--inside" ]; then
   for f in usr/bin/quillon usr/bin/quillon-cli usr/bin/quillon-devsim \
            usr/share/applications/quillon.desktop \
            usr/share/icons/hicolor/scalable/apps/quillon.svg usr/share/man/man1/quillon.1.gz \
-           usr/share/man/man1/quillon-cli.1.gz usr/share/man/man1/quillon-devsim.1.gz; do
+           usr/share/man/man1/quillon-cli.1.gz usr/share/man/man1/quillon-devsim.1.gz \
+           usr/share/bash-completion/completions/quillon-cli; do
     [ -e "$root/$f" ] || { echo "package-test: missing /$f" >&2; exit 1; }
   done
   if readelf -d "$root/usr/bin/quillon" | grep -q -E 'RPATH|RUNPATH'; then
@@ -33,6 +34,12 @@ if [ "${1:-}" != "--inside" ]; then
     { echo "package-test: the installed simulator does not start" >&2; exit 1; }
   "$root/usr/bin/quillon-cli" apply --help | grep -q -- '--ip-from' ||
     { echo "package-test: the installed command-line tool does not start" >&2; exit 1; }
+  # The completion asks the installed program for the field names.
+  completion=$(PATH="$root/usr/bin:$PATH" bash -c 'source "$1"
+    COMP_WORDS=(quillon-cli set 00E04C3A1B01 rs485.ba); COMP_CWORD=3; _quillon_cli
+    echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/quillon-cli")
+  [ "$completion" = "rs485.baud=" ] ||
+    { echo "package-test: the bash completion offers '$completion' for rs485.ba" >&2; exit 1; }
   "$here/netns-run.sh" "$root/usr/bin/quillon-devsim" "$0" --inside "$root"
   exit
 fi

@@ -217,7 +217,8 @@ TransferResult DeviceTransfer::WriteRs485(DeviceParameterBlock& block) {
 TransferResult DeviceTransfer::TransferMarked(DeviceParameterBlock& block, bool write) {
   sModBusPara& modbus = block.modbus;
   const char* step = write ? "writing RS-485 entries" : "reading RS-485 entries";
-  const int total = modbus.wDictCount;
+  // The entries marked at the start, however few: progress and a failure count those.
+  const int total = write ? CountPendingWrites(modbus) : CountPendingReads(modbus);
   int tries = 0;
   for (;;) {
     const int pending = write ? CountPendingWrites(modbus) : CountPendingReads(modbus);

@@ -2,10 +2,12 @@
 // of scripts/netns-run.sh, each case in a network of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "support/process_run.h"
 #include "support/simulator_run.h"
 #include "support/temp_folder.h"
+#include "text/gbk.h"
 
 using namespace quillon;
 using fakes::ProcessResult;
@@ -43,11 +46,13 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-// The object of one device in a JSON report or list.
-std::string JsonObject(const std::string& json, const std::string& mac) {
-  const size_t start = json.find("{\"mac\": \"" + mac + "\"");
-  if (start == std::string::npos) return "";
-  return json.substr(start, json.find('}', start) - start + 1);
+// The object of one device in a JSON report ("devices") or list; null when it is not there.
+nlohmann::json JsonDevice(const std::string& text, const std::string& mac) {
+  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  const nlohmann::json& list = json.is_object() ? json["devices"] : json;
+  for (const nlohmann::json& device : list)
+    if (device["mac"] == mac) return device;
+  return nullptr;
 }
 
 // What a read of a device gives: its images as the simulator holds them, with the program's own
@@ -105,16 +110,14 @@ TEST(CliE2e, SearchListsEachDeviceOnceInEveryFormat) {
 
   const ProcessResult json = Cli({"search", "--wait", "0.5", "--json"});
   ASSERT_EQ(json.status, 0) << Describe(json);
-  EXPECT_EQ(JsonObject(json.out, kCurrentMac),
-            "{\"mac\": \"00E04C3A1B01\", \"ip\": \"192.168.1.64\", \"name\": \"1号机房 东门\", "
-            "\"version\": \"32.05\", \"first_generation\": false, \"legacy_line_text\": false, "
-            "\"local_addresses\": [\"" +
-                pc + "\"]}");
-  EXPECT_NE(JsonObject(json.out, kLegacyMac).find("\"legacy_line_text\": true"), std::string::npos);
-  EXPECT_NE(JsonObject(json.out, SimulatorRun::kFirstGenMac).find("\"first_generation\": true"),
-            std::string::npos);
-  EXPECT_EQ(json.out.front(), '[');
-  EXPECT_EQ(Count(json.out, "{\"mac\""), 3);
+  EXPECT_EQ(JsonDevice(json.out, kCurrentMac),
+            nlohmann::json::parse(R"({"mac": "00E04C3A1B01", "ip": "192.168.1.64",
+              "name": "1号机房 东门", "version": "32.05", "first_generation": false,
+              "legacy_line_text": false, "local_addresses": [")" +
+                                  pc + R"("]})"));
+  EXPECT_EQ(JsonDevice(json.out, kLegacyMac)["legacy_line_text"], true);
+  EXPECT_EQ(JsonDevice(json.out, SimulatorRun::kFirstGenMac)["first_generation"], true);
+  EXPECT_EQ(nlohmann::json::parse(json.out).size(), 3u);
   // The warning about first-generation firmware goes to standard error, not into the list.
   EXPECT_NE(json.err.find("00E04C3A1B03 runs first-generation firmware 01.09"), std::string::npos);
 
@@ -148,10 +151,11 @@ TEST(CliE2e, ADeviceReachedThroughTwoLocalAddressesIsListedOnce) {
 
   const ProcessResult json = Cli({"search", "--wait", "0.5", "--json"});
   ASSERT_EQ(json.status, 0) << Describe(json);
-  EXPECT_EQ(Count(json.out, "{\"mac\""), 1) << json.out;
-  const std::string device = JsonObject(json.out, kCurrentMac);
-  EXPECT_NE(device.find("\"10.77.0.1\""), std::string::npos) << device;
-  EXPECT_NE(device.find("\"10.77.1.1\""), std::string::npos) << device;
+  EXPECT_EQ(nlohmann::json::parse(json.out).size(), 1u) << json.out;
+  // In the order the replies came in.
+  std::vector<std::string> addresses = JsonDevice(json.out, kCurrentMac)["local_addresses"];
+  std::sort(addresses.begin(), addresses.end());
+  EXPECT_EQ(addresses, (std::vector<std::string>{"10.77.0.1", "10.77.1.1"})) << json.out;
 }
 
 TEST(CliE2e, ReadWritesTheWindowsParameterFile) {
@@ -235,12 +239,13 @@ TEST(CliE2e, OneSilentDeviceInABatchOfFive) {
   const ProcessResult apply =
       Cli({"apply", file, "--all", "--ip-from", "192.168.1.100", "--verify", "--json"});
   EXPECT_EQ(apply.status, 1) << Describe(apply);
-  EXPECT_NE(apply.out.find("\"succeeded\": 4, \"failed\": 1"), std::string::npos) << apply.out;
-  const std::string failed = JsonObject(apply.out, DeviceMac(3));
-  EXPECT_NE(failed.find("\"ok\": false, \"failed_step\": \"read\", \"error\": \"no reply to the "
-                        "parameter read within 5 s\""),
-            std::string::npos)
-      << failed;
+  const nlohmann::json report = nlohmann::json::parse(apply.out);
+  EXPECT_EQ(report["succeeded"], 4);
+  EXPECT_EQ(report["failed"], 1);
+  const nlohmann::json failed = JsonDevice(apply.out, DeviceMac(3));
+  EXPECT_EQ(failed["ok"], false);
+  EXPECT_EQ(failed["failed_step"], "read");
+  EXPECT_EQ(failed["error"], "no reply to the parameter read within 5 s");
   // Progress went to standard error, so the report stands alone on standard output.
   EXPECT_EQ(apply.out.front(), '{');
   EXPECT_NE(apply.err.find("[5/5] " + DeviceMac(5)), std::string::npos);
@@ -249,14 +254,14 @@ TEST(CliE2e, OneSilentDeviceInABatchOfFive) {
                                              "192.168.1.104"};
   for (int n = 1; n <= 5; ++n) {
     SCOPED_TRACE(DeviceMac(n));
-    const std::string report = JsonObject(apply.out, DeviceMac(n));
+    const nlohmann::json device = JsonDevice(apply.out, DeviceMac(n));
     const DeviceState now = *sim.State(DeviceMac(n));
     if (n == 3) {
       EXPECT_TRUE(SameState(now, silentBefore));
       continue;
     }
-    EXPECT_NE(report.find("\"ok\": true"), std::string::npos) << report;
-    EXPECT_NE(report.find("\"verified\": true"), std::string::npos) << report;
+    EXPECT_EQ(device["ok"], true) << device;
+    EXPECT_EQ(device["verified"], true) << device;
     EXPECT_EQ(Address(now.osd.abyIP), expected[n - 1]);
   }
 }
@@ -285,6 +290,10 @@ TEST(CliE2e, ARefusedBatchChangesNoDevice) {
       {{"apply", file, DeviceMac(1), "--ip-from", "192.168.1.72"}, "is the address of"},
       // Device 1's own address for device 2.
       {{"apply", file, DeviceMac(2)}, "is the address of"},
+      // Addresses from which the file's gateway is out of reach.
+      {{"apply", file, DeviceMac(2), "--ip-from", "192.168.2.10"},
+       "the addresses 192.168.2.10 to 192.168.2.10 leave the subnet 192.168.1.0/255.255.255.0 of "
+       "the file's address 192.168.1.71"},
   };
   for (const auto& c : cases) {
     const ProcessResult r = Cli(c.args);
@@ -322,6 +331,114 @@ TEST(CliE2e, DeviceFaultsAreReportedOrOvercome) {
                                  "--verify", "--verify-wait", "3"});
     EXPECT_EQ(r.status, c.status) << Describe(r);
     EXPECT_NE(r.out.find(c.report), std::string::npos) << Describe(r);
+  }
+}
+
+TEST(CliE2e, SetOfAnRs485FieldSendsOneEntryPerDevice) {
+  // Current and legacy firmware alike: the entry is read, written alone, and read back.
+  SimulatorRun sim({SimulatorRun::kCurrentDevice, SimulatorRun::kLegacyDevice});
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  const DeviceState before = *sim.State(kLegacyMac);
+  const ProcessResult set = Cli({"set", kCurrentMac, kLegacyMac, "rs485.baud=38400",
+                                 "slot3.name=进水压力", "--verify", "--wait", "10"});
+  ASSERT_EQ(set.status, 0) << Describe(set);
+  EXPECT_EQ(Count(set.out, "rs485.baud, slot3.name written (2 RS-485 entries); verified"), 2)
+      << set.out;
+  for (const char* mac : {kCurrentMac, kLegacyMac}) {
+    SCOPED_TRACE(mac);
+    EXPECT_EQ(sim.CountLogLines("dict-write " + std::string(mac) + " 2 ids"), 1);
+    EXPECT_EQ(sim.CountLogLines("dict-write " + std::string(mac)), 1);
+    EXPECT_EQ(sim.CountLogLines("download"), 0);
+    EXPECT_EQ(sim.State(mac)->modbus.dwBaudRate, 38400u);
+    EXPECT_EQ(GbkToUtf8(sim.State(mac)->modbus.asSlot[2].szName), "进水压力");
+  }
+  // Nothing else of the device changed.
+  DeviceState expected = before;
+  expected.modbus.dwBaudRate = 38400;
+  std::memcpy(expected.modbus.asSlot[2].szName, sim.State(kLegacyMac)->modbus.asSlot[2].szName,
+              sizeof expected.modbus.asSlot[2].szName);
+  EXPECT_TRUE(SameState(*sim.State(kLegacyMac), expected));
+}
+
+TEST(CliE2e, SetOfTheAddressOfThreeDevicesCountsUp) {
+  SimulatorRun sim({Device(1), Device(2), Device(3)});
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  // 192.168.1.72 is device 2's: counting from .71 would give it to device 2... and .73 to 3.
+  const ProcessResult refused = Cli({"set", DeviceMac(1), DeviceMac(3), "network.ip=192.168.1.72"});
+  EXPECT_EQ(refused.status, 2) << Describe(refused);
+  EXPECT_NE(refused.err.find("192.168.1.72, meant for 00E04C3A1C01, is the address of "
+                             "00E04C3A1C02"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(sim.CountLogLines("download"), 0);
+
+  const ProcessResult set = Cli({"set", "--all", "network.ip=192.168.1.100", "--verify", "--json"});
+  ASSERT_EQ(set.status, 0) << Describe(set);
+  for (int n = 1; n <= 3; ++n) {
+    const std::string ip = "192.168.1." + std::to_string(99 + n);
+    EXPECT_EQ(JsonDevice(set.out, DeviceMac(n))["static_ip"], ip);
+    EXPECT_EQ(Address(sim.State(DeviceMac(n))->osd.abyIP), ip);
+  }
+  EXPECT_EQ(sim.CountLogLines("download"), 3);
+}
+
+TEST(CliE2e, ABadValueChangesNoDevice) {
+  SimulatorRun sim({SimulatorRun::kCurrentDevice});
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  const size_t logged = sim.LogLines().size();
+  const ProcessResult set = Cli({"set", "--all", "slot5.data_type=遥控", "rs485.baud=9600"});
+  EXPECT_EQ(set.status, 2) << Describe(set);
+  EXPECT_NE(set.err.find("slot5.data_type=遥控: not an item of the list; it takes one of "
+                         "16位无符号整型-大端"),
+            std::string::npos)
+      << set.err;
+  EXPECT_NE(set.err.find("no device was changed"), std::string::npos);
+  EXPECT_EQ(sim.LogLines().size(), logged);  // not even a search went out
+}
+
+TEST(CliE2e, DiffOfTwoDevicesAndOfADeviceWithItsFile) {
+  SimulatorRun sim({Device(1), Device(2)});
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  TempFolder folder;
+  const std::string file = folder / "1.ini";
+  ASSERT_EQ(Cli({"read", DeviceMac(1), "--out", file, "--quiet"}).status, 0);
+  ProcessResult diff = Cli({"diff", DeviceMac(1), file, "--wait", "10"});
+  EXPECT_EQ(diff.status, 0) << Describe(diff);
+  EXPECT_EQ(diff.out, "");
+  diff = Cli({"diff", DeviceMac(1), DeviceMac(2), "--wait", "10", "--quiet"});
+  EXPECT_EQ(diff.status, 1) << Describe(diff);
+  EXPECT_NE(diff.out.find("network.ip                   192.168.1.71 -> 192.168.1.72\n"),
+            std::string::npos)
+      << diff.out;
+  EXPECT_NE(diff.out.find("rs485.baud                   9600 -> 19200\n"), std::string::npos);
+  EXPECT_NE(diff.out.find("slot1.name                   \"温度1\" -> \"压力1\"\n"),
+            std::string::npos);
+  EXPECT_EQ(diff.out.find("rs485.protocol"), std::string::npos);  // both Modbus
+}
+
+TEST(CliE2e, BackupWithOneSilentDevice) {
+  SimulatorRun sim({Device(1), Device(2), Device(3)});
+  ASSERT_TRUE(sim.Start({"--silent-device", DeviceMac(2)})) << sim.Error();
+  TempFolder folder;
+  const ProcessResult backup = Cli({"backup", "--all", "--out-dir", folder / "site", "--quiet"});
+  EXPECT_EQ(backup.status, 1) << Describe(backup);
+  EXPECT_NE(backup.out.find("00E04C3A1C02  FAILED  read: no reply to the parameter read within 5 "
+                            "s\n"),
+            std::string::npos)
+      << backup.out;
+  EXPECT_EQ(folder.Read("site/devices.csv"),
+            "mac,ip,name,version,file,error\n"
+            "00E04C3A1C01,192.168.1.71,1号站,32.01,00E04C3A1C01.ini,\n"
+            "00E04C3A1C02,192.168.1.72,2号站,32.02,,read: no reply to the parameter read within "
+            "5 s\n"
+            "00E04C3A1C03,192.168.1.73,3号站,32.03,00E04C3A1C03.ini,\n");
+  EXPECT_FALSE(std::ifstream(folder / "site/00E04C3A1C02.ini").good());
+  for (int n : {1, 3}) {
+    const std::optional<ParamImages> images =
+        ImportParamFile(folder / ("site/" + DeviceMac(n) + ".ini"));
+    ASSERT_TRUE(images);
+    const ParamImages read = ImagesAsRead(*sim.State(DeviceMac(n)));
+    EXPECT_EQ(std::memcmp(&*images, &read, sizeof read), 0);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "cli_text.h"
 #include "device_search.h"
 #include "link/broadcast_port.h"
+#include "support/cli_run.h"
 #include "support/simulated_port.h"
 #include "text/gbk.h"
 
@@ -27,22 +28,12 @@ constexpr const char* kDeviceB = "ip=192.168.1.65,mac=00E04C3A1B02,version=32.05
 constexpr const char* kMacA = "00E04C3A1B01";
 constexpr const char* kMacB = "00E04C3A1B02";
 
-std::vector<std::string> Words(const std::string& line) {
-  std::vector<std::string> words{"quillon-cli"};
-  size_t pos = 0;
-  while (pos < line.size()) {
-    const size_t blank = line.find(' ', pos);
-    words.push_back(line.substr(pos, blank - pos));
-    pos = blank == std::string::npos ? line.size() : blank + 1;
-  }
-  return words;
-}
-
-bool Parse(const std::string& line, CliOptions& options, std::string& error) {
-  std::vector<std::string> words = Words(line);
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  return ParseCliCommandLine(static_cast<int>(argv.size()), argv.data(), options, error);
+ParseOutcome Parse(const std::string& line, CliOptions& options) {
+  std::vector<std::string> words = fakes::Words(line);
+  words.insert(words.begin(), "quillon-cli");
+  std::vector<const char*> argv;
+  for (const std::string& word : words) argv.push_back(word.c_str());
+  return ParseCliCommandLine(static_cast<int>(argv.size()), argv.data(), options);
 }
 
 FoundDevice Found(const std::string& mac, const std::string& ip, uint16_t version = 0x2005,
@@ -75,41 +66,57 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
       {"apply f.ini 00E04C3A1B01 00-E0-4C-3A-1B-02 --only network,rs485 --ip-from 10.0.0.5",
        nullptr},
       {"apply f.ini --all --verify --json --verify-wait 5 --quiet", nullptr},
+      {"show f.ini slot5.* camera*.line1.text --json", nullptr},
+      {"diff 00E04C3A1B01 f.ini", nullptr},
+      {"set 00E04C3A1B01 slot1.name=a=b --verify --values v.json", nullptr},
+      {"set --all --values v.json", nullptr},
+      {"backup --all --out-dir d --json", nullptr},
+      {"fields --names", nullptr},
       {"", "no command"},
-      {"frobnicate", "unknown command"},
-      {"search --json --csv", "exclude"},
-      {"search --wait -1", "seconds"},
-      {"search --wait", "needs a value"},
-      {"search --verify", "unknown option"},
-      {"search extra", "no arguments"},
+      {"frobnicate", "frobnicate"},
+      {"search --json --csv", "excludes"},
+      {"search --wait -1", "--wait"},
+      {"search --wait 3601", "seconds from 0 to 3600"},
+      {"search --wait", "--wait"},
+      {"search --verify", "--verify"},
+      {"search extra", "extra"},
       {"read 00E04C3A1B01", "--out"},
       {"read 00E04C3A1B0G --out a.ini", "not a MAC"},
       {"read 00E0:4C3A:1B01 --out a.ini", "not a MAC"},
-      {"read 00E04C3A1B01 00E04C3A1B02 --out a.ini", "one MAC"},
-      {"apply", "parameter file"},
+      {"read 00E04C3A1B01 00E04C3A1B02 --out a.ini", "MAC"},
+      {"apply", "FILE.ini"},
       {"apply f.ini", "MACs or --all"},
       {"apply f.ini 00E04C3A1B01 --all", "not both"},
       {"apply f.ini 00E04C3A1B01 00:e0:4c:3a:1b:01", "named twice"},
       {"apply f.ini 00E04C3A1B01 --only network,firmware", "--only"},
       {"apply f.ini 00E04C3A1B01 --ip-from 10.0.0.256", "--ip-from"},
       {"apply f.ini 00E04C3A1B01 --only rs485 --ip-from 10.0.0.5", "leaves out"},
+      {"show", "SOURCE"},
+      {"diff f.ini", "SOURCE"},
+      {"diff a.ini b.ini c.ini", "At Most 2"},
+      {"set 00E04C3A1B01", "NAME=VALUE"},
+      {"set rs485.baud=9600", "MACs or --all"},
+      {"set 00E04C3A1B01 --all rs485.baud=9600", "not both"},
+      {"backup --all", "--out-dir"},
+      {"backup --out-dir d", "MACs or --all"},
   };
   for (const auto& c : cases) {
     CliOptions options;
-    std::string error;
-    const bool parsed = Parse(c.line, options, error);
-    EXPECT_EQ(parsed, c.error == nullptr) << c.line << ": " << error;
+    const ParseOutcome parsed = Parse(c.line, options);
+    EXPECT_EQ(parsed.kind == ParseOutcome::Kind::Run, c.error == nullptr)
+        << c.line << ": " << parsed.text;
     if (c.error) {
-      EXPECT_NE(error.find(c.error), std::string::npos) << c.line << ": " << error;
+      EXPECT_EQ(parsed.kind, ParseOutcome::Kind::Error) << c.line;
+      EXPECT_NE(parsed.text.find(c.error), std::string::npos) << c.line << ": " << parsed.text;
     }
   }
 
   CliOptions options;
-  std::string error;
-  ASSERT_TRUE(
-      Parse("apply f.ini 00e04c3a1b01 00-E0-4C-3A-1B-02 --only rs485,cameras --verify "
-            "--ip-from 10.0.0.5 --only network",
-            options, error));
+  ASSERT_EQ(Parse("apply f.ini 00e04c3a1b01 00-E0-4C-3A-1B-02 --only rs485,cameras --verify "
+                  "--ip-from 10.0.0.5 --only network",
+                  options)
+                .kind,
+            ParseOutcome::Kind::Run);
   EXPECT_EQ(options.command, Command::Apply);
   EXPECT_EQ(options.filePath, "f.ini");
   EXPECT_EQ(options.macs, (std::vector<std::string>{kMacA, kMacB}));
@@ -117,31 +124,38 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
   EXPECT_TRUE(options.verify);
   EXPECT_EQ(options.ipFrom, 0x0A000005u);
   EXPECT_EQ(options.format, OutputFormat::Text);
+  ASSERT_EQ(Parse("set 00E04C3A1B01 slot1.name=a=b 00E04C3A1B02 rs485.baud=9600", options).kind,
+            ParseOutcome::Kind::Run);
+  EXPECT_EQ(options.macs, (std::vector<std::string>{kMacA, kMacB}));
+  EXPECT_EQ(options.assignments, (std::vector<std::pair<std::string, std::string>>{
+                                     {"slot1.name", "a=b"}, {"rs485.baud", "9600"}}));
 }
 
 TEST(CliCommandLine, EveryCommandHasHelpNamingItsOptions) {
   const struct {
     const char* line;
-    Command command;
-    std::vector<const char*> options;
+    std::vector<const char*> words;
   } cases[] = {
-      {"--help", Command::None, {"search", "read", "apply", "Exit status"}},
-      {"search --help", Command::Search, {"--wait", "--json", "--csv", "first-gen"}},
-      {"help read", Command::Read, {"--out", "--wait", "--quiet", ".ini"}},
+      {"--help",
+       {"search", "read", "apply", "show", "diff", "set", "backup", "fields", "Exit status"}},
+      {"search --help", {"--wait", "--json", "--csv", "first-gen"}},
+      {"help read", {"quillon-cli read", "--out", "--wait", "--quiet", ".ini"}},
       {"apply f.ini --help",
-       Command::Apply,
        {"--all", "--only", "--verify", "--ip-from", "--json", "--wait", "--verify-wait", "--quiet",
         "--force-first-generation", "network", "cameras", "rs485"}},
+      {"help show", {"PATTERN", "--json", "slot5.*"}},
+      {"help diff", {"Exit status 0 when none differ, 1 when some do, 2"}},
+      {"help set", {"--all", "--values", "--verify", "--json", "network.ip", "index"}},
+      {"help backup", {"--out-dir", "devices.csv"}},
+      {"--version", {"quillon-cli 2.3"}},
   };
   for (const auto& c : cases) {
     CliOptions options;
-    std::string error;
-    ASSERT_TRUE(Parse(c.line, options, error)) << c.line << ": " << error;
-    EXPECT_TRUE(options.help) << c.line;
-    EXPECT_EQ(options.command, c.command) << c.line;
-    const std::string usage = UsageText(options.command);
-    for (const char* option : c.options)
-      EXPECT_NE(usage.find(option), std::string::npos) << c.line << " lacks " << option;
+    const ParseOutcome parsed = Parse(c.line, options);
+    EXPECT_NE(parsed.kind, ParseOutcome::Kind::Run) << c.line;
+    EXPECT_NE(parsed.kind, ParseOutcome::Kind::Error) << c.line << ": " << parsed.text;
+    for (const char* word : c.words)
+      EXPECT_NE(parsed.text.find(word), std::string::npos) << c.line << " lacks " << word;
   }
 }
 
@@ -155,6 +169,10 @@ TEST(CliAddressPlan, ABatchNeverGivesTwoDevicesOneAddress) {
   std::memcpy(file.osd.abyGateway, gw, 4);
   ParamImages dhcp = file;
   dhcp.osd.byDHCP = 1;
+  ParamImages gapped = file;
+  gapped.osd.abyNetMask[1] = 0;
+  ParamImages narrow = file;
+  narrow.osd.abyNetMask[3] = 252;
   const std::vector<FoundDevice> found = {Found(kMacA, "192.168.1.64"),
                                           Found(kMacB, "192.168.1.65"),
                                           Found("00E04C3A1B03", "192.168.1.200", 0x2005, "丙")};
@@ -213,9 +231,40 @@ TEST(CliAddressPlan, ABatchNeverGivesTwoDevicesOneAddress) {
        {c3, c4},
        "192.168.1.254",
        {},
-       "leave the subnet"},
-      {"the network address", file, kNetworkPart, {c3}, "192.168.1.0", {}, "leave the subnet"},
-      {"the gateway", file, kNetworkPart, {c3}, "192.168.1.1", {}, "gateway"},
+       "192.168.1.255, meant for 00E04C3A1B05, is the broadcast address of the subnet "
+       "192.168.1.0/255.255.255.0 of the file's address 192.168.1.64"},
+      {"the network address", file, kNetworkPart, {c3}, "192.168.1.0", {}, "network address"},
+      {"the gateway", file, kNetworkPart, {c3}, "192.168.1.1", {}, "is the gateway of the file"},
+      // Counted addresses lie in the subnet of the file's own address, not in that of the first.
+      {"another subnet",
+       file,
+       kNetworkPart,
+       {c3, c4},
+       "192.168.2.10",
+       {},
+       "the addresses 192.168.2.10 to 192.168.2.11 leave the subnet 192.168.1.0/255.255.255.0 of "
+       "the file's address 192.168.1.64"},
+      {"past the last address",
+       file,
+       kNetworkPart,
+       {c3, c4},
+       "255.255.255.254",
+       {},
+       "run past 255.255.255.255"},
+      {"a mask that is no subnet mask",
+       gapped,
+       kNetworkPart,
+       {c3},
+       "192.168.1.100",
+       {},
+       "the mask 255.0.255.0 of the file's address 192.168.1.64 is no subnet mask"},
+      {"the last addresses of a /30",
+       narrow,
+       kNetworkPart,
+       {kMacB, c3},
+       "192.168.1.65",
+       {"192.168.1.65", "192.168.1.66"},
+       nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -358,6 +407,26 @@ TEST(CliApplyToDevice, FailuresNameTheirStep) {
        },
        false, "verify", "1 field(s) differ", 31s},
       {"first generation", [](SimulatedPort&) {}, true, "firmware", "--force-first-generation", 0s},
+      {"RS-485 writes unanswered",
+       [](SimulatedPort& p) {
+         p.answer = [&p](const Bytes& request) {
+           if (request[3] == CMD_DICTIONARY && request[10] == 0x42) return std::vector<Bytes>{};
+           return p.SimulatorAnswer(request);
+         };
+       },
+       false, "rs485",
+       "no reply to an RS-485 write request within 10 s, three times; 0 of 566 entries were "
+       "written",
+       31s},
+      {"silent after the download",
+       [](SimulatedPort& p) {
+         p.answer = [&p](const Bytes& request) {
+           if (request[3] == CMD_READ_PARAMS && !p.SentWith(CMD_DOWNLOAD_PARAMS).empty())
+             return std::vector<Bytes>{};
+           return p.SimulatorAnswer(request);
+         };
+       },
+       false, "verify", "reading back: no reply to the parameter read within 5 s", 40s},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -373,13 +442,16 @@ TEST(CliApplyToDevice, FailuresNameTheirStep) {
     EXPECT_EQ(report.failedStep, c.step);
     EXPECT_NE(report.error.find(c.error), std::string::npos) << report.error;
     EXPECT_LE(port.Elapsed(), c.atMost);
-    if (std::string(c.step) == "verify") {
+    if (std::string(c.name) == "forgets") {
       EXPECT_EQ(report.mismatches.size(), 1u);
       EXPECT_NE(report.mismatches[0].find("RS-485 entry 253 (slot 1)"), std::string::npos);
     }
     if (c.firstGeneration) {
       EXPECT_TRUE(port.sent.empty());
     }
+    // The download restarts the device: nothing follows a failed RS-485 step.
+    const std::string step = c.step;
+    EXPECT_EQ(port.SentWith(CMD_DOWNLOAD_PARAMS).size(), step == "verify" || step == "download");
   }
 }
 
@@ -406,10 +478,11 @@ TEST(CliOutput, DeviceListsQuoteWhatDevicesCallThemselves) {
   FoundDevice device = Found(kMacA, "192.168.1.64", 0x0109, "a\"b,c\n\x1B[2J\xFF");
   device.localAddresses = {0x0A4D0001, 0xC0A80102};
   EXPECT_EQ(FormatDevices({device}, OutputFormat::Json),
-            "[\n  {\"mac\": \"00E04C3A1B01\", \"ip\": \"192.168.1.64\", \"name\": "
-            "\"a\\\"b,c\\n\\u001b[2J\xEF\xBF\xBD\", \"version\": \"01.09\", "
-            "\"first_generation\": true, \"legacy_line_text\": true, \"local_addresses\": "
-            "[\"10.77.0.1\", \"192.168.1.2\"]}\n]\n");
+            "[\n  {\n    \"mac\": \"00E04C3A1B01\",\n    \"ip\": \"192.168.1.64\",\n"
+            "    \"name\": \"a\\\"b,c\\n\\u001b[2J\xEF\xBF\xBD\",\n    \"version\": \"01.09\",\n"
+            "    \"first_generation\": true,\n    \"legacy_line_text\": true,\n"
+            "    \"local_addresses\": [\n      \"10.77.0.1\",\n      \"192.168.1.2\"\n    ]\n"
+            "  }\n]\n");
   EXPECT_EQ(FormatDevices({device}, OutputFormat::Csv),
             "mac,ip,name,version,first_generation,legacy_line_text,local_addresses\n"
             "00E04C3A1B01,192.168.1.64,\"a\"\"b,c\n\x1B[2J\xFF\",01.09,true,true,"

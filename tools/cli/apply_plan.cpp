@@ -30,6 +30,17 @@ bool IsSubnetMask(uint32_t mask) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// Why `address`, meant for `target`, cannot be given: a device found by the search holds it.
+std::string HeldBy(uint32_t address, const std::string& target,
+                   const std::vector<FoundDevice>& found) {
+  for (const FoundDevice& other : found) {
+    if (other.record.ip == address && other.Mac() != target)
+      return Ipv4Text(address) + ", meant for " + target + ", is the address of " + other.Mac() +
+             (other.record.name.empty() ? "" : " (" + PrintableText(other.record.name) + ")");
+  }
+  return {};
+}
+
 class Comparison {
  public:
   explicit Comparison(std::vector<std::string>& out) : out_(out) {}
@@ -170,56 +181,76 @@ void SetStaticIp(sOSDCommPara& osd, uint32_t address) {
 
 uint32_t StaticIp(const sOSDCommPara& osd) { return Address(osd.abyIP); }
 
+uint32_t AddressOf(const uint8_t bytes[4]) { return Address(bytes); }
+
+AddressPlan CountAddresses(const std::vector<std::string>& targets, uint32_t first,
+                           const std::vector<SubnetRule>& rules,
+                           const std::vector<FoundDevice>& found) {
+  AddressPlan plan;
+  plan.addresses.assign(targets.size(), std::nullopt);
+  if (targets.empty()) return plan;
+  if (uint64_t{first} + targets.size() - 1 >= 0xFFFFFFFF) {
+    plan.error = "the addresses from " + Ipv4Text(first) + " run past 255.255.255.255";
+    return plan;
+  }
+  const auto last = static_cast<uint32_t>(first + targets.size() - 1);
+  for (size_t i = 0; i < targets.size(); ++i) {
+    const SubnetRule& rule = rules[i];
+    const auto address = static_cast<uint32_t>(first + i);
+    const std::string subnet =
+        Ipv4Text(rule.anchor & rule.mask) + "/" + Ipv4Text(rule.mask) + " of " + rule.whose;
+    if (!IsSubnetMask(rule.mask)) {
+      plan.error = "the mask " + Ipv4Text(rule.mask) + " of " + rule.whose +
+                   " is no subnet mask with room for devices, so no address can be counted in it";
+      return plan;
+    }
+    const uint32_t host = address & ~rule.mask;
+    if ((address & rule.mask) != (rule.anchor & rule.mask)) {
+      plan.error = "the addresses " + Ipv4Text(first) + " to " + Ipv4Text(last) +
+                   " leave the subnet " + subnet;
+      return plan;
+    }
+    if (host == 0 || host == ~rule.mask) {
+      plan.error = Ipv4Text(address) + ", meant for " + targets[i] + ", is the " +
+                   (host == 0 ? "network" : "broadcast") + " address of the subnet " + subnet;
+      return plan;
+    }
+    if (address == rule.gateway) {
+      plan.error =
+          Ipv4Text(address) + ", meant for " + targets[i] + ", is the gateway of " + rule.whose;
+      return plan;
+    }
+    if (const std::string held = HeldBy(address, targets[i], found); !held.empty()) {
+      plan.error = held;
+      return plan;
+    }
+    plan.addresses[i] = address;
+  }
+  return plan;
+}
+
 AddressPlan PlanAddresses(const ParamImages& file, unsigned parts,
                           const std::vector<std::string>& targets, std::optional<uint32_t> ipFrom,
                           const std::vector<FoundDevice>& found) {
   AddressPlan plan;
   plan.addresses.assign(targets.size(), std::nullopt);
   if ((parts & kNetworkPart) == 0 || targets.empty()) return plan;
-  if (!ipFrom && targets.size() > 1) {
+  const uint32_t own = Address(file.osd.abyIP);
+  if (ipFrom) {
+    const SubnetRule rule{own, Address(file.osd.abyNetMask), Address(file.osd.abyGateway),
+                          "the file's address " + Ipv4Text(own)};
+    return CountAddresses(targets, *ipFrom, std::vector<SubnetRule>(targets.size(), rule), found);
+  }
+  if (targets.size() > 1) {
     plan.error = "the network part would give all " + std::to_string(targets.size()) +
-                 " devices the file's static IP " + Ipv4Text(Address(file.osd.abyIP)) +
+                 " devices the file's static IP " + Ipv4Text(own) +
                  "; say where their addresses start with --ip-from, or leave it out with --only";
     return plan;
   }
-  const uint32_t first = ipFrom.value_or(Address(file.osd.abyIP));
-  const uint32_t mask = Address(file.osd.abyNetMask);
-  const uint32_t gateway = Address(file.osd.abyGateway);
-  for (size_t i = 0; i < targets.size(); ++i) {
-    if (uint64_t{first} + i >= 0xFFFFFFFF) {
-      plan.error = "the addresses from " + Ipv4Text(first) + " run past 255.255.255.255";
-      return plan;
-    }
-    const uint32_t address = static_cast<uint32_t>(first + i);
-    // Only counted addresses are checked against the subnet: the file's own address, given to
-    // one device, is what the file says.
-    if (ipFrom && IsSubnetMask(mask)) {
-      const uint32_t host = address & ~mask;
-      if ((address & mask) != (first & mask) || host == 0 || host == ~mask) {
-        plan.error = "the addresses " + Ipv4Text(first) + " to " +
-                     Ipv4Text(static_cast<uint32_t>(first + targets.size() - 1)) +
-                     " leave the subnet " + Ipv4Text(first & mask) + " with mask " +
-                     Ipv4Text(mask) + " of the file, or take its network or broadcast address";
-        return plan;
-      }
-    }
-    if (ipFrom && address == gateway) {
-      plan.error = Ipv4Text(address) + " is the gateway of the file";
-      return plan;
-    }
-    // A device answering the search holds the address already: two devices would share it.
-    // (A file's static address under DHCP is not in use, and not checked.)
-    const bool inUse = ipFrom || file.osd.byDHCP != 1;
-    for (const FoundDevice& other : found) {
-      if (inUse && other.record.ip == address && other.Mac() != targets[i]) {
-        plan.error =
-            Ipv4Text(address) + ", meant for " + targets[i] + ", is the address of " + other.Mac() +
-            (other.record.name.empty() ? "" : " (" + PrintableText(other.record.name) + ")");
-        return plan;
-      }
-    }
-    plan.addresses[i] = address;
-  }
+  // The file's own address, given to one device, is what the file says; but no other device may
+  // hold it (a static address under DHCP is not in use, and not checked).
+  if (file.osd.byDHCP != 1) plan.error = HeldBy(own, targets[0], found);
+  if (plan.error.empty()) plan.addresses[0] = own;
   return plan;
 }
 

@@ -25,12 +25,29 @@ struct AddressPlan {
   std::string error;                               // why the batch is refused; empty if not
 };
 
-// Plans the static addresses of `targets` (MACs, in the order they are served). Without
-// `ipFrom`, the network part keeps the file's address, which only one device may get. With it,
-// the targets get ipFrom, ipFrom + 1, ... Refused: the network part for more than one device
-// without ipFrom; an address outside the file's subnet, or its network or broadcast address, or
-// the file's gateway; an address that a device found by the search holds and that is meant for
+// The subnet that addresses counted for a device must lie in: that of `anchor` under `mask`,
+// its network and broadcast address and `gateway` excluded. `whose` names the anchor in a
+// refusal ("the file's address 192.168.1.64").
+struct SubnetRule {
+  uint32_t anchor = 0;
+  uint32_t mask = 0;
+  uint32_t gateway = 0;
+  std::string whose;
+};
+
+// Counts addresses up from `first` for `targets` (MACs, in the order they are served), each
+// within its own rule. Refused: an address past 255.255.255.255; a mask that is no subnet mask
+// with room for devices; an address outside its subnet, or its network or broadcast address, or
+// its gateway; an address that a device found by the search holds and that is meant for
 // another device.
+AddressPlan CountAddresses(const std::vector<std::string>& targets, uint32_t first,
+                           const std::vector<SubnetRule>& rules,
+                           const std::vector<FoundDevice>& found);
+
+// Plans the static addresses of `targets` for apply. Without `ipFrom`, the network part keeps
+// the file's address, which only one device may get, and which no other device may hold. With
+// it, the targets get ipFrom, ipFrom + 1, ... within the subnet of the file's own address and
+// mask (CountAddresses). Refused too: the network part for more than one device without ipFrom.
 AddressPlan PlanAddresses(const ParamImages& file, unsigned parts,
                           const std::vector<std::string>& targets, std::optional<uint32_t> ipFrom,
                           const std::vector<FoundDevice>& found);
@@ -38,6 +55,8 @@ AddressPlan PlanAddresses(const ParamImages& file, unsigned parts,
 // Sets the static IP of the block's network settings.
 void SetStaticIp(sOSDCommPara& osd, uint32_t address);
 uint32_t StaticIp(const sOSDCommPara& osd);
+// Four address bytes, first dotted number first, in host order.
+uint32_t AddressOf(const uint8_t bytes[4]);
 
 // Every field of the chosen parts in which the device, as read back, differs from what was sent,
 // as the device stores what it was sent: texts up to their terminator and within what travels

@@ -6,6 +6,7 @@
 
 #include "apply_plan.h"
 #include "cli_text.h"
+#include "command_support.h"
 #include "link/broadcast_port.h"
 #include "params/dictionary.h"
 
@@ -15,21 +16,12 @@ namespace {
 
 using Clock = TransferPort::Clock;
 
-// Between two read-backs of a device that does not hold what was sent yet.
-constexpr std::chrono::milliseconds kVerifyRetryPause{2000};
 // Mismatches listed one by one in a text report; the JSON report lists them all.
 constexpr size_t kMismatchLines = 20;
 
 void Fail(DeviceReport& report, const char* step, const TransferResult& result) {
   report.failedStep = step;
   report.error = result.message;
-}
-
-// Lets `duration` pass, taking whatever arrives meanwhile.
-void Idle(TransferPort& port, std::chrono::milliseconds duration) {
-  const Clock::time_point until = port.Now() + duration;
-  while (port.Receive(until)) {
-  }
 }
 
 // Reads back what the chosen parts cover into `back`.
@@ -45,12 +37,6 @@ std::string Seconds(std::chrono::milliseconds time) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(time.count()) / 1000);
   return text;
-}
-
-std::string JsonList(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonString(items[i]);
-  return out + "]";
 }
 
 std::vector<std::string> PartNames(unsigned parts) {
@@ -74,21 +60,25 @@ std::string TextLine(const DeviceReport& r, const ApplySettings& settings) {
   return line + " (" + Seconds(r.time) + ")\n";
 }
 
-std::string JsonDevice(const DeviceReport& r) {
-  auto text = [](const std::string& s) { return s.empty() ? "null" : JsonString(s); };
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(r.time.count()) / 1000);
-  return std::string("{\"mac\": ") + JsonString(r.mac) + ", \"name\": " + JsonString(r.name) +
-         ", \"ip\": " + text(r.ip) + ", \"version\": " + text(r.version) +
-         ", \"ok\": " + (r.ok ? "true" : "false") + ", \"failed_step\": " + text(r.failedStep) +
-         ", \"error\": " + text(r.error) + ", \"written\": " + JsonList(PartNames(r.written)) +
-         ", \"static_ip\": " + (r.staticIp ? JsonString(Ipv4Text(*r.staticIp)) : "null") +
-         ", \"rs485_entries\": " + std::to_string(r.rs485Entries) +
-         ", \"line_text_frames\": " + std::to_string(r.lineTextFrames) +
-         ", \"line_text_frames_acknowledged\": " + std::to_string(r.lineTextFramesAcknowledged) +
-         ", \"verified\": " + (r.verified ? "true" : "false") +
-         ", \"mismatches\": " + JsonList(r.mismatches) + ", \"notes\": " + JsonList(r.notes) +
-         ", \"retries\": " + std::to_string(r.retries) + ", \"seconds\": " + seconds + "}";
+Json JsonDevice(const DeviceReport& r) {
+  auto text = [](const std::string& s) { return s.empty() ? Json() : Json(s); };
+  return {{"mac", r.mac},
+          {"name", r.name},
+          {"ip", text(r.ip)},
+          {"version", text(r.version)},
+          {"ok", r.ok},
+          {"failed_step", text(r.failedStep)},
+          {"error", text(r.error)},
+          {"written", PartNames(r.written)},
+          {"static_ip", r.staticIp ? Json(Ipv4Text(*r.staticIp)) : Json()},
+          {"rs485_entries", r.rs485Entries},
+          {"line_text_frames", r.lineTextFrames},
+          {"line_text_frames_acknowledged", r.lineTextFramesAcknowledged},
+          {"verified", r.verified},
+          {"mismatches", r.mismatches},
+          {"notes", r.notes},
+          {"retries", r.retries},
+          {"seconds", static_cast<double>(r.time.count()) / 1000}};
 }
 
 }  // namespace
@@ -220,14 +210,14 @@ std::string FormatReports(const std::vector<DeviceReport>& reports, const std::s
   }
   std::string out;
   if (format == OutputFormat::Json) {
-    out = "{\"file\": " + JsonString(file) + ", \"parts\": " + JsonList(PartNames(settings.parts)) +
-          ", \"verify\": " + (settings.verify ? "true" : "false") + ",\n \"devices\": [";
-    for (size_t i = 0; i < reports.size(); ++i)
-      out += (i ? ",\n  " : "\n  ") + JsonDevice(reports[i]);
-    out += std::string(reports.empty() ? "]" : "\n ]") +
-           ",\n \"succeeded\": " + std::to_string(reports.size() - failed) +
-           ", \"failed\": " + std::to_string(failed) + "}\n";
-    return out;
+    Json devices = Json::array();
+    for (const DeviceReport& r : reports) devices.push_back(JsonDevice(r));
+    return JsonText({{"file", file},
+                     {"parts", PartNames(settings.parts)},
+                     {"verify", settings.verify},
+                     {"devices", devices},
+                     {"succeeded", reports.size() - failed},
+                     {"failed", failed}});
   }
   for (const DeviceReport& r : reports) {
     out += TextLine(r, settings);

@@ -1,72 +1,19 @@
 #include "cli_commands.h"
 
-#include <cmath>
 #include <memory>
 
 #include "apply_plan.h"
 #include "batch_apply.h"
 #include "cli_text.h"
-#include "device_search.h"
-#include "files/file_bytes.h"
-#include "files/ini_profile.h"
-#include "files/param_file.h"
-#include "session/device_transfer.h"
 
 namespace quillon::cli {
 
 namespace {
 
-std::chrono::milliseconds Milliseconds(double seconds) {
-  return std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000)));
-}
-
-std::string SecondsText(double seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g s", seconds);
-  return text;
-}
-
-void Message(std::FILE* err, const std::string& text) {
-  std::fprintf(err, "quillon-cli: %s\n", text.c_str());
-}
-
-TransferPort* Open(const PortOpener& open, std::FILE* err) {
-  std::string error;
-  TransferPort* port = open(error);
-  if (!port) Message(err, error);
-  return port;
-}
-
-void WarnFirstGeneration(const FoundDevice& device, std::FILE* err) {
-  Message(err, "warning: " + device.Mac() + " runs first-generation firmware " +
-                   device.record.VersionText() +
-                   ", which this program does not serve; working with it may upset the device");
-}
-
 // Reads the file and checks both halves; nullopt after saying why.
 std::optional<ParamImages> LoadFile(const std::string& path, std::FILE* err) {
-  const FileReadResult file = ReadFileBytes(path, kMaxParamFileBytes);
   std::string why;
-  std::optional<ParamImages> images;
-  switch (file.status) {
-    case FileReadResult::Status::Read: {
-      std::string failedSection;
-      images = DecodeParamFile(IniProfile(file.bytes), failedSection);
-      if (!images)
-        why = "section [" + failedSection +
-              "] does not match its wCRCResult (missing, changed or damaged)";
-      break;
-    }
-    case FileReadResult::Status::Missing:
-      why = "there is no such file";
-      break;
-    case FileReadResult::Status::TooLarge:
-      why = "far too large for a parameter file";
-      break;
-    case FileReadResult::Status::Failed:
-      why = "it cannot be read as a regular file";
-      break;
-  }
+  std::optional<ParamImages> images = LoadParamFile(path, why);
   if (!images) Message(err, "bad file " + path + ": " + why + "; no device was changed");
   return images;
 }
@@ -74,7 +21,7 @@ std::optional<ParamImages> LoadFile(const std::string& path, std::FILE* err) {
 }  // namespace
 
 int RunSearch(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err) {
-  TransferPort* port = Open(open, err);
+  TransferPort* port = OpenPort(open, err);
   if (!port) return kExitDeviceFailed;
   std::vector<FoundDevice> found;
   if (!SearchDevices(*port, Milliseconds(options.waitSeconds), {}, found)) {
@@ -98,10 +45,13 @@ int RunRead(const CliOptions& options, const PortOpener& open, std::FILE* out, s
                 options.outPath);
     return kExitRefused;
   }
-  TransferPort* port = Open(open, err);
+  TransferPort* port = OpenPort(open, err);
   if (!port) return kExitDeviceFailed;
   std::vector<FoundDevice> found;
-  SearchDevices(*port, Milliseconds(options.waitSeconds), {mac}, found);
+  if (!SearchDevices(*port, Milliseconds(options.waitSeconds), {mac}, found)) {
+    Message(err, "the search could not be sent through any local address");
+    return kExitDeviceFailed;
+  }
   const FoundDevice* device = FindDevice(found, mac);
   if (!device) {
     Message(err, "read: " + mac + " did not answer the search within " +
@@ -115,9 +65,7 @@ int RunRead(const CliOptions& options, const PortOpener& open, std::FILE* out, s
   DeviceTransfer transfer(*port, device->record.mac, device->LegacyLineText());
   transfer.SetProgress([&](std::string_view step, int percent) { progress.Step(step, percent); });
   std::unique_ptr<DeviceParameterBlock> block = NewDeviceBlock(*device);
-  TransferResult result = transfer.ReadParams(block->osd);
-  if (result.Ok() && !device->LegacyLineText()) result = transfer.ReadCameraTexts(*block);
-  if (result.Ok()) result = transfer.ReadRs485(*block);
+  const TransferResult result = ReadWholeDevice(transfer, device->LegacyLineText(), *block);
   if (!result.Ok()) {
     progress.Finish("FAILED");
     Message(err, "read: " + mac + ": " + result.message + "; no file was written");
@@ -148,7 +96,7 @@ int RunApply(const CliOptions& options, const PortOpener& open, std::FILE* out, 
     }
   }
 
-  TransferPort* port = Open(open, err);
+  TransferPort* port = OpenPort(open, err);
   if (!port) return kExitDeviceFailed;
   const std::chrono::milliseconds wait = Milliseconds(options.waitSeconds);
   // Giving addresses takes knowing which ones the devices on the network hold: then the search
@@ -209,11 +157,39 @@ int RunCommand(const CliOptions& options, const PortOpener& open, std::FILE* out
       return RunRead(options, open, out, err);
     case Command::Apply:
       return RunApply(options, open, out, err);
+    case Command::Show:
+      return RunShow(options, open, out, err);
+    case Command::Diff:
+      return RunDiff(options, open, out, err);
+    case Command::Set:
+      return RunSet(options, open, out, err);
+    case Command::Backup:
+      return RunBackup(options, open, out, err);
+    case Command::Fields:
+      return RunFields(options, out, err);
     case Command::None:
       break;
   }
-  std::fputs(UsageText(Command::None), err);
+  Message(err, "no command given");
   return kExitRefused;
+}
+
+int RunCli(int argc, const char* const* argv, const PortOpener& open, std::FILE* out,
+           std::FILE* err) {
+  CliOptions options;
+  const ParseOutcome parsed = ParseCliCommandLine(argc, argv, options);
+  switch (parsed.kind) {
+    case ParseOutcome::Kind::Help:
+    case ParseOutcome::Kind::Version:
+      std::fputs(parsed.text.c_str(), out);
+      return kExitOk;
+    case ParseOutcome::Kind::Error:
+      Message(err, parsed.text);
+      return kExitRefused;
+    case ParseOutcome::Kind::Run:
+      break;
+  }
+  return RunCommand(options, open, out, err);
 }
 
 }  // namespace quillon::cli

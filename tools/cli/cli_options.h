@@ -5,11 +5,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillon::cli {
 
-enum class Command { None, Search, Read, Apply };
+enum class Command { None, Search, Read, Apply, Show, Diff, Set, Backup, Fields };
 enum class OutputFormat { Text, Json, Csv };
 
 // The parts of a parameter file that apply can put onto a device.
@@ -24,33 +25,42 @@ enum Part : unsigned {
 constexpr int kExitOk = 0;
 constexpr int kExitDeviceFailed = 1;  // a device did not answer, refused, or failed its check
 constexpr int kExitRefused = 2;       // bad command line or file, or a batch refused before start
+// diff: the two sides differ (1) or could not both be read (2).
+constexpr int kExitDiffer = 1;
 
 struct CliOptions {
   Command command = Command::None;
-  bool help = false;
-  bool version = false;
-  double waitSeconds = 2.0;  // how long the search collects replies (at most, for read/apply)
+  double waitSeconds = 2.0;  // how long the search collects replies (at most, when it has MACs)
   OutputFormat format = OutputFormat::Text;
   std::vector<std::string> macs;  // twelve upper-case hex digits each
-  std::string outPath;            // read
-  std::string filePath;           // apply
   bool all = false;
+  bool quiet = false;    // no progress on the terminal
+  std::string outPath;   // read
+  std::string filePath;  // apply
   unsigned parts = kAllParts;
   bool verify = false;
   std::optional<uint32_t> ipFrom;   // host order
   double verifyWaitSeconds = 30.0;  // how long a device may take to come back after a download
-  bool quiet = false;               // no progress on the terminal
   bool forceFirstGeneration = false;
+  std::vector<std::string> sources;   // show: one, diff: two; a parameter file or a MAC each
+  std::vector<std::string> patterns;  // show, fields: name patterns; none: every field
+  std::vector<std::pair<std::string, std::string>> assignments;  // set: NAME=VALUE, in order
+  std::string valuesPath;                                        // set --values FILE.json
+  std::string outDir;                                            // backup
+  bool namesOnly = false;                                        // fields --names
 };
 
-// Parses argv (argv[0] is the program). False with a message on a bad command line. With
-// --help, `help` is set and the rest need not be complete.
-bool ParseCliCommandLine(int argc, char** argv, CliOptions& options, std::string& error);
+// What the command line asks for: a command to run (options filled in), or a text to print and
+// leave with status 0 (help, version), or an error (status 2).
+struct ParseOutcome {
+  enum class Kind { Run, Help, Version, Error } kind = Kind::Error;
+  std::string text;
+};
 
-// The help text of a command, or of the program for Command::None.
-const char* UsageText(Command command);
+// Parses argv (argv[0] is the program).
+ParseOutcome ParseCliCommandLine(int argc, const char* const* argv, CliOptions& options);
 
-// "00E04C3A1B01", "00:e0:4c:3a:1b:01" or "00-E0-4C-3A-1B-01" as twelve upper-case digits.
+// "00E04C3A1B01", "00:e0:4c:3a:1b:01" or "00-E0-4C-3A-1B-02" as twelve upper-case digits.
 std::optional<std::string> NormalizeMac(std::string_view text);
 
 // "network,cameras" as parts; "all" is every part.

@@ -1,5 +1,5 @@
-// Small text helpers of the command line: JSON and CSV quoting, and the progress line on the
-// terminal.
+// Small text helpers of the command line: device texts on a terminal, CSV quoting, and the
+// progress line on the terminal.
 #pragma once
 
 #include <chrono>
@@ -8,10 +8,6 @@
 #include <string_view>
 
 namespace quillon::cli {
-
-// A JSON string literal: quotes, backslashes and control characters escaped; bytes that are not
-// UTF-8 become U+FFFD, so the output is always valid JSON.
-std::string JsonString(std::string_view text);
 
 // Text from a device for a terminal: control characters (which could move the cursor or clear
 // the screen) become '?'.

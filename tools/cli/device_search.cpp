@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli_text.h"
+#include "command_support.h"
 #include "link/broadcast_port.h"
 
 namespace quillon::cli {
@@ -82,23 +83,22 @@ const FoundDevice* FindDevice(const std::vector<FoundDevice>& devices, const std
 std::string FormatDevices(const std::vector<FoundDevice>& devices, OutputFormat format) {
   std::string out;
   switch (format) {
-    case OutputFormat::Json:
-      out = "[";
-      for (size_t i = 0; i < devices.size(); ++i) {
-        const FoundDevice& d = devices[i];
-        std::string addresses;
-        for (const uint32_t address : d.localAddresses)
-          addresses += (addresses.empty() ? "" : ", ") + JsonString(Ipv4Text(address));
-        out += i ? ",\n  {" : "\n  {";
-        out += "\"mac\": " + JsonString(d.Mac()) + ", \"ip\": " + JsonString(d.record.IpText()) +
-               ", \"name\": " + JsonString(d.record.name) +
-               ", \"version\": " + JsonString(d.record.VersionText()) +
-               ", \"first_generation\": " + (d.FirstGeneration() ? "true" : "false") +
-               ", \"legacy_line_text\": " + (d.LegacyLineText() ? "true" : "false") +
-               ", \"local_addresses\": [" + addresses + "]}";
+    case OutputFormat::Json: {
+      Json list = Json::array();
+      for (const FoundDevice& d : devices) {
+        Json addresses = Json::array();
+        for (const uint32_t address : d.localAddresses) addresses.push_back(Ipv4Text(address));
+        list.push_back({{"mac", d.Mac()},
+                        {"ip", d.record.IpText()},
+                        {"name", d.record.name},
+                        {"version", d.record.VersionText()},
+                        {"first_generation", d.FirstGeneration()},
+                        {"legacy_line_text", d.LegacyLineText()},
+                        {"local_addresses", addresses}});
       }
-      out += devices.empty() ? "]\n" : "\n]\n";
+      out = JsonText(list);
       break;
+    }
     case OutputFormat::Csv:
       out = "mac,ip,name,version,first_generation,legacy_line_text,local_addresses\n";
       for (const FoundDevice& d : devices) {

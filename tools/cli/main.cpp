@@ -5,30 +5,15 @@
 #include <memory>
 
 #include "cli_commands.h"
-#include "cli_options.h"
 #include "link/broadcast_port.h"
 
 int main(int argc, char** argv) {
   using namespace quillon;
-  cli::CliOptions options;
-  std::string error;
-  if (!cli::ParseCliCommandLine(argc, argv, options, error)) {
-    std::fprintf(stderr, "quillon-cli: %s\n\n%s", error.c_str(), cli::UsageText(options.command));
-    return cli::kExitRefused;
-  }
-  if (options.help) {
-    std::fputs(cli::UsageText(options.command), stdout);
-    return cli::kExitOk;
-  }
-  if (options.version) {
-    std::puts("quillon-cli " QUILLON_VERSION);
-    return cli::kExitOk;
-  }
   std::unique_ptr<BroadcastPort> port;
   const cli::PortOpener open = [&](std::string& message) -> TransferPort* {
     port = std::make_unique<BroadcastPort>(PosixSockets(), InterfaceAddresses);
     if (!port->Open(message)) return nullptr;
     return port.get();
   };
-  return cli::RunCommand(options, open, stdout, stderr);
+  return cli::RunCli(argc, argv, open, stdout, stderr);
 }

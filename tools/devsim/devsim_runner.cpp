@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -18,64 +20,10 @@
 
 namespace quillon::devsim {
 
-const char* const kDevsimUsage =
-    "usage: quillon-devsim --bind ADDRESS --device DEVICE [--device DEVICE ...]\n"
-    "                      [--dump FILE] [--log FILE] [fault options]\n"
-    "\n"
-    "Plays overlay devices on UDP port 1901: receives on 0.0.0.0:1901 and broadcasts replies\n"
-    "to 255.255.255.255:1901 from ADDRESS:1901. Run it only inside a private network\n"
-    "(scripts/netns-run.sh); it broadcasts.\n"
-    "\n"
-    "  --device DEVICE   ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,name=TEXT\n"
-    "                    (name in UTF-8, last, may contain commas; missing keys get defaults;\n"
-    "                    major < 32 carries line texts inside commands 3 and 4)\n"
-    "  --dump FILE       after every change, all devices' parameter images as hex (atomic)\n"
-    "  --log FILE        one line per request (default: stderr); 'ready' once listening\n"
-    "  --spread-ms N     the replies to one request (a search answered by many devices)\n"
-    "                    go out evenly spread over N ms, as on a real network\n"
-    "\n"
-    "Fault options (every device; requests addressed to a device, not the search):\n"
-    "  --silent N        ignore the next N requests addressed to each device (with\n"
-    "                    --fault-search, the searches count among them)\n"
-    "  --silent-after N  answer the first N requests addressed to each device, then none\n"
-    "  --refuse-download answer a download with result 0\n"
-    "  --partial-ack K   take and answer only the first K entries of each dictionary request\n"
-    "  --answer-twice    send every reply twice\n"
-    "  --delay-ms N      send replies N ms late (search replies too)\n"
-    "  --bad-checksum    replies with a wrong checksum byte\n"
-    "  --oversize        a 2100-byte reply instead of the real one\n"
-    "  --truncate        replies cut to half their size (length and checksum made right)\n"
-    "  --foreign-id      add identifier 9000 to each dictionary read reply\n"
-    "  --foreign-mac     replies name device 0200000000FE at offsets 4-9, checksum made\n"
-    "                    right (search replies carry no MAC there and stay as they are)\n"
-    "  --fault-search    apply the reply faults to search replies as well\n"
-    "  --silent-device MAC  that device answers the search and nothing else (repeatable)\n"
-    "  --silent-texts MAC   that device ignores reads of camera line texts (repeatable)\n";
-
 namespace {
 
 volatile sig_atomic_t gStop = 0;
 void OnStopSignal(int) { gStop = 1; }
-
-bool ParseMacDigits(const std::string& text, uint8_t mac[6]) {
-  for (int i = 0; i < 6; ++i) {
-    unsigned value = 0;
-    if (std::sscanf(text.c_str() + 2 * i, "%2x", &value) != 1 ||
-        !std::isxdigit(static_cast<unsigned char>(text[2 * i])) ||
-        !std::isxdigit(static_cast<unsigned char>(text[2 * i + 1])))
-      return false;
-    mac[i] = static_cast<uint8_t>(value);
-  }
-  return true;
-}
-
-bool ParseCount(const std::string& text, int& value) {
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || v < 0 || v > 1000000) return false;
-  value = static_cast<int>(v);
-  return true;
-}
 
 class LogFile {
  public:
@@ -125,110 +73,114 @@ std::vector<DeviceState> Snapshot(Simulator& simulator) {
 
 }  // namespace
 
-bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool& help,
-                            std::string& error) {
+bool ParseDevsimCommandLine(int argc, const char* const* argv, DevsimOptions& options, bool& help,
+                            std::string& text) {
   help = false;
   FaultOptions& f = options.faults;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
-    const bool hasInline = arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos;
-    if (hasInline) {
-      value = arg.substr(arg.find('=') + 1);
-      arg = arg.substr(0, arg.find('='));
-    }
-    auto next = [&](std::string& out) {
-      if (hasInline) {
-        out = value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        error = arg + " needs a value";
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
-    auto count = [&](int& out) {
-      std::string text;
-      if (!next(text)) return false;
-      if (!ParseCount(text, out)) {
-        error = arg + ": not a count: '" + text + "'";
-        return false;
-      }
-      return true;
-    };
-
-    if (arg == "--help" || arg == "-h") {
-      help = true;
-      return true;
-    } else if (arg == "--bind") {
-      if (!next(options.bindAddress)) return false;
-    } else if (arg == "--device") {
-      std::string description;
-      if (!next(description)) return false;
-      DeviceIdentity identity;
-      if (!ParseDeviceDescription(description, static_cast<int>(options.devices.size()), identity,
-                                  error)) {
-        error = "--device: " + error;
-        return false;
-      }
-      options.devices.push_back(identity);
-    } else if (arg == "--dump") {
-      if (!next(options.dumpPath)) return false;
-    } else if (arg == "--log") {
-      if (!next(options.logPath)) return false;
-    } else if (arg == "--spread-ms") {
-      if (!count(options.spreadMs)) return false;
-    } else if (arg == "--silent") {
-      if (!count(f.silent)) return false;
-    } else if (arg == "--silent-after") {
-      if (!count(f.silentAfter)) return false;
-    } else if (arg == "--partial-ack") {
-      if (!count(f.partialAck)) return false;
-    } else if (arg == "--delay-ms") {
-      if (!count(f.delayMs)) return false;
-    } else if (arg == "--refuse-download") {
-      f.refuseDownload = true;
-    } else if (arg == "--answer-twice") {
-      f.answerTwice = true;
-    } else if (arg == "--bad-checksum") {
-      f.badChecksum = true;
-    } else if (arg == "--oversize") {
-      f.oversize = true;
-    } else if (arg == "--truncate") {
-      f.truncate = true;
-    } else if (arg == "--foreign-id") {
-      f.foreignId = true;
-    } else if (arg == "--foreign-mac") {
-      f.foreignMac = true;
-    } else if (arg == "--fault-search") {
-      f.faultSearch = true;
-    } else if (arg == "--silent-device" || arg == "--silent-texts") {
-      std::string mac;
-      if (!next(mac)) return false;
-      uint8_t bytes[6];
-      if (mac.size() != 12 || !ParseMacDigits(mac, bytes)) {
-        error = arg + ": not a MAC of 12 hex digits: '" + mac + "'";
-        return false;
-      }
-      (arg == "--silent-device" ? f.silentDevices : f.silentTextDevices).push_back(MacText(bytes));
-    } else {
-      error = "unknown option '" + arg + "'";
+  CLI::App app(
+      "Plays overlay devices on UDP port 1901: receives on 0.0.0.0:1901 and broadcasts replies\n"
+      "to 255.255.255.255:1901 from ADDRESS:1901. Run it only inside a private network\n"
+      "(scripts/netns-run.sh); it broadcasts.",
+      "quillon-devsim");
+  app.footer(
+      "The fault options act on every device, on requests addressed to a device, not on the\n"
+      "search (unless --fault-search).");
+  app.add_option("--bind", options.bindAddress,
+                 "the device side's own address; replies leave from it")
+      ->required()
+      ->type_name("ADDRESS")
+      ->check(CLI::ValidIPV4);
+  std::vector<std::string> devices, silentDevices, silentTexts;
+  app.add_option("--device", devices,
+                 "ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,name=TEXT (name in UTF-8, last, "
+                 "may contain commas; missing keys get defaults; major < 32 carries line texts "
+                 "inside commands 3 and 4)")
+      ->required()
+      ->type_name("DEVICE")
+      ->take_all();
+  app.add_option("--dump", options.dumpPath,
+                 "after every change, all devices' parameter images as hex (atomic)")
+      ->type_name("FILE");
+  app.add_option("--log", options.logPath,
+                 "one line per request (default: stderr); 'ready' once listening")
+      ->type_name("FILE");
+  const CLI::Range count(0, 1000000);
+  app.add_option("--spread-ms", options.spreadMs,
+                 "the replies to one request (a search answered by many devices) go out evenly "
+                 "spread over N ms, as on a real network")
+      ->type_name("N")
+      ->check(CLI::Range(0, 60000));
+  app.add_option("--silent", f.silent,
+                 "ignore the next N requests addressed to each device (with --fault-search, the "
+                 "searches count among them)")
+      ->type_name("N")
+      ->check(count);
+  app.add_option("--silent-after", f.silentAfter,
+                 "answer the first N requests addressed to each device, then none")
+      ->type_name("N")
+      ->check(count);
+  app.add_flag("--refuse-download", f.refuseDownload, "answer a download with result 0");
+  app.add_option("--partial-ack", f.partialAck,
+                 "take and answer only the first K entries of each dictionary request")
+      ->type_name("K")
+      ->check(count);
+  app.add_flag("--answer-twice", f.answerTwice, "send every reply twice");
+  app.add_option("--delay-ms", f.delayMs, "send replies N ms late (search replies too)")
+      ->type_name("N")
+      ->check(count);
+  app.add_flag("--bad-checksum", f.badChecksum, "replies with a wrong checksum byte");
+  app.add_flag("--oversize", f.oversize, "a 2100-byte reply instead of the real one");
+  app.add_flag("--truncate", f.truncate,
+               "replies cut to half their size (length and checksum made right)");
+  app.add_flag("--foreign-id", f.foreignId, "add identifier 9000 to each dictionary read reply");
+  app.add_flag("--foreign-mac", f.foreignMac,
+               "replies name device 0200000000FE at offsets 4-9, checksum made right (search "
+               "replies carry no MAC there and stay as they are)");
+  app.add_flag("--fault-search", f.faultSearch, "apply the reply faults to search replies as well");
+  const CLI::Validator mac(
+      [](std::string& text) {
+        const bool ok = text.size() == 12 && std::all_of(text.begin(), text.end(), [](char c) {
+                          return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+                        });
+        return ok ? std::string() : "not a MAC of 12 hex digits: '" + text + "'";
+      },
+      "MAC");
+  app.add_option("--silent-device", silentDevices,
+                 "that device answers the search and nothing else (repeatable)")
+      ->type_name("MAC")
+      ->check(mac)
+      ->take_all();
+  app.add_option("--silent-texts", silentTexts,
+                 "that device ignores reads of camera line texts (repeatable)")
+      ->type_name("MAC")
+      ->check(mac)
+      ->take_all();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    help = true;
+    text = app.help();
+    return true;
+  } catch (const CLI::ParseError& error) {
+    text = std::string(error.what()) + "\n'quillon-devsim --help' tells more.";
+    return false;
+  }
+  for (const std::string& description : devices) {
+    DeviceIdentity identity;
+    if (!ParseDeviceDescription(description, static_cast<int>(options.devices.size()), identity,
+                                text)) {
+      text = "--device: " + text;
       return false;
     }
+    options.devices.push_back(identity);
   }
-  if (options.bindAddress.empty()) {
-    error = "--bind ADDRESS is required";
-    return false;
+  for (std::string& macText : silentDevices) {
+    for (char& c : macText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    f.silentDevices.push_back(macText);
   }
-  in_addr addr{};
-  if (::inet_pton(AF_INET, options.bindAddress.c_str(), &addr) != 1) {
-    error = "--bind: not an IPv4 address: '" + options.bindAddress + "'";
-    return false;
-  }
-  if (options.devices.empty()) {
-    error = "at least one --device is required";
-    return false;
+  for (std::string& macText : silentTexts) {
+    for (char& c : macText) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    f.silentTextDevices.push_back(macText);
   }
   return true;
 }

@@ -19,12 +19,10 @@ struct DevsimOptions {
   FaultOptions faults;
 };
 
-extern const char* const kDevsimUsage;
-
-// Parses argv (argv[0] is the program). On a bad command line returns false with a message;
-// `help` tells that --help was asked for.
-bool ParseDevsimCommandLine(int argc, char** argv, DevsimOptions& options, bool& help,
-                            std::string& error);
+// Parses argv (argv[0] is the program). With --help, returns true with `help` set and the help
+// in `text`; on a bad command line returns false with the reason in `text`.
+bool ParseDevsimCommandLine(int argc, const char* const* argv, DevsimOptions& options, bool& help,
+                            std::string& text);
 
 // Serves until SIGTERM or SIGINT; returns the process exit code.
 int RunDevsim(const DevsimOptions& options);

@@ -7,13 +7,13 @@
 int main(int argc, char** argv) {
   quillon::devsim::DevsimOptions options;
   bool help = false;
-  std::string error;
-  if (!quillon::devsim::ParseDevsimCommandLine(argc, argv, options, help, error)) {
-    std::fprintf(stderr, "quillon-devsim: %s\n\n%s", error.c_str(), quillon::devsim::kDevsimUsage);
+  std::string text;
+  if (!quillon::devsim::ParseDevsimCommandLine(argc, argv, options, help, text)) {
+    std::fprintf(stderr, "quillon-devsim: %s\n", text.c_str());
     return 2;
   }
   if (help) {
-    std::fputs(quillon::devsim::kDevsimUsage, stdout);
+    std::fputs(text.c_str(), stdout);
     return 0;
   }
   return quillon::devsim::RunDevsim(options);

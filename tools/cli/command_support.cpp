@@ -1,0 +1,79 @@
+#include "command_support.h"
+
+#include <cmath>
+
+#include "files/file_bytes.h"
+#include "files/ini_profile.h"
+
+namespace quillon::cli {
+
+std::chrono::milliseconds Milliseconds(double seconds) {
+  return std::chrono::milliseconds(static_cast<long long>(std::llround(seconds * 1000)));
+}
+
+std::string SecondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", seconds);
+  return text;
+}
+
+void Message(std::FILE* err, const std::string& text) {
+  std::fprintf(err, "quillon-cli: %s\n", text.c_str());
+}
+
+TransferPort* OpenPort(const PortOpener& open, std::FILE* err) {
+  std::string error;
+  TransferPort* port = open(error);
+  if (!port) Message(err, error);
+  return port;
+}
+
+void WarnFirstGeneration(const FoundDevice& device, std::FILE* err) {
+  Message(err, "warning: " + device.Mac() + " runs first-generation firmware " +
+                   device.record.VersionText() +
+                   ", which this program does not serve; working with it may upset the device");
+}
+
+std::optional<ParamImages> LoadParamFile(const std::string& path, std::string& why) {
+  const FileReadResult file = ReadFileBytes(path, kMaxParamFileBytes);
+  switch (file.status) {
+    case FileReadResult::Status::Read: {
+      std::string failedSection;
+      std::optional<ParamImages> images = DecodeParamFile(IniProfile(file.bytes), failedSection);
+      if (!images)
+        why = "section [" + failedSection +
+              "] does not match its wCRCResult (missing, changed or damaged)";
+      return images;
+    }
+    case FileReadResult::Status::Missing:
+      why = "there is no such file";
+      break;
+    case FileReadResult::Status::TooLarge:
+      why = "far too large for a parameter file";
+      break;
+    case FileReadResult::Status::Failed:
+      why = "it cannot be read as a regular file";
+      break;
+  }
+  return std::nullopt;
+}
+
+void Idle(TransferPort& port, std::chrono::milliseconds duration) {
+  const TransferPort::Clock::time_point until = port.Now() + duration;
+  while (port.Receive(until)) {
+  }
+}
+
+TransferResult ReadWholeDevice(DeviceTransfer& transfer, bool legacyLineText,
+                               DeviceParameterBlock& block) {
+  TransferResult result = transfer.ReadParams(block.osd);
+  if (result.Ok() && !legacyLineText) result = transfer.ReadCameraTexts(block);
+  if (result.Ok()) result = transfer.ReadRs485(block);
+  return result;
+}
+
+std::string JsonText(const Json& json) {
+  return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace quillon::cli
