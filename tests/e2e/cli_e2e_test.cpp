@@ -108,7 +108,8 @@ TEST(CliE2e, SearchListsEachDeviceOnceInEveryFormat) {
   ASSERT_TRUE(sim.Start({"--answer-twice"})) << sim.Error();
   const std::string pc = std::getenv("QUILLON_PC_ADDR") ? std::getenv("QUILLON_PC_ADDR") : "";
 
-  const ProcessResult json = Cli({"search", "--wait", "0.5", "--json"});
+  // Each search ends once the three have answered (their duplicates do not count twice).
+  const ProcessResult json = Cli({"search", "--wait", "30", "--expect", "3", "--json"});
   ASSERT_EQ(json.status, 0) << Describe(json);
   EXPECT_EQ(JsonDevice(json.out, kCurrentMac),
             nlohmann::json::parse(R"({"mac": "00E04C3A1B01", "ip": "192.168.1.64",
@@ -121,13 +122,13 @@ TEST(CliE2e, SearchListsEachDeviceOnceInEveryFormat) {
   // The warning about first-generation firmware goes to standard error, not into the list.
   EXPECT_NE(json.err.find("00E04C3A1B03 runs first-generation firmware 01.09"), std::string::npos);
 
-  const ProcessResult csv = Cli({"search", "--wait", "0.5", "--csv"});
+  const ProcessResult csv = Cli({"search", "--wait", "30", "--expect", "3", "--csv"});
   ASSERT_EQ(csv.status, 0) << Describe(csv);
   EXPECT_EQ(Count(csv.out, "\n"), 4);
   EXPECT_NE(csv.out.find("00E04C3A1B02,192.168.1.65,2号泵站,20.03,false,true," + pc + "\n"),
             std::string::npos);
 
-  const ProcessResult text = Cli({"search", "--wait", "0.5"});
+  const ProcessResult text = Cli({"search", "--wait", "30", "--expect", "3"});
   ASSERT_EQ(text.status, 0) << Describe(text);
   EXPECT_EQ(Count(text.out, "00E04C3A1B0"), 3);
   EXPECT_NE(text.out.find("first-gen"), std::string::npos);
@@ -149,7 +150,8 @@ TEST(CliE2e, ADeviceReachedThroughTwoLocalAddressesIsListedOnce) {
   ASSERT_TRUE(first.Start()) << first.Error();
   ASSERT_TRUE(second.Start()) << second.Error();
 
-  const ProcessResult json = Cli({"search", "--wait", "0.5", "--json"});
+  // Both copies of the reply are waited for: a while, as a user's search does.
+  const ProcessResult json = Cli({"search", "--wait", "3", "--json"});
   ASSERT_EQ(json.status, 0) << Describe(json);
   EXPECT_EQ(nlohmann::json::parse(json.out).size(), 1u) << json.out;
   // In the order the replies came in.

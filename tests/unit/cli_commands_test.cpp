@@ -3,6 +3,8 @@
 // literal expected output. No sockets and no real waiting, so these run under the sanitizers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -146,6 +148,14 @@ TEST_F(CliCommands, EveryExitStatusAndRefusal) {
     EXPECT_EQ(r.status, line == "search" ? 0 : 1) << Describe(r);
     EXPECT_NE(r.err.find("no device answered"), std::string::npos) << Describe(r);
   }
+}
+
+// --expect ends the search once that many devices have answered, not at the end of the wait.
+TEST_F(CliCommands, SearchEndsWhenTheExpectedDevicesAnswered) {
+  const CliResult r = Run("search --csv --expect 2 --wait 30");
+  EXPECT_EQ(r.status, 0) << Describe(r);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;  // the header, two devices
+  EXPECT_LT(port.Elapsed(), std::chrono::seconds(1));
 }
 
 TEST_F(CliCommands, AReadThatFailsMidwayLeavesNoFile) {

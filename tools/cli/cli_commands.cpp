@@ -24,7 +24,7 @@ int RunSearch(const CliOptions& options, const PortOpener& open, std::FILE* out,
   TransferPort* port = OpenPort(open, err);
   if (!port) return kExitDeviceFailed;
   std::vector<FoundDevice> found;
-  if (!SearchDevices(*port, Milliseconds(options.waitSeconds), {}, found)) {
+  if (!SearchDevices(*port, Milliseconds(options.waitSeconds), {}, found, options.expectDevices)) {
     Message(err, "the search could not be sent through any local address");
     return kExitDeviceFailed;
   }

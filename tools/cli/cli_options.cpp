@@ -82,6 +82,11 @@ class Parser {
                                "flags, the PC's addresses it answered through, name.",
                                kSearchFooter);
     Wait(search, "how long to collect replies");
+    search
+        ->add_option("--expect", o_.expectDevices,
+                     "end the search as soon as N devices have answered (at most the wait)")
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
     CLI::Option* json = search->add_flag("--json", json_, "the list as JSON");
     search->add_flag("--csv", csv_, "the list as CSV")->excludes(json);
 

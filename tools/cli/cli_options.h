@@ -31,6 +31,7 @@ constexpr int kExitDiffer = 1;
 struct CliOptions {
   Command command = Command::None;
   double waitSeconds = 2.0;  // how long the search collects replies (at most, when it has MACs)
+  size_t expectDevices = 0;  // search: ends as soon as this many devices answered (0: the wait)
   OutputFormat format = OutputFormat::Text;
   std::vector<std::string> macs;  // twelve upper-case hex digits each
   bool all = false;

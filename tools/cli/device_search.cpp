@@ -34,13 +34,15 @@ std::string Pad(std::string text, size_t width) {
 }  // namespace
 
 bool SearchDevices(TransferPort& port, std::chrono::milliseconds wait,
-                   const std::vector<std::string>& wanted, std::vector<FoundDevice>& found) {
+                   const std::vector<std::string>& wanted, std::vector<FoundDevice>& found,
+                   size_t enough) {
   found.clear();
   const TransferPort::Clock::time_point sentAt = port.Now();
   if (!port.Send(BuildSearchRequest())) return false;
   const TransferPort::Clock::time_point deadline = sentAt + wait;
 
   auto allWantedSeen = [&] {
+    if (enough != 0 && found.size() >= enough) return true;
     if (wanted.empty()) return false;
     return std::all_of(wanted.begin(), wanted.end(),
                        [&](const std::string& mac) { return FindDevice(found, mac) != nullptr; });

@@ -32,10 +32,12 @@ struct FoundDevice {
 };
 
 // Broadcasts the search and collects the replies that arrive within `wait`. When `wanted` names
-// devices, the search ends as soon as each of them has answered. The list is ordered by IP
-// address, then MAC. False when the search could not be sent.
+// devices, the search ends as soon as each of them has answered, and when `enough` is not 0, as
+// soon as that many devices have. The list is ordered by IP address, then MAC. False when the
+// search could not be sent.
 bool SearchDevices(TransferPort& port, std::chrono::milliseconds wait,
-                   const std::vector<std::string>& wanted, std::vector<FoundDevice>& found);
+                   const std::vector<std::string>& wanted, std::vector<FoundDevice>& found,
+                   size_t enough = 0);
 
 // The device of `mac` in the list, or nullptr.
 const FoundDevice* FindDevice(const std::vector<FoundDevice>& devices, const std::string& mac);
