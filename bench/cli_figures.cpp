@@ -62,7 +62,7 @@ bool MeasureRead(std::vector<double>& runs, int& requests) {
   const std::string log = devsim::DevsimProcess::TempPath("quillon-cli-bench-log");
   auto devices = StartDevices(1, log);
   if (!devices) return false;
-  BroadcastPort port(PosixSockets(), InterfaceAddresses);
+  BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
   std::vector<cli::FoundDevice> found;
   if (!port.Open(error) || !cli::SearchDevices(port, 2s, {"00E04C3A2C00"}, found) ||
@@ -106,7 +106,7 @@ bool MeasureBatch(Batch& batch) {
   const std::string file = devsim::DevsimProcess::TempPath("quillon-cli-bench") + ".ini";
   auto devices = StartDevices(kBatchDevices, log);
   if (!devices) return false;
-  BroadcastPort port(PosixSockets(), InterfaceAddresses);
+  BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
   if (!port.Open(error)) return false;
   const cli::PortOpener open = [&](std::string&) -> TransferPort* { return &port; };

@@ -30,7 +30,7 @@ class MainWindowRun {
  public:
   MainWindowRun()
       : block_(std::make_unique<DeviceParameterBlock>()),
-        link_(PosixSockets(), notifier, InterfaceAddresses),
+        link_(SystemSockets(), notifier, InterfaceAddresses),
         app_(*block_, link_, notifier, InterfaceAddresses),
         dlg(app_.Window()) {
     app_.Start();

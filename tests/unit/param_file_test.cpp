@@ -3,7 +3,6 @@
 #include "files/param_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstring>
@@ -245,8 +244,8 @@ TEST(ParamFile, HostileFilesEndInAFailedCheck) {
   const auto start = std::chrono::steady_clock::now();
   for (const auto& f : files)
     EXPECT_FALSE(ImportParamFile(folder.Write(f.name, f.bytes))) << f.name;
-  ::mkdir((folder / "folder.ini").c_str(), 0700);
-  ::mkfifo((folder / "pipe.ini").c_str(), 0600);  // opening it must not wait for a writer
+  folder.MakeFolder("folder.ini");
+  folder.MakePipe("pipe.ini");  // opening it must not wait for a writer
   for (const char* name : {"folder.ini", "pipe.ini", "missing.ini"})
     EXPECT_FALSE(ImportParamFile(folder / name)) << name;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));

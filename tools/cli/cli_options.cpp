@@ -1,9 +1,9 @@
 #include "cli_options.h"
 
-#include <arpa/inet.h>
-
 #include <cmath>
 #include <cstdlib>
+
+#include "link/socket_api.h"
 
 namespace quillon::cli {
 
@@ -160,12 +160,7 @@ std::string PartsText(unsigned parts) {
   return text;
 }
 
-std::optional<uint32_t> ParseIpv4(std::string_view text) {
-  const std::string copy(text);
-  in_addr address{};
-  if (::inet_pton(AF_INET, copy.c_str(), &address) != 1) return std::nullopt;
-  return ntohl(address.s_addr);
-}
+std::optional<uint32_t> ParseIpv4(std::string_view text) { return ParseIpv4Text(text); }
 
 bool ParseCliCommandLine(int argc, char** argv, CliOptions& options, std::string& error) {
   options = CliOptions{};

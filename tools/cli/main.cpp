@@ -7,12 +7,14 @@
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "link/broadcast_port.h"
+#include "text/command_line.h"
 
 int main(int argc, char** argv) {
   using namespace quillon;
+  Utf8CommandLine arguments(argc, argv);
   cli::CliOptions options;
   std::string error;
-  if (!cli::ParseCliCommandLine(argc, argv, options, error)) {
+  if (!cli::ParseCliCommandLine(arguments.Count(), arguments.Values(), options, error)) {
     std::fprintf(stderr, "quillon-cli: %s\n\n%s", error.c_str(), cli::UsageText(options.command));
     return cli::kExitRefused;
   }
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<BroadcastPort> port;
   const cli::PortOpener open = [&](std::string& message) -> TransferPort* {
-    port = std::make_unique<BroadcastPort>(PosixSockets(), InterfaceAddresses);
+    port = std::make_unique<BroadcastPort>(SystemSockets(), InterfaceAddresses);
     if (!port->Open(message)) return nullptr;
     return port.get();
   };

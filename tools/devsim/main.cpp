@@ -3,12 +3,15 @@
 #include <cstdio>
 
 #include "devsim_runner.h"
+#include "text/command_line.h"
 
 int main(int argc, char** argv) {
+  quillon::Utf8CommandLine arguments(argc, argv);
   quillon::devsim::DevsimOptions options;
   bool help = false;
   std::string error;
-  if (!quillon::devsim::ParseDevsimCommandLine(argc, argv, options, help, error)) {
+  if (!quillon::devsim::ParseDevsimCommandLine(arguments.Count(), arguments.Values(), options, help,
+                                               error)) {
     std::fprintf(stderr, "quillon-devsim: %s\n\n%s", error.c_str(), quillon::devsim::kDevsimUsage);
     return 2;
   }
