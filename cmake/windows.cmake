@@ -35,6 +35,9 @@ target_compile_definitions(unit_tests PRIVATE
   QUILLON_FUZZ_KEPT="Z:${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions")
 
 add_subdirectory(tests/windows)
+# quillon-cli's RS-485 read alone, for `make bench` under Wine.
+add_executable(rs485_read ${CMAKE_SOURCE_DIR}/bench/rs485_read.cpp)
+target_link_libraries(rs485_read PRIVATE quillon_cli_lib)
 
 # quillon-windows.zip: the two programs and their README.
 set(QUILLON_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/quillon-${PROJECT_VERSION}-windows-x64.zip)

@@ -24,8 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 using quillon::IniProfile;
 
-// What the import's buffer holds: at most 19999 bytes, or the default of a missing key.
-constexpr size_t kValueLimit = 19999;
+// The import's buffer.
+constexpr size_t kValueBuffer = 20000;
 // Wine shows the Linux root as drive Z:.
 constexpr const char* kWineDrive = "Z:";
 
@@ -144,8 +144,7 @@ int Compare(const fs::path& work) {
                    request.substr(tab2 + 1)};
     if (std::find(files.begin(), files.end(), l.file) == files.end()) files.push_back(l.file);
     const IniProfile profile(quillon::ReadFileBytes(l.file, size_t{1} << 24).bytes);
-    std::string ours = profile.Get(l.section, l.key).value_or("ERROR");
-    ours.resize(std::min(ours.size(), kValueLimit));
+    const std::string ours = profile.GetString(l.section, l.key, "ERROR", kValueBuffer);
     if (Hex(ours) == answer) continue;
     ++differences;
     std::string windows;

@@ -5,10 +5,12 @@
 //   profile_lookup REQUESTS ANSWERS
 //
 // REQUESTS holds one look-up per line: the file's full path, a tab, the section, a tab, the key.
-// ANSWERS gets one line per look-up: the bytes returned, as hexadecimal digits.
+// ANSWERS gets one line per look-up: the C string the buffer holds, as hexadecimal digits (the
+// count returned may take in the byte that a character cut at the end of the buffer leaves).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -28,11 +30,14 @@ int main(int argc, char** argv) {
     const std::string file = line.substr(0, tab1);
     const std::string section = line.substr(tab1 + 1, tab2 - tab1 - 1);
     const std::string key = line.substr(tab2 + 1);
-    const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), "ERROR", value,
-                                                    sizeof value, file.c_str());
+    // Cleared each time: what a cut leaves behind the last character is not the value's.
+    std::memset(value, 0, sizeof value);
+    ::GetPrivateProfileStringA(section.c_str(), key.c_str(), "ERROR", value, sizeof value,
+                               file.c_str());
+    const size_t length = ::strnlen(value, sizeof value);
     static const char kDigits[] = "0123456789ABCDEF";
     std::string hex;
-    for (DWORD i = 0; i < length && i < sizeof value; ++i) {
+    for (size_t i = 0; i < length; ++i) {
       hex += kDigits[static_cast<unsigned char>(value[i]) >> 4];
       hex += kDigits[static_cast<unsigned char>(value[i]) & 15];
     }
