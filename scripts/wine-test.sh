@@ -161,16 +161,16 @@ if [ $bench -eq 1 ]; then
   # Wine's first start in this network, outside the figures.
   "${wine[@]}" "$read_exe" --help >/dev/null 2>&1 || true
   echo
-  echo "quillon-cli under Wine (the same transfers, the same simulator; median of 20, min-max):"
-  printf '  %-58s %s\n' "Linux: full RS-485 read (566 entries)" \
+  echo "quillon-cli on Linux and, built for Windows, under Wine (the same simulator and network):"
+  printf '  %-62s %s\n' "full RS-485 read (566 entries), median of 20: Linux" \
     "$("$linux/bench/quillon_rs485_read" 00E04C3A1B01 20)"
-  printf '  %-58s %s\n' "Windows, quillon-cli.exe's code under Wine: the same read" \
+  printf '  %-62s %s\n' "the same read in quillon-cli.exe's code under Wine" \
     "$("${wine[@]}" "$read_exe" 00E04C3A1B01 20)"
-  for side in linux windows; do
-    if [ $side = linux ]; then cli=("$cli_linux"); else cli=("${cli_windows[@]}"); fi
+  for side in Linux Wine; do
+    if [ $side = Linux ]; then cli=("$cli_linux"); else cli=("${cli_windows[@]}"); fi
     start=$(date +%s%N)
     (cd "$run" && "${cli[@]}" read 00E04C3A1B01 --out bench.ini >/dev/null 2>&1)
-    printf '  %-58s %d ms\n' "$side: the whole 'quillon-cli read' command, process start included" \
+    printf '  %-62s %d ms\n' "'quillon-cli read', the whole command with its start: $side" \
       $(( ($(date +%s%N) - start) / 1000000 ))
   done
   exit 0
