@@ -3,12 +3,13 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build run demo test unit-test e2e-test check-style format sanitize-test \
-        tsan-test fuzz bench clean screenshots package package-test
+        tsan-test fuzz bench clean screenshots package package-test windows windows-test
 
 all: build
 
@@ -71,8 +72,22 @@ tsan-test: deps
 fuzz: deps
 	FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-bench: build
+bench: build windows
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench
+	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh --bench $(BUILD) $(WINDOWS_BUILD)
+
+# quillon-cli.exe and quillon-devsim.exe (static, 64-bit) with Debian's MinGW-w64, the unit tests
+# and the profile look-up program for Windows, and $(WINDOWS_BUILD)/quillon-VERSION-windows-x64.zip.
+windows: deps
+	@[ -f $(WINDOWS_BUILD)/CMakeCache.txt ] || cmake -S . -B $(WINDOWS_BUILD) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQUILLON_BUILD_GUI=OFF
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The Windows programs under Wine in a private network: their unit tests, the INI differential
+# against Wine's profile functions, and both tools end to end against the Linux ones.
+windows-test: build windows
+	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh $(BUILD) $(WINDOWS_BUILD)
 
 # The Debian package (build/quillon_VERSION_ARCH.deb): program, simulator, desktop entry, icon,
 # man pages. `sudo apt install ./build/quillon_*.deb` installs it.
@@ -87,4 +102,4 @@ screenshots: build
 	scripts/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

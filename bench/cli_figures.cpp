@@ -65,7 +65,7 @@ bool MeasureRead(std::vector<double>& runs, int& requests) {
   const std::string log = devsim::DevsimProcess::TempPath("quillon-cli-bench-log");
   auto devices = StartDevices(1, log);
   if (!devices) return false;
-  BroadcastPort port(PosixSockets(), InterfaceAddresses);
+  BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
   std::vector<cli::FoundDevice> found;
   if (!port.Open(error) || !cli::SearchDevices(port, 2s, {"00E04C3A2C00"}, found) ||
@@ -139,7 +139,7 @@ bool MeasureBatch(Batch& batch) {
   const std::string folder = devsim::DevsimProcess::TempPath("quillon-cli-backup");
   auto devices = StartDevices(kBatchDevices, log);
   if (!devices) return false;
-  BroadcastPort port(PosixSockets(), InterfaceAddresses);
+  BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
   if (!port.Open(error)) return false;
   const cli::PortOpener open = [&](std::string&) -> TransferPort* { return &port; };

@@ -176,7 +176,7 @@ double DiscoveryMs(CConfigMainDlg& window, int devices, int* listedRows = nullpt
 int MeasureBurst() {
   DeviceParameterBlock block{};
   fakes::RecordingNotifier notifier;
-  UdpLink link(PosixSockets(), notifier, InterfaceAddresses);
+  UdpLink link(SystemSockets(), notifier, InterfaceAddresses);
   link.SetReceiveBufferBytes(212992);
   CConfigApp program(block, link, notifier, InterfaceAddresses);
   program.Start();

@@ -48,6 +48,25 @@ for i in "${!rules[@]}"; do
 done
 [ $failed -eq 0 ] || exit 1
 
+# What differs between Linux and Windows stays behind a few seams: the sockets and the local
+# addresses, the GBK codec, files and their UTF-8 paths, the command line, and the test folder's
+# pipes and permission bits. Nothing else asks which system it is built for, nor includes a
+# system's own headers.
+seams='^(src/link/socket_api(_windows)?\.cpp|src/text/gbk(_windows)?\.cpp|src/files/file_bytes(_windows)?\.cpp|src/text/command_line\.cpp|tests/support/temp_folder\.h)$'
+system_headers='#include <(unistd|fcntl|poll|iconv|ifaddrs|dirent|pwd|spawn|signal|pthread|windows|winsock2|ws2tcpip|io)\.h>|#include <(sys|arpa|netinet|net)/'
+files=$(git ls-files -- 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/unit/*' 'tests/support/*' \
+          'tests/fuzz/*' | grep -E '\.(cpp|h)$' | grep -v -E "$seams" || true)
+# The Linux process helpers of the end-to-end tests and the benchmarks, and the mutex probe of
+# the widget tests (glibc's lock word), are not built for Windows.
+files=$(printf '%s\n' $files | grep -v -E '^tests/support/(devsim_process|process_run|lock_probe)\.' || true)
+# shellcheck disable=SC2086
+hits=$(grep -n -H -E "^[[:space:]]*#[[:space:]]*(if|ifdef|ifndef|elif)\b|$system_headers" $files || true)
+if [ -n "$hits" ]; then
+  echo "check-style: a difference between systems outside the seams (scripts/check-style.sh names them):"
+  printf '  %s\n' "$hits"
+  exit 1
+fi
+
 if ! command -v clang-format >/dev/null; then
   echo "check-style: clang-format is missing (make deps installs it)" >&2
   exit 1

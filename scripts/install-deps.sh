@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config git libgtest-dev googletest qt6-base-dev qt6-base-dev-tools
           libgl-dev fonts-wqy-microhei iproute2 util-linux xvfb xauth clang-format dpkg-dev
           clang libclang-rt-14-dev libcli11-dev nlohmann-json3-dev)
+# The Windows programs (make windows) and Wine to run them (make windows-test).
+packages+=(g++-mingw-w64-x86-64-posix wine64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -24,7 +24,7 @@ struct CConfigApp::OwnParts {
   }
 
   QtNotifier notifier;
-  UdpLink link{PosixSockets(), notifier, InterfaceAddresses};
+  UdpLink link{SystemSockets(), notifier, InterfaceAddresses};
 };
 
 CConfigApp::CConfigApp() : CConfigApp(std::make_unique<OwnParts>()) {}

@@ -1,3 +1,6 @@
+// Files on a POSIX system; file_bytes_windows.cpp has them on Windows.
+#ifndef _WIN32
+
 #include "files/file_bytes.h"
 
 #include <fcntl.h>
@@ -88,7 +91,7 @@ FileReadResult ReadFileBytes(const std::string& path, size_t limit) {
   return result;
 }
 
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes) {
+bool ReplaceFileBytes(const std::string& path, std::string_view bytes, bool durable) {
   if (path.empty()) return false;
   const std::string target = ResolveTarget(path);
   struct stat existing {};
@@ -100,18 +103,27 @@ bool ReplaceFileBytes(const std::string& path, std::string_view bytes) {
   int raw = -1;
   for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
     temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    // A new file is for its owner alone: a parameter file holds the cameras' passwords.
+    raw = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
     if (raw < 0 && errno != EEXIST) return false;
   }
   if (raw < 0) return false;
   Descriptor fd(raw);
   bool ok = WriteAll(fd.Get(), bytes);
   if (ok && exists) ok = ::fchmod(fd.Get(), existing.st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd.Get()) == 0;
+  if (ok && durable) ok = ::fsync(fd.Get()) == 0;
   ok = fd.Close() && ok;
   if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) ::unlink(temporary.c_str());
   return ok;
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
 }  // namespace quillon
+
+#endif

@@ -34,11 +34,7 @@ int HalfByte(char c) {
 
 // The value of a key as the read buffer holds it.
 std::string ReadValue(const IniProfile& profile, const char* section, const char* key) {
-  std::string value = profile.Get(section, key).value_or(kMissingValue);
-  // The buffer holds a C string: it ends at the first zero byte or at its own end.
-  const size_t zero = value.find('\0');
-  value.resize(std::min({value.size(), zero, kValueBufferSize - 1}));
-  return value;
+  return profile.GetString(section, key, kMissingValue, kValueBufferSize);
 }
 
 // The byte of the two characters at `at`; a character beyond the text counts as 0.

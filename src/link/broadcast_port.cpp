@@ -1,13 +1,6 @@
 #include "link/broadcast_port.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netinet/in.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace quillon {
 
@@ -19,13 +12,7 @@ constexpr uint32_t kBroadcastAddress = 0xFFFFFFFF;
 constexpr int kReceiveBufferBytes = 1 << 20;
 
 std::string ErrorText(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
-}
-
-uint32_t HostOrder(const sockaddr* address) {
-  return address && address->sa_family == AF_INET
-             ? ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr)
-             : 0;
+  return std::string(what) + ": " + SocketErrorText(error);
 }
 
 }  // namespace
@@ -64,15 +51,7 @@ bool BroadcastPort::Open(std::string& error) {
   // Which interface each reply comes in on tells through which of the PC's addresses the
   // device answers.
   sockets_.SetPacketInfo(receiveSocket_);
-  ifaddrs* list = nullptr;
-  if (::getifaddrs(&list) == 0) {
-    for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
-      if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET) continue;
-      interfaces_.push_back(
-          {::if_nametoindex(ifa->ifa_name), HostOrder(ifa->ifa_addr), HostOrder(ifa->ifa_netmask)});
-    }
-    ::freeifaddrs(list);
-  }
+  interfaces_ = LocalInterfaceAddresses();
 
   const std::vector<uint32_t> addresses = addresses_ ? addresses_() : std::vector<uint32_t>{};
   std::string failures;
@@ -81,7 +60,7 @@ bool BroadcastPort::Open(std::string& error) {
     if (socket < 0) continue;
     if (sockets_.SetBroadcast(socket) < 0 || sockets_.SetReuseAddress(socket) < 0 ||
         sockets_.Bind(socket, address, kDevicePort) < 0) {
-      failures += "; " + Ipv4Text(address) + ": " + std::strerror(sockets_.LastError());
+      failures += "; " + Ipv4Text(address) + ": " + SocketErrorText(sockets_.LastError());
       sockets_.Close(socket);
       continue;
     }

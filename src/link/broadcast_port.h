@@ -36,12 +36,6 @@ class BroadcastPort : public TransferPort {
     uint32_t address;
     int socket;
   };
-  // An IPv4 address of one of the PC's interfaces.
-  struct InterfaceAddress {
-    unsigned index;
-    uint32_t address;
-    uint32_t mask;
-  };
   // The PC's address that a datagram from `sender` came in through on interface `index`.
   uint32_t LocalAddress(unsigned index, uint32_t sender) const;
 

@@ -1,6 +1,38 @@
+// The sockets of a POSIX system; the Winsock ones are in socket_api_windows.cpp. The address
+// parser, the same on both, comes first.
 #include "link/socket_api.h"
 
+namespace quillon {
+
+std::optional<uint32_t> ParseIpv4Text(std::string_view text) {
+  uint32_t address = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (text.empty() || text.front() != '.') return std::nullopt;
+      text.remove_prefix(1);
+    }
+    size_t digits = 0;
+    unsigned value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 4) {
+      value = value * 10 + static_cast<unsigned>(text[digits] - '0');
+      ++digits;
+    }
+    if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text.front() == '0'))
+      return std::nullopt;
+    address = address << 8 | value;
+    text.remove_prefix(digits);
+  }
+  if (!text.empty()) return std::nullopt;
+  return address;
+}
+
+}  // namespace quillon
+
+#ifndef _WIN32
+
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -122,11 +154,35 @@ class PosixSocketApi final : public SocketApi {
 
 thread_local int PosixSocketApi::lastError_ = 0;
 
+uint32_t HostOrder(const sockaddr* address) {
+  return address && address->sa_family == AF_INET
+             ? ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr)
+             : 0;
+}
+
 }  // namespace
 
-SocketApi& PosixSockets() {
+SocketApi& SystemSockets() {
   static PosixSocketApi sockets;
   return sockets;
 }
 
+std::string SocketErrorText(int error) { return std::strerror(error); }
+
+std::vector<InterfaceAddress> LocalInterfaceAddresses() {
+  std::vector<InterfaceAddress> found;
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return found;
+  for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
+    if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET) continue;
+    found.push_back({::if_nametoindex(ifa->ifa_name), HostOrder(ifa->ifa_addr),
+                     HostOrder(ifa->ifa_netmask), (ifa->ifa_flags & IFF_UP) != 0,
+                     (ifa->ifa_flags & IFF_LOOPBACK) != 0});
+  }
+  ::freeifaddrs(list);
+  return found;
+}
+
 }  // namespace quillon
+
+#endif

@@ -1,10 +1,15 @@
 // The few socket calls the link makes, behind an interface so that tests can inject failures
-// and count sockets without touching the network.
+// and count sockets without touching the network. This is where the system's sockets (POSIX or
+// Winsock) and its list of local addresses are reached; nothing else of the program sees them.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -21,19 +26,22 @@ struct ReceiveDetails {
 class SocketApi {
  public:
   virtual ~SocketApi() = default;
-  virtual int OpenUdp() = 0;                                          // -1 on failure
-  virtual int SetBroadcast(int socket) = 0;                           // SO_BROADCAST = 1; 0 or -1
-  virtual int SetReuseAddress(int socket) = 0;                        // SO_REUSEADDR = 1; 0 or -1
-  virtual int SetReceiveBuffer(int socket, int bytes) = 0;            // SO_RCVBUF; 0 or -1
-  virtual int SetReceiveTimestamps(int socket) = 0;                   // SO_TIMESTAMP = 1; 0 or -1
+  virtual int OpenUdp() = 0;                                // -1 on failure
+  virtual int SetBroadcast(int socket) = 0;                 // SO_BROADCAST = 1; 0 or -1
+  virtual int SetReuseAddress(int socket) = 0;              // SO_REUSEADDR = 1; 0 or -1
+  virtual int SetReceiveBuffer(int socket, int bytes) = 0;  // SO_RCVBUF; 0 or -1
+  // Each datagram keeps the moment it reached the PC; 0 or -1. Linux: SO_TIMESTAMP, the
+  // kernel's stamp. Windows has no such stamp for UDP: a thread of the socket layer takes every
+  // datagram the moment it is there and stamps it (see socket_api_windows.cpp).
+  virtual int SetReceiveTimestamps(int socket) = 0;
   virtual int Bind(int socket, uint32_t address, uint16_t port) = 0;  // host order; 0 or -1
   // One datagram to address:port (host order); bytes sent or -1.
   virtual long SendTo(int socket, const uint8_t* bytes, size_t length, uint32_t address,
                       uint16_t port) = 0;
   // Waits up to timeoutMs for one datagram. Returns its full size (which may exceed `capacity`,
   // then only `capacity` bytes were copied), 0 for an empty datagram or none within the
-  // timeout, -1 on error. `received` gets the moment the datagram reached the PC: the kernel's
-  // stamp when the socket has SO_TIMESTAMP, otherwise the moment it was taken.
+  // timeout, -1 on error. `received` gets the moment the datagram reached the PC: its stamp when
+  // the socket has SetReceiveTimestamps, otherwise the moment it was taken.
   virtual long Receive(int socket, uint8_t* buffer, size_t capacity, int timeoutMs,
                        std::chrono::system_clock::time_point& received) = 0;
   // Asks the socket to tell the receiving interface of each datagram (IP_PKTINFO); 0 or -1.
@@ -49,10 +57,28 @@ class SocketApi {
     return Receive(socket, buffer, capacity, timeoutMs, details.received);
   }
   virtual void Close(int socket) = 0;
-  virtual int LastError() = 0;  // errno of the last failed call
+  virtual int LastError() = 0;  // the system's code of the last failed call (errno, WSA error)
 };
 
-// The real sockets.
-SocketApi& PosixSockets();
+// The real sockets of the system.
+SocketApi& SystemSockets();
+
+// The text of a code from LastError.
+std::string SocketErrorText(int error);
+
+// An IPv4 address of one of the PC's interfaces.
+struct InterfaceAddress {
+  unsigned index = 0;    // the interface's index, as ReceiveDetails tells it
+  uint32_t address = 0;  // host order
+  uint32_t mask = 0;     // host order
+  bool up = false;
+  bool loopback = false;
+};
+
+// Every IPv4 address of the PC's interfaces, in the order the system lists them.
+std::vector<InterfaceAddress> LocalInterfaceAddresses();
+
+// "A.B.C.D" with four decimal numbers of 0 to 255, none with a leading zero, nothing around them.
+std::optional<uint32_t> ParseIpv4Text(std::string_view text);
 
 }  // namespace quillon

@@ -1,10 +1,5 @@
 #include "link/udp_link.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netinet/in.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -26,15 +21,8 @@ constexpr int kDatagramsPerWake = 256;
 
 std::vector<uint32_t> InterfaceAddresses() {
   std::vector<uint32_t> addresses;
-  ifaddrs* list = nullptr;
-  if (::getifaddrs(&list) != 0) return addresses;
-  for (const ifaddrs* ifa = list; ifa != nullptr; ifa = ifa->ifa_next) {
-    if (ifa->ifa_addr == nullptr || ifa->ifa_addr->sa_family != AF_INET) continue;
-    if ((ifa->ifa_flags & IFF_UP) == 0 || (ifa->ifa_flags & IFF_LOOPBACK) != 0) continue;
-    const auto* sa = reinterpret_cast<const sockaddr_in*>(ifa->ifa_addr);
-    addresses.push_back(ntohl(sa->sin_addr.s_addr));
-  }
-  ::freeifaddrs(list);
+  for (const InterfaceAddress& entry : LocalInterfaceAddresses())
+    if (entry.up && !entry.loopback) addresses.push_back(entry.address);
   return addresses;
 }
 

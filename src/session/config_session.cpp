@@ -50,9 +50,10 @@ uint8_t GetFlag(uint8_t& flag) { return std::atomic_ref<uint8_t>(flag).load(); }
 
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
+  // Standard C++ on every system (localtime_r is POSIX only); nothing else in the program asks
+  // for the local time, so its shared result is not overwritten under us.
+  const std::tm* local = std::localtime(&now);
+  return local != nullptr ? *local : std::tm{};
 }
 
 }  // namespace

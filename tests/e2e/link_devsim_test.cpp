@@ -36,7 +36,7 @@ class UdpLinkDevsim : public ::testing::Test {
         << "run under scripts/netns-run.sh (ctest does): this test broadcasts";
     ASSERT_TRUE(sim.Start()) << sim.Error();
 
-    link = std::make_unique<UdpLink>(PosixSockets(), notifier, InterfaceAddresses);
+    link = std::make_unique<UdpLink>(SystemSockets(), notifier, InterfaceAddresses);
     link->Start([this](Datagram datagram) {
       std::lock_guard lock(mutex);
       received.push_back(std::move(datagram.bytes));

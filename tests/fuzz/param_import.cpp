@@ -79,14 +79,10 @@ std::string CheckUsesStayInside(const DeviceParameterBlock& block) {
   return {};
 }
 
-}  // namespace
-
-std::string RunParamImport(const uint8_t* data, size_t size) {
+// The images an input names (mode bit 0), and the file's text.
+std::string FileText(const uint8_t* data, size_t size, std::optional<ParamImages>& written) {
   FuzzInput in(data, size);
   const uint8_t mode = in.Byte();
-
-  std::optional<ParamImages> written;
-  std::string text;
   if (mode & 1) {
     written.emplace();
     const Bytes osd = in.Take(sizeof written->osd);
@@ -94,11 +90,22 @@ std::string RunParamImport(const uint8_t* data, size_t size) {
     std::memset(&*written, 0, sizeof *written);
     if (!osd.empty()) std::memcpy(&written->osd, osd.data(), osd.size());
     if (!modbus.empty()) std::memcpy(&written->modbus, modbus.data(), modbus.size());
-    text = WriteImages(*written, mode);
-  } else {
-    const Bytes rest = in.Rest();
-    text.assign(rest.begin(), rest.end());
+    return WriteImages(*written, mode);
   }
+  const Bytes rest = in.Rest();
+  return std::string(rest.begin(), rest.end());
+}
+
+}  // namespace
+
+std::string ParamImportFileText(const uint8_t* data, size_t size) {
+  std::optional<ParamImages> written;
+  return FileText(data, size, written);
+}
+
+std::string RunParamImport(const uint8_t* data, size_t size) {
+  std::optional<ParamImages> written;
+  const std::string text = FileText(data, size, written);
   if (!Folder().Made()) return {};  // nowhere to write: nothing to test
   const std::string path = Folder().Write("file.ini", text);
 

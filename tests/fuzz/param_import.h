@@ -22,4 +22,7 @@ namespace quillon::fuzz {
 // The first broken rule, or empty.
 std::string RunParamImport(const uint8_t* data, size_t size);
 
+// The text of the file that an input stands for.
+std::string ParamImportFileText(const uint8_t* data, size_t size);
+
 }  // namespace quillon::fuzz

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
       out.write(reinterpret_cast<const char*>(seed.data()),
                 static_cast<std::streamsize>(seed.size()));
       if (!out) {
-        std::fprintf(stderr, "cannot write %s\n", folder.c_str());
+        std::fprintf(stderr, "cannot write %s\n", folder.string().c_str());
         return 1;
       }
     }

@@ -34,7 +34,7 @@ class MainWindowRun {
   // `receiveBufferBytes`: what the link asks for; 0 for the program's own request.
   explicit MainWindowRun(int receiveBufferBytes = 0)
       : block_(std::make_unique<DeviceParameterBlock>()),
-        link_(PosixSockets(), notifier, InterfaceAddresses),
+        link_(SystemSockets(), notifier, InterfaceAddresses),
         app_(*block_, link_, notifier, InterfaceAddresses),
         dlg(app_.Window()) {
     if (receiveBufferBytes > 0) link_.SetReceiveBufferBytes(receiveBufferBytes);

@@ -37,7 +37,7 @@ class SessionHarness {
 
   SessionHarness()
       : block_(std::make_unique<DeviceParameterBlock>()),
-        link_(PosixSockets(), notifier, InterfaceAddresses),
+        link_(SystemSockets(), notifier, InterfaceAddresses),
         session(*block_, link_, notifier) {
     view.realPauses = true;
     session.AttachView(view);

@@ -3,7 +3,6 @@
 #include "files/param_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstring>
@@ -109,6 +108,40 @@ TEST(IniProfile, ReadsNamesAndValuesAsThePrivateProfileFunctionsDo) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(IniProfile(c.text).Get(c.section, c.key), c.value) << c.text;
+}
+
+// What GetPrivateProfileStringA of a Chinese Windows (code page 936) makes of the encodings, zero
+// bytes and double-byte characters of a file; each case was answered so by Wine.
+TEST(IniProfile, ReadsAFileAsAChineseWindowsDoes) {
+  using namespace std::string_literals;
+  const struct {
+    std::string text;
+    const char* section;
+    const char* key;
+    const char* value;  // a 20000-byte buffer's C string
+  } cases[] = {
+      {"\xFF\xFE[\0S\0]\0\r\0\n\0K\0=\0-N\x00\xD8\0\0"s, "S", "K", "\xD6\xD0?"},   // 中, lone half
+      {"\xFE\xFF\0[\0S\0]\0\n\0K\0=N-\xD8\x3D\xDE\x00"s, "S", "K", "\xD6\xD0??"},  // 中, 😀
+      {"\xEF\xBB\xBF[S]\r\nK=\xE4\xB8\xAD\xC0\x80\xE4\xB8x\r\n", "S", "K", "\xD6\xD0???x"},
+      {"[S]\r\nK=\"ab\0c\"\r\n"s, "S", "K", "\"ab"},
+      {"[S]\r\nK \0x=v\r\n"s, "S", "K", "ERROR"},
+      {"[S \0x]\r\nK\0x=v\r\n"s, "S ", "K", "ERROR"},
+      {"[S]\r\nK\0x=v\r\n"s, "S", "K", "v"},
+      {"[S]\r\nA=\xD6\nK=1\r\nB=\xD6\x7F\r\n", "S", "A", "?K=1"},  // a lead byte takes the line end
+      {"[S]\r\nA=\xD6\nK=1\r\n", "S", "K", "ERROR"},
+      {"[S]\r\nB=x\xD6\x7Fy\xD6", "S", "B", "x?y?"},
+      {"[\xD6]]\r\nK=1\r\n", "\xD6]", "K", "1"},  // the ] inside a character closes nothing
+      {"[S]\r\n\xB0\x41=1\r\n", "S", "\xB0\x61", "ERROR"},  // nor does its letter change case
+      {"K=top\r\n[S]\r\nK=s\r\n", "", "K", "top"},
+      {"[S]\r\n[K=1\r\n", "S", "[K", "1"},
+      {"[S]\r\nK=\x1A\v v \f\r\n", "S", "K", "v"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IniProfile(c.text).GetString(c.section, c.key, "ERROR", 20000), c.value) << c.text;
+  // A cut never leaves half a character.
+  EXPECT_EQ(IniProfile("[S]\r\nK=\xD6\xD0\xD6\xD0\xD6\xD0\r\n").GetString("S", "K", "", 6),
+            "\xD6\xD0\xD6\xD0");
+  EXPECT_EQ(IniProfile("").GetString("S", "K", "ERROR", 4), "ERR");
 }
 
 TEST(IniProfile, ChangesOneKeyAndKeepsEveryOtherByte) {
@@ -239,8 +272,8 @@ TEST(ParamFile, HostileFilesEndInAFailedCheck) {
   };
   for (const auto& f : files)
     EXPECT_FALSE(ImportParamFile(folder.Write(f.name, f.bytes))) << f.name;
-  ::mkdir((folder / "folder.ini").c_str(), 0700);
-  ::mkfifo((folder / "pipe.ini").c_str(), 0600);  // opening it must not wait for a writer
+  folder.MakeFolder("folder.ini");
+  folder.MakePipe("pipe.ini");  // opening it must not wait for a writer
   fakes::EndsWithin(
       std::chrono::seconds(30),
       [&] {

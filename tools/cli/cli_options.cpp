@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <set>
 
+#include "link/socket_api.h"
+
 namespace quillon::cli {
 
 namespace {
@@ -390,21 +392,6 @@ std::string PartsText(unsigned parts) {
   return text;
 }
 
-std::optional<uint32_t> ParseIpv4(std::string_view text) {
-  uint32_t address = 0;
-  for (int i = 0; i < 4; ++i) {
-    const size_t end = i < 3 ? text.find('.') : text.size();
-    if (end == std::string_view::npos || end == 0 || end > 3) return std::nullopt;
-    unsigned part = 0;
-    for (const char c : text.substr(0, end)) {
-      if (c < '0' || c > '9') return std::nullopt;
-      part = part * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (part > 255) return std::nullopt;
-    address = address << 8 | part;
-    text.remove_prefix(i < 3 ? end + 1 : end);
-  }
-  return address;
-}
+std::optional<uint32_t> ParseIpv4(std::string_view text) { return ParseIpv4Text(text); }
 
 }  // namespace quillon::cli

@@ -1,6 +1,6 @@
 #include "cli_text.h"
 
-#include <unistd.h>
+#include "files/file_bytes.h"
 
 namespace quillon::cli {
 
@@ -24,7 +24,7 @@ std::string CsvField(std::string_view text) {
 }
 
 ProgressLine::ProgressLine(std::FILE* out, bool enabled)
-    : out_(out), enabled_(enabled), terminal_(enabled && ::isatty(::fileno(out)) == 1) {}
+    : out_(out), enabled_(enabled), terminal_(enabled && IsTerminal(out)) {}
 
 ProgressLine::~ProgressLine() { Clear(); }
 

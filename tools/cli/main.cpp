@@ -6,14 +6,16 @@
 
 #include "cli_commands.h"
 #include "link/broadcast_port.h"
+#include "text/command_line.h"
 
 int main(int argc, char** argv) {
   using namespace quillon;
+  Utf8CommandLine arguments(argc, argv);
   std::unique_ptr<BroadcastPort> port;
   const cli::PortOpener open = [&](std::string& message) -> TransferPort* {
-    port = std::make_unique<BroadcastPort>(PosixSockets(), InterfaceAddresses);
+    port = std::make_unique<BroadcastPort>(SystemSockets(), InterfaceAddresses);
     if (!port->Open(message)) return nullptr;
     return port.get();
   };
-  return cli::RunCli(argc, argv, open, stdout, stderr);
+  return cli::RunCli(arguments.Count(), arguments.Values(), open, stdout, stderr);
 }

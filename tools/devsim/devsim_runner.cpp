@@ -1,34 +1,28 @@
 #include "devsim_runner.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "devsim_state.h"
+#include "files/file_bytes.h"
+#include "link/socket_api.h"
 
 namespace quillon::devsim {
 
 namespace {
 
-volatile sig_atomic_t gStop = 0;
+volatile std::sig_atomic_t gStop = 0;
 void OnStopSignal(int) { gStop = 1; }
 
 class LogFile {
  public:
-  explicit LogFile(const std::string& path)
-      : file_(path.empty() ? stderr : std::fopen(path.c_str(), "a")) {}
+  explicit LogFile(const std::string& path) : file_(path.empty() ? stderr : OpenFile(path, "a")) {}
   ~LogFile() {
     if (file_ && file_ != stderr) std::fclose(file_);
   }
@@ -42,26 +36,21 @@ class LogFile {
   FILE* file_;
 };
 
-int OpenPortSocket(uint32_t address, std::string& error) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (fd < 0) {
-    error = std::string("socket: ") + std::strerror(errno);
+int OpenPortSocket(SocketApi& sockets, uint32_t address, std::string& error) {
+  const int socket = sockets.OpenUdp();
+  if (socket < 0) {
+    error = "socket: " + SocketErrorText(sockets.LastError());
     return -1;
   }
-  const int one = 1, buffer = 1 << 20;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(kDevicePort);
-  sa.sin_addr.s_addr = htonl(address);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-    error = std::string("bind: ") + std::strerror(errno);
-    ::close(fd);
+  sockets.SetReuseAddress(socket);
+  sockets.SetBroadcast(socket);
+  sockets.SetReceiveBuffer(socket, 1 << 20);
+  if (sockets.Bind(socket, address, kDevicePort) != 0) {
+    error = "bind: " + SocketErrorText(sockets.LastError());
+    sockets.Close(socket);
     return -1;
   }
-  return fd;
+  return socket;
 }
 
 std::vector<DeviceState> Snapshot(Simulator& simulator) {
@@ -89,7 +78,11 @@ bool ParseDevsimCommandLine(int argc, const char* const* argv, DevsimOptions& op
                  "the device side's own address; replies leave from it")
       ->required()
       ->type_name("ADDRESS")
-      ->check(CLI::ValidIPV4);
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return ParseIpv4Text(text) ? std::string() : "not an IPv4 address: '" + text + "'";
+          },
+          "A.B.C.D"));
   std::vector<std::string> devices, silentDevices, silentTexts;
   app.add_option("--device", devices,
                  "ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,name=TEXT (name in UTF-8, last, "
@@ -192,26 +185,22 @@ int RunDevsim(const DevsimOptions& options) {
     return 1;
   }
 
-  struct sigaction stop {};
-  stop.sa_handler = OnStopSignal;
-  sigemptyset(&stop.sa_mask);
-  stop.sa_flags = 0;  // no SA_RESTART: poll() returns at once on a stop signal
-  sigaction(SIGTERM, &stop, nullptr);
-  sigaction(SIGINT, &stop, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  // A stop signal ends the loop within one receive wait.
+  std::signal(SIGTERM, OnStopSignal);
+  std::signal(SIGINT, OnStopSignal);
 
-  in_addr bindAddr{};
-  ::inet_pton(AF_INET, options.bindAddress.c_str(), &bindAddr);
+  SocketApi& sockets = SystemSockets();
   std::string error;
-  const int receiveSocket = OpenPortSocket(INADDR_ANY, error);
+  const int receiveSocket = OpenPortSocket(sockets, 0, error);
   if (receiveSocket < 0) {
     log.Line("error: receive socket on 0.0.0.0:1901: " + error);
     return 1;
   }
-  const int sendSocket = OpenPortSocket(ntohl(bindAddr.s_addr), error);
+  const int sendSocket =
+      OpenPortSocket(sockets, ParseIpv4Text(options.bindAddress).value_or(0), error);
   if (sendSocket < 0) {
     log.Line("error: send socket on " + options.bindAddress + ":1901: " + error);
-    ::close(receiveSocket);
+    sockets.Close(receiveSocket);
     return 1;
   }
 
@@ -222,11 +211,6 @@ int RunDevsim(const DevsimOptions& options) {
   };
   dump();
 
-  sockaddr_in broadcast{};
-  broadcast.sin_family = AF_INET;
-  broadcast.sin_port = htons(kDevicePort);
-  broadcast.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-
   log.Line("ready " + std::to_string(options.devices.size()) + " devices on " +
            options.bindAddress);
   std::fputs("ready\n", stdout);
@@ -234,14 +218,12 @@ int RunDevsim(const DevsimOptions& options) {
 
   std::vector<uint8_t> buffer(65536);
   while (!gStop) {
-    pollfd pfd{receiveSocket, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, 200);
-    if (ready <= 0 || !(pfd.revents & POLLIN)) continue;
-    const ssize_t size = ::recv(receiveSocket, buffer.data(), buffer.size(), 0);
+    std::chrono::system_clock::time_point received;
+    const long size = sockets.Receive(receiveSocket, buffer.data(), buffer.size(), 200, received);
     if (size <= 0) continue;
 
-    Simulator::Outcome outcome =
-        simulator.Handle(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(size)));
+    Simulator::Outcome outcome = simulator.Handle(std::span<const uint8_t>(
+        buffer.data(), std::min(buffer.size(), static_cast<size_t>(size))));
     for (const std::string& line : outcome.log) log.Line(line);
     if (outcome.stateChanged) dump();
     if (!outcome.replies.empty() && options.faults.delayMs > 0) {
@@ -260,15 +242,14 @@ int RunDevsim(const DevsimOptions& options) {
             std::chrono::microseconds(1000LL * options.spreadMs * static_cast<long long>(i) /
                                       static_cast<long long>(count - 1)));
       const Bytes& reply = outcome.replies[i];
-      if (::sendto(sendSocket, reply.data(), reply.size(), 0,
-                   reinterpret_cast<const sockaddr*>(&broadcast), sizeof broadcast) < 0)
-        log.Line(std::string("error: send: ") + std::strerror(errno));
+      if (sockets.SendTo(sendSocket, reply.data(), reply.size(), 0xFFFFFFFF, kDevicePort) < 0)
+        log.Line("error: send: " + SocketErrorText(sockets.LastError()));
     }
   }
 
   log.Line("stopped");
-  ::close(sendSocket);
-  ::close(receiveSocket);
+  sockets.Close(sendSocket);
+  sockets.Close(receiveSocket);
   return 0;
 }
 

@@ -3,12 +3,15 @@
 #include <cstdio>
 
 #include "devsim_runner.h"
+#include "text/command_line.h"
 
 int main(int argc, char** argv) {
+  quillon::Utf8CommandLine arguments(argc, argv);
   quillon::devsim::DevsimOptions options;
   bool help = false;
   std::string text;
-  if (!quillon::devsim::ParseDevsimCommandLine(argc, argv, options, help, text)) {
+  if (!quillon::devsim::ParseDevsimCommandLine(arguments.Count(), arguments.Values(), options, help,
+                                               text)) {
     std::fprintf(stderr, "quillon-devsim: %s\n", text.c_str());
     return 2;
   }

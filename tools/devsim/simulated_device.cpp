@@ -1,13 +1,13 @@
 #include "simulated_device.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "device_dictionary.h"
+#include "link/socket_api.h"
 #include "text/gbk.h"
 
 namespace quillon::devsim {
@@ -108,12 +108,12 @@ bool ParseDeviceDescription(const std::string& description, int index, DeviceIde
     pos = end + 1;
 
     if (key == "ip") {
-      in_addr addr{};
-      if (::inet_pton(AF_INET, value.c_str(), &addr) != 1) {
+      const std::optional<uint32_t> ip = ParseIpv4Text(value);
+      if (!ip) {
         error = "bad ip '" + value + "'";
         return false;
       }
-      identity.ip = ntohl(addr.s_addr);
+      identity.ip = *ip;
     } else if (key == "mac") {
       if (!ParseHexMac(value, identity.mac)) {
         error = "bad mac '" + value + "' (12 hex digits)";

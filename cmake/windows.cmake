@@ -1,0 +1,66 @@
+# The Windows build. Cross-compiled here with cmake/mingw-w64-x86_64.cmake (`make windows`, which
+# turns QUILLON_BUILD_GUI off): the core, quillon-cli and quillon-devsim as static 64-bit programs,
+# the unit tests of the core and the command-line tool, the profile look-up program of the INI
+# differential test, rs485_read for `make bench`, and the zip. scripts/wine-test.sh runs them
+# under Wine in a private network, against the Linux build.
+#
+# On Windows itself with Qt 6 (QUILLON_BUILD_GUI on, as by default) the window is built too; the
+# README says how. That is not tried here: no Qt for Windows on this machine.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+if(QUILLON_BUILD_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Widgets)
+  set(CMAKE_AUTOMOC ON)
+  set(CMAKE_AUTORCC ON)
+elseif(MINGW)
+  # One file per program: the C++ runtime and the threads library go inside.
+  add_link_options(-static)
+endif()
+
+add_subdirectory(src)
+target_link_libraries(quillon_core PUBLIC ws2_32 iphlpapi)
+if(TARGET quillon)
+  set_target_properties(quillon PROPERTIES WIN32_EXECUTABLE ON)  # no console beside the window
+endif()
+add_subdirectory(tools/devsim)
+add_subdirectory(tools/cli)
+
+set(QUILLON_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/quillon-${PROJECT_VERSION}-windows-x64.zip)
+add_custom_command(OUTPUT ${QUILLON_WINDOWS_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory zip
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quillon-cli> $<TARGET_FILE:quillon-devsim>
+          ${CMAKE_SOURCE_DIR}/docs/windows/README.txt zip/
+  COMMAND ${CMAKE_COMMAND} -E chdir zip ${CMAKE_COMMAND} -E tar cf ${QUILLON_WINDOWS_ZIP}
+          --format=zip quillon-cli.exe quillon-devsim.exe README.txt
+  DEPENDS quillon-cli quillon-devsim ${CMAKE_SOURCE_DIR}/docs/windows/README.txt
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+add_custom_target(windows_zip ALL DEPENDS ${QUILLON_WINDOWS_ZIP})
+
+if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
+  return()  # the tests need Debian's GoogleTest sources
+endif()
+# GoogleTest from Debian's sources (package googletest), built with the same compiler.
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# The shared fakes and fixtures, without those that start Linux processes.
+file(GLOB WINDOWS_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+list(FILTER WINDOWS_TEST_SUPPORT EXCLUDE REGEX "/(devsim_process|process_run|simulator_run)\\.cpp$")
+add_library(quillon_test_support STATIC ${WINDOWS_TEST_SUPPORT})
+target_include_directories(quillon_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(quillon_test_support PUBLIC quillon_session quillon_devsim_lib)
+add_subdirectory(tests/fuzz)
+
+file(GLOB WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${WINDOWS_UNIT_TESTS})
+target_link_libraries(unit_tests PRIVATE quillon_test_support quillon_cli_lib quillon_fuzz_harness
+  GTest::gtest_main)
+# Wine shows the Linux root as drive Z:.
+target_compile_definitions(unit_tests PRIVATE
+  QUILLON_FUZZ_KEPT="Z:${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions")
+
+add_subdirectory(tests/windows)
+# quillon-cli's RS-485 read alone, for `make bench` under Wine.
+add_executable(rs485_read ${CMAKE_SOURCE_DIR}/bench/rs485_read.cpp)
+target_link_libraries(rs485_read PRIVATE quillon_cli_lib)
+

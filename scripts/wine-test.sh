@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# The Windows programs under Wine, inside a private network (`make windows-test`; CI runs it
+# after `make test`):
+#   1. the unit tests of the core and the command-line tool, built for Windows;
+#   2. the INI differential: GetPrivateProfileStringA of Wine against IniProfile, the same
+#      look-ups on the same files (tests/data/ini-profile and the inputs of the parameter-file
+#      fuzz target); every difference is named and fails;
+#   3. end to end: quillon-cli.exe search, read and apply against the Linux simulator, and the
+#      Linux quillon-cli against quillon-devsim.exe, each compared byte for byte with the same run
+#      of the Linux programs: what they print, the file read, the simulator's state after the
+#      apply, and every frame on port 1901.
+#
+#   scripts/wine-test.sh [LINUX_BUILD [WINDOWS_BUILD]]
+#   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]   the RS-485 read under Wine
+#
+# Wine's sockets are made by its wineserver process, so Wine runs here only inside the private
+# network of netns-run.sh: the wineserver of the build's prefix is stopped first, started by the
+# first Windows program inside the network, and stopped again before the device side starts one
+# of its own. The prefix (WINDOWS_BUILD/wine-prefix) is made once, on the first run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bench=0
+if [ "${1:-}" = "--bench" ]; then
+  bench=1
+  shift
+fi
+linux=$(realpath "${1:-build}")
+windows=$(realpath "${2:-build-windows}")
+fuzz_build=${FUZZ_BUILD:-build-fuzz}
+
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+if [ ! -x "$wine64" ] || [ ! -x "$wineserver" ]; then
+  echo "wine-test: wine64 is missing; 'make deps' installs it" >&2
+  exit 1
+fi
+
+if [ "${QUILLON_WINE_NETNS:-}" != 1 ]; then
+  args=("$linux" "$windows")
+  [ $bench -eq 0 ] || args=(--bench "${args[@]}")
+  QUILLON_WINE_NETNS=1 exec scripts/netns-run.sh "$linux/tools/devsim/quillon-devsim" "$0" \
+    "${args[@]}"
+fi
+
+# Inside the private network: the PC side has lo and the veth end only.
+if [ -z "${QUILLON_DEVICE_NETNS:-}" ] ||
+   ip -o link show | awk -F': ' '{print $2}' | grep -v -q -E '^(lo|qpc0@.*)$'; then
+  echo "wine-test: not inside the private network of netns-run.sh; refusing to start Wine" >&2
+  exit 1
+fi
+
+export WINEPREFIX=$windows/wine-prefix WINEDEBUG=-all
+# No display here: nothing may try to open a window or install a desktop menu, Mono or Gecko.
+export WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree=d;mshtml=d'
+unset DISPLAY WAYLAND_DISPLAY
+# Wine takes the Unix command line and file names as UTF-8.
+wine=(env LC_ALL=C.UTF-8 "$wine64")
+stop_wineserver() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillon-wine-XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  stop_wineserver
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+stop_wineserver
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  start=$(date +%s%N)
+  "${wine[@]}" wineboot --init >/dev/null 2>&1
+  "$wineserver" -w
+  echo "wine-test: Wine prefix made in $(( ($(date +%s%N) - start) / 1000000 )) ms"
+fi
+
+until_in() {  # FILE TEXT SECONDS: waits until FILE holds TEXT
+  local i
+  for ((i = 0; i < $3 * 10; i++)); do
+    grep -q "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "wine-test: '$2' did not appear in $1 within $3 s" >&2
+  return 1
+}
+
+devices=(
+  --device "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=1号机房 东门"
+  --device "ip=192.168.1.65,mac=00E04C3A1B02,version=32.05,name=2号机房"
+  --device "ip=192.168.1.66,mac=00E04C3A1B03,version=20.03,name=3号泵站"
+  --device "ip=192.168.1.67,mac=00E04C3A1B04,version=32.05,name=4号泵站"
+)
+
+# Starts a simulator (its command in "$@") on the device side, with its log and dump in $run.
+start_devices() {
+  (cd "$run" && exec nsenter --net="$QUILLON_DEVICE_NETNS" -- "$@" --bind 10.77.0.2 \
+     "${devices[@]}" --log devsim.log --dump dump.txt >/dev/null) &
+  pids+=($!)
+  until_in "$run/devsim.log" ready 60
+}
+
+stop_last() {
+  kill "${pids[-1]}" 2>/dev/null || true
+  wait "${pids[-1]}" 2>/dev/null || true
+  unset 'pids[-1]'
+}
+
+# One run: search, read, apply with the command-line tool in "$@", every frame recorded.
+scenario() {
+  "$linux/tests/windows/quillon_frame_recorder" "$run/frames.txt" >"$run/recorder.out" &
+  pids+=($!)
+  until_in "$run/recorder.out" ready 10
+  (
+    cd "$run"
+    "$@" search >search.txt 2>search.err
+    "$@" read 00E04C3A1B01 --out template.ini >read.txt 2>read.err
+    "$@" apply template.ini 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 --ip-from 192.168.1.100 \
+      --verify >apply.txt 2>apply.err
+  ) || { echo "wine-test: $(basename "$run"): a command failed:" >&2; cat "$run"/*.err >&2; return 1; }
+  sleep 0.3  # the last replies reach the recorder
+  stop_last
+  # A Windows program ends its lines in CRLF; how long each device took may differ.
+  sed -i -E 's/\r$//; s/ \([0-9.]+ s\)$//' "$run"/search.txt "$run"/read.txt "$run"/apply.txt
+  # Each side's frames in their order; how the two sides' frames interleave depends on timing.
+  grep '^10\.77\.0\.1 ' "$run/frames.txt" >"$run/frames-pc.txt" || true
+  grep '^10\.77\.0\.2 ' "$run/frames.txt" >"$run/frames-devices.txt" || true
+}
+
+same_as_linux() {
+  local failed=0 file
+  for file in search.txt read.txt apply.txt template.ini dump.txt frames-pc.txt frames-devices.txt; do
+    if ! cmp -s "$work/linux/$file" "$run/$file"; then
+      echo "wine-test: $(basename "$run"): $file differs from the Linux run:" >&2
+      diff <(head -c 4000 "$work/linux/$file") <(head -c 4000 "$run/$file") | head -20 >&2 || true
+      failed=1
+    fi
+  done
+  [ $failed -eq 0 ] && echo "wine-test: $(basename "$run"): outputs, file, device state and" \
+    "$(wc -l <"$run/frames.txt") frames the same as on Linux"
+  return $failed
+}
+
+cli_exe=$windows/tools/cli/quillon-cli.exe
+devsim_exe=$windows/tools/devsim/quillon-devsim.exe
+unit_exe=$windows/unit_tests.exe
+lookup_exe=$windows/tests/windows/profile_lookup.exe
+read_exe=$windows/rs485_read.exe
+for exe in "$cli_exe" "$devsim_exe" "$unit_exe" "$lookup_exe" "$read_exe"; do
+  [ -f "$exe" ] || { echo "wine-test: $exe is missing: make windows" >&2; exit 1; }
+done
+cli_linux=$linux/tools/cli/quillon-cli
+cli_windows=("${wine[@]}" "$cli_exe")
+devsim_linux=$linux/tools/devsim/quillon-devsim
+devsim_windows=("${wine[@]}" "$devsim_exe")
+
+if [ $bench -eq 1 ]; then
+  run=$work/bench
+  mkdir -p "$run"
+  start_devices "$devsim_linux"
+  # Wine's first start in this network, outside the figures.
+  "${wine[@]}" "$read_exe" --help >/dev/null 2>&1 || true
+  echo
+  echo "quillon-cli on Linux and, built for Windows, under Wine (the same simulator and network):"
+  printf '  %-62s %s\n' "full RS-485 read (566 entries), median of 20: Linux" \
+    "$("$linux/bench/quillon_rs485_read" 00E04C3A1B01 20)"
+  printf '  %-62s %s\n' "the same read in quillon-cli.exe's code under Wine" \
+    "$("${wine[@]}" "$read_exe" 00E04C3A1B01 20)"
+  for side in Linux Wine; do
+    if [ $side = Linux ]; then cli=("$cli_linux"); else cli=("${cli_windows[@]}"); fi
+    start=$(date +%s%N)
+    (cd "$run" && "${cli[@]}" read 00E04C3A1B01 --out bench.ini >/dev/null 2>&1)
+    printf '  %-62s %d ms\n' "'quillon-cli read', the whole command with its start: $side" \
+      $(( ($(date +%s%N) - start) / 1000000 ))
+  done
+  exit 0
+fi
+
+failed=0
+
+echo "wine-test: 1. unit tests (unit_tests.exe)"
+if ! timeout 900 "$wine64" "$unit_exe" --gtest_brief=1 2>&1 | tee "$work/unit.log" |
+     grep -v '^Running main'; then
+  failed=1
+fi
+grep -q '^\[  PASSED  \]' "$work/unit.log" && ! grep -q '^\[  FAILED  \]' "$work/unit.log" ||
+  failed=1
+
+echo "wine-test: 2. INI differential (GetPrivateProfileStringA against IniProfile)"
+corpora=(tests/data/fuzz-regressions/param_import)
+"$linux/tests/fuzz/quillon_fuzz_seeds" "$work/seeds" >/dev/null
+corpora+=("$work/seeds/param_import")
+[ ! -d "$fuzz_build/fuzz/corpus/param_import" ] || corpora+=("$fuzz_build/fuzz/corpus/param_import")
+"$linux/tests/windows/quillon_profile_compare" prepare tests/data/ini-profile/lookups.txt \
+  "$work/profile" "${corpora[@]}"
+# A Chinese Windows: the ANSI code page is 936, which turns UTF-16 files into GBK.
+LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$wine64" "$lookup_exe" \
+  "Z:$work/profile/requests.txt" "Z:$work/profile/answers.txt"
+"$linux/tests/windows/quillon_profile_compare" compare "$work/profile" || failed=1
+
+echo "wine-test: 3. end to end in the private network"
+run=$work/linux
+mkdir -p "$run"
+start_devices "$devsim_linux"
+scenario "$cli_linux"
+stop_last
+
+run=$work/quillon-cli.exe
+mkdir -p "$run"
+start_devices "$devsim_linux"
+scenario "${cli_windows[@]}" && same_as_linux || failed=1
+stop_last
+
+# The device side starts a wineserver of its own.
+stop_wineserver
+run=$work/quillon-devsim.exe
+mkdir -p "$run"
+start_devices "${devsim_windows[@]}"
+scenario "$cli_linux" && same_as_linux || failed=1
+stop_last
+
+if [ $failed -eq 0 ]; then
+  echo "wine-test: the Windows programs pass under Wine"
+else
+  echo "wine-test: FAILED" >&2
+fi
+exit $failed

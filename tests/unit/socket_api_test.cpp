@@ -1,0 +1,69 @@
+// The system's own sockets (POSIX, or Winsock under Wine), on the loopback address only.
+#include "link/socket_api.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace quillon;
+
+namespace {
+
+constexpr uint32_t kLoopback = 0x7F000001;
+
+// A socket bound to the first free loopback port from 40000 on; 0 when none was.
+uint16_t BindFreePort(SocketApi& sockets, int socket) {
+  for (uint16_t port = 40000; port < 40200; ++port)
+    if (sockets.Bind(socket, kLoopback, port) == 0) return port;
+  return 0;
+}
+
+}  // namespace
+
+// The rule that a search reply from before the click is not listed rests on this: a datagram
+// that waits in the socket keeps the moment it came in, however late it is taken (the kernel's
+// SO_TIMESTAMP on Linux, the stamping thread of the socket layer on Windows).
+TEST(SystemSockets, AWaitingDatagramKeepsTheMomentItCameIn) {
+  SocketApi& sockets = SystemSockets();
+  const int receiver = sockets.OpenUdp();
+  const int sender = sockets.OpenUdp();
+  ASSERT_GE(receiver, 0);
+  ASSERT_GE(sender, 0);
+  const uint16_t port = BindFreePort(sockets, receiver);
+  ASSERT_NE(port, 0);
+  ASSERT_EQ(sockets.SetReceiveTimestamps(receiver), 0);
+
+  const auto sent = std::chrono::system_clock::now();
+  const uint8_t bytes[] = {0x55, 0x00, 0x01, 0x02};
+  ASSERT_EQ(sockets.SendTo(sender, bytes, sizeof bytes, kLoopback, port), 4);
+  // The datagram waits while the "click" comes; a loopback datagram is there at once, and the
+  // stamping thread takes it within its 20 ms wait.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const auto click = std::chrono::system_clock::now();
+
+  uint8_t buffer[16] = {};
+  ReceiveDetails details;
+  ASSERT_EQ(sockets.ReceiveDetailed(receiver, buffer, sizeof buffer, 5000, details), 4);
+  EXPECT_EQ(buffer[0], 0x55);
+  EXPECT_EQ(buffer[3], 0x02);
+  EXPECT_EQ(details.sender, kLoopback);
+  EXPECT_GE(details.received, sent - std::chrono::milliseconds(100));  // clocks of one PC
+  EXPECT_LT(details.received, click);
+  // Nothing else is waiting: the next receive ends empty at its timeout.
+  EXPECT_EQ(sockets.ReceiveDetailed(receiver, buffer, sizeof buffer, 50, details), 0);
+  sockets.Close(sender);
+  sockets.Close(receiver);
+}
+
+TEST(SystemSockets, AddressTextsAreFourDecimalNumbers) {
+  const struct {
+    const char* text;
+    std::optional<uint32_t> address;
+  } cases[] = {
+      {"10.77.0.1", 0x0A4D0001},       {"255.255.255.255", 0xFFFFFFFF}, {"0.0.0.0", 0},
+      {"192.168.1.256", std::nullopt}, {"192.168.01.1", std::nullopt},  {"192.168.1", std::nullopt},
+      {"192.168.1.1.", std::nullopt},  {" 192.168.1.1", std::nullopt},  {"1.2.3.4x", std::nullopt},
+      {"1..3.4", std::nullopt},        {"1234.1.1.1", std::nullopt},    {"", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(ParseIpv4Text(c.text), c.address) << c.text;
+}
