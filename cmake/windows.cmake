@@ -16,6 +16,22 @@ elseif(MINGW)
   add_link_options(-static)
 endif()
 
+# CLI11 and nlohmann/json are header-only and the same for every system: the build takes Debian's
+# headers, from a folder of their own so that nothing else of the host's /usr/include is seen.
+if(CMAKE_CROSSCOMPILING)
+  set(host_headers ${CMAKE_BINARY_DIR}/host-headers)
+  file(MAKE_DIRECTORY ${host_headers})
+  foreach(dir CLI nlohmann)
+    if(NOT EXISTS ${host_headers}/${dir})
+      file(CREATE_LINK /usr/include/${dir} ${host_headers}/${dir} SYMBOLIC)
+    endif()
+  endforeach()
+  add_library(CLI11::CLI11 INTERFACE IMPORTED)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  set_target_properties(CLI11::CLI11 nlohmann_json::nlohmann_json PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES ${host_headers})
+endif()
+
 add_subdirectory(src)
 target_link_libraries(quillon_core PUBLIC ws2_32 iphlpapi)
 if(TARGET quillon)
