@@ -73,7 +73,8 @@ target_link_libraries(unit_tests PRIVATE quillon_test_support quillon_cli_lib qu
   GTest::gtest_main)
 # Wine shows the Linux root as drive Z:.
 target_compile_definitions(unit_tests PRIVATE
-  QUILLON_FUZZ_KEPT="Z:${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions")
+  QUILLON_FUZZ_KEPT="Z:${CMAKE_SOURCE_DIR}/tests/data/fuzz-regressions"
+  QUILLON_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 
 add_subdirectory(tests/windows)
 # quillon-cli's RS-485 read alone, for `make bench` under Wine.

@@ -92,7 +92,7 @@ TEST_F(ConfigSessionFilesTest, ExportAddsTheExtensionOrRefusesAnother) {
     bool refused;
   } cases[] = {
       {"", nullptr, false},          {"params", "params.ini", false},
-      {"ini", "ini.ini", false},     {"params.INI", "params.INI", false},
+      {"ini", "ini.ini", false},     {"other.INI", "other.INI", false},
       {"params.txt", nullptr, true}, {"params.Ini", nullptr, true},
       {"x.ini.bak", nullptr, true},
   };
@@ -112,7 +112,7 @@ TEST_F(ConfigSessionFilesTest, ExportAddsTheExtensionOrRefusesAnother) {
       EXPECT_TRUE(DecodeParamFile(IniProfile(folder.Read(c.written)))) << c.chosen;
     }
   }
-  EXPECT_EQ(folder.Names(), (Calls{"ini.ini", "params.INI", "params.ini"}));
+  EXPECT_EQ(folder.Names(), (Calls{"ini.ini", "other.INI", "params.ini"}));
 }
 
 TEST_F(ConfigSessionFilesTest, ExportOntoAnExistingFileKeepsItsOtherSectionsAndKeys) {

@@ -1,7 +1,6 @@
 // The commands on fields by name: show, diff, set, backup and the list of fields.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "apply_plan.h"
@@ -434,11 +433,23 @@ int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, st
   return failed ? kExitDeviceFailed : kExitOk;
 }
 
+namespace {
+
+// A file of the folder `dir`, both UTF-8, with the separator the folder's name already uses.
+std::string FileInFolder(const std::string& dir, const std::string& name) {
+  if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir + name;
+  return dir + (dir.find('\\') != std::string::npos ? "\\" : "/") + name;
+}
+
+}  // namespace
+
 int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err) {
   namespace fs = std::filesystem;
+  // The folder's UTF-8 name as the system's path (UTF-16 on Windows).
+  const fs::path folder(std::u8string(options.outDir.begin(), options.outDir.end()));
   std::error_code error;
-  fs::create_directories(options.outDir, error);
-  if (!fs::is_directory(options.outDir, error)) {
+  fs::create_directories(folder, error);
+  if (!fs::is_directory(folder, error)) {
     Message(err, "backup: cannot make the folder " + options.outDir);
     return kExitRefused;
   }
@@ -479,8 +490,8 @@ int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out,
       const std::string file = targets[i] + ".ini";
       if (!result.Ok())
         row.error = "read: " + result.message;
-      else if (!ExportParamFile((fs::path(options.outDir) / file).string(), TakeImages(*block)))
-        row.error = "write: cannot write " + (fs::path(options.outDir) / file).string();
+      else if (!ExportParamFile(FileInFolder(options.outDir, file), TakeImages(*block)))
+        row.error = "write: cannot write " + FileInFolder(options.outDir, file);
       else
         row.file = file;
     }
@@ -489,15 +500,12 @@ int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out,
     rows.push_back(std::move(row));
   }
 
-  const std::string listPath = (fs::path(options.outDir) / "devices.csv").string();
+  const std::string listPath = FileInFolder(options.outDir, "devices.csv");
   std::string list = "mac,ip,name,version,file,error\n";
   for (const Row& r : rows)
     list += r.mac + "," + r.ip + "," + CsvField(r.name) + "," + r.version + "," + r.file + "," +
             CsvField(r.error) + "\n";
-  std::ofstream csv(listPath, std::ios::binary | std::ios::trunc);
-  csv << list;
-  csv.close();
-  const bool listed = !csv.fail();
+  const bool listed = ReplaceFileBytes(listPath, list);
   if (!listed) Message(err, "backup: cannot write " + listPath);
 
   int failed = 0;
@@ -525,7 +533,7 @@ int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out,
       if (r.error.empty())
         std::fprintf(out, "%s  ok      %s  %s  %s -> %s\n", r.mac.c_str(), r.ip.c_str(),
                      r.version.c_str(), PrintableText(r.name).c_str(),
-                     (fs::path(options.outDir) / r.file).string().c_str());
+                     FileInFolder(options.outDir, r.file).c_str());
       else
         std::fprintf(out, "%s  FAILED  %s\n", r.mac.c_str(), r.error.c_str());
     }
