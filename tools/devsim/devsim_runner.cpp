@@ -25,6 +25,8 @@ const char* const kDevsimUsage =
     "Plays overlay devices on UDP port 1901: receives on 0.0.0.0:1901 and broadcasts replies\n"
     "to 255.255.255.255:1901 from ADDRESS:1901. Run it only inside a private network\n"
     "(scripts/netns-run.sh); it broadcasts.\n"
+    "A device that accepts a download restarts with its new network settings: with DHCP\n"
+    "off it answers the next search with the static address it was given.\n"
     "\n"
     "  --device DEVICE   ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,name=TEXT\n"
     "                    (name in UTF-8, last, may contain commas; missing keys get defaults;\n"
