@@ -8,9 +8,15 @@
 #   compile in a fraction of the time.
 option(QUILLON_PCH "Precompile the Qt and GoogleTest headers that many files include" ON)
 
-# A target with Qt classes (moc) or resources (rcc).
+# A target with Qt classes (moc) or resources (rcc). With INCLUDES_ITS_MOC (a test program that
+# includes its own moc output) the file that gathers the other moc outputs is empty, and loading
+# a precompiled header for it would cost more than compiling it.
 function(quillon_qt_target target)
   set_target_properties(${target} PROPERTIES AUTOMOC ON AUTORCC ON)
+  if(ARGV1 STREQUAL "INCLUDES_ITS_MOC")
+    set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/mocs_compilation.cpp
+      PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+  endif()
 endfunction()
 
 # The headers of each kind. GCC takes a precompiled header only in a compilation with the same

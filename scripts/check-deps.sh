@@ -64,7 +64,9 @@ test_needs=(
   'preconv|scripts/package-test.sh (the man pages are UTF-8)'
   'bash|the end-to-end test that runs the README'"'"'s example'
   'timeout|make test (the package check'"'"'s time limit)'
-  'clang++|make fuzz'
+  'clang++|the sanitizer builds of make test, and make fuzz'
+  '/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a|the sanitizer builds (clang'"'"'s ASan)'
+  '/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.tsan-x86_64.a|the sanitizer builds (clang'"'"'s TSan)'
   '/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a|make fuzz (libFuzzer)'
 )
 case "$group" in

@@ -15,7 +15,8 @@ set -euo pipefail
 demo=(cmake g++ make pkg-config git qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wqy-microhei
       iproute2 util-linux xvfb xauth)
 # GoogleTest; the house rules (clang-format); the Debian package (cpack calls dpkg-shlibdeps and
-# file) and its check (groff renders the man pages); the fuzzers (clang with libFuzzer).
+# file) and its check (groff renders the man pages); clang with its sanitizer runtimes and
+# libFuzzer, for the sanitizer builds and the fuzzers.
 tests=(libgtest-dev googletest clang-format dpkg-dev file groff-base clang libclang-rt-14-dev)
 
 list=0
