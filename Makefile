@@ -8,7 +8,7 @@ FUZZ_JOBS ?= 1
 JOBS       ?= $(shell nproc)
 # The private networks of the end-to-end cases: mostly waiting for replies, so more of them run
 # side by side than there are cores.
-E2E_JOBS   ?= 8
+E2E_JOBS   ?= 4
 
 # The steps share build folders; the parallelism is inside them (cmake --build -j, ctest -j).
 .NOTPARALLEL:
