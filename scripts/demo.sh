@@ -3,16 +3,37 @@
 # purpose (scripts/netns-run.sh), so nothing reaches the real network. Press "搜索" to find them.
 #
 #   scripts/demo.sh BUILD_DIR
+#   scripts/demo.sh --tell-display    only says what happens without a display (make demo, first)
 set -euo pipefail
-build=${1:-build}
 here=$(cd "$(dirname "$0")" && pwd)
+
+# Without a display (over ssh, in a container) the window can only go to a virtual screen that
+# nobody sees: say so before the build, and again when the window starts.
+no_display() {
+  cat >&2 <<'EOT'
+==========================================================================================
+make demo: there is no display here (DISPLAY and WAYLAND_DISPLAY are not set, as over ssh).
+The window will run on a virtual screen (Xvfb) that nobody can see, so "搜索" cannot be
+pressed. To see the demo, run `make demo` on this machine's desktop, or log in with X
+forwarding (`ssh -X this-machine`, then `make demo`). Ctrl-C ends it.
+==========================================================================================
+EOT
+}
+has_display() { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }
+
+if [ "${1:-}" = "--tell-display" ]; then
+  has_display || no_display
+  exit 0
+fi
+
+build=${1:-build}
 build=$(cd "$build" && pwd)
 devsim=$build/tools/devsim/quillon-devsim
 program=$build/src/quillon
 
 if [ -z "${QUILLON_DEVICE_NETNS:-}" ]; then
-  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: running the demo on a virtual screen (Xvfb)." >&2
+  if ! has_display; then
+    no_display
     exec xvfb-run -a -s "-screen 0 1600x1000x24" "$here/netns-run.sh" "$devsim" "$0" "$build"
   fi
   exec "$here/netns-run.sh" "$devsim" "$0" "$build"

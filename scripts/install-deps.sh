@@ -1,11 +1,43 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when they are missing.
+# Installs the Debian packages that Quillon's build, tests, demo and package need, when they are
+# missing: every one of them is named here, and scripts/check-deps.sh checks that nothing the
+# build, the scripts or the tests call comes from a package that is not (or from Debian's base).
+#
+#   install-deps.sh [demo|all|windows]      (default: all)
+#   install-deps.sh --list [demo|all|windows]   only prints the packages of that group
+#
+# "demo" is what `make demo` needs (the program and the simulator, built and run in a private
+# network, on a virtual screen when there is no display); "all" adds the tests, the house rules,
+# the Debian package and its check, and the fuzzers; "windows" adds the cross-compiler of the
+# Windows programs and Wine, which runs their tests.
 set -euo pipefail
-packages=(cmake g++ make pkg-config git libgtest-dev googletest qt6-base-dev qt6-base-dev-tools
-          libgl-dev fonts-wqy-microhei iproute2 util-linux xvfb xauth clang-format dpkg-dev
-          clang libclang-rt-14-dev libcli11-dev nlohmann-json3-dev)
+
+# The build of the program and the simulator, and their run.
+demo=(cmake g++ make pkg-config git qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wqy-microhei
+      iproute2 util-linux xvfb xauth libcli11-dev nlohmann-json3-dev)
+# GoogleTest; the house rules (clang-format); the Debian package (cpack calls dpkg-shlibdeps and
+# file) and its check (groff renders the man pages); clang with its sanitizer runtimes and
+# libFuzzer, for the sanitizer builds and the fuzzers.
+tests=(libgtest-dev googletest clang-format dpkg-dev file groff-base clang libclang-rt-14-dev)
 # The Windows programs (make windows) and Wine to run them (make windows-test).
-packages+=(g++-mingw-w64-x86-64-posix wine64)
+windows=(g++-mingw-w64-x86-64-posix wine64)
+
+list=0
+if [ "${1:-}" = "--list" ]; then
+  list=1
+  shift
+fi
+case "${1:-all}" in
+  demo) packages=("${demo[@]}") ;;
+  all) packages=("${demo[@]}" "${tests[@]}") ;;
+  windows) packages=("${demo[@]}" "${tests[@]}" "${windows[@]}") ;;
+  *) echo "usage: install-deps.sh [--list] [demo|all|windows]" >&2; exit 2 ;;
+esac
+if [ $list -eq 1 ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

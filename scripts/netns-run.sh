@@ -49,16 +49,31 @@ ip link add qpc0 type veth peer name qdev0
 unshare --net -- sleep infinity &
 holder=$!
 trap 'kill $holder 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
+for _ in $(seq 250); do
   [ "$(readlink /proc/$holder/ns/net)" != "$(readlink /proc/$$/ns/net)" ] && break
   sleep 0.02
 done
+if [ "$(readlink /proc/$holder/ns/net)" = "$(readlink /proc/$$/ns/net)" ]; then
+  echo "netns-run.sh: the device side's network did not come into being within 5 s" >&2
+  exit 1
+fi
 ip link set qdev0 netns "$holder"
 ip addr add 10.77.0.1/24 dev qpc0
 ip link set qpc0 up
 ip route add default dev qpc0
 nsenter --net=/proc/$holder/ns/net -- sh -c \
   'ip link set lo up && ip addr add 10.77.0.2/24 dev qdev0 && ip link set qdev0 up && ip route add default dev qdev0'
+
+# A link that has just come up drops what it is given until the kernel has attached its queue
+# ("qdisc noop" until then), which can take a moment when many links come up at once: a search
+# sent in that moment would be lost, and a test would wait for its reply in vain.
+ready() { ip -o link show dev "$1" | grep -q 'state UP' && ! ip -o link show dev "$1" | grep -q 'qdisc noop'; }
+for _ in $(seq 250); do
+  ready qpc0 && nsenter --net=/proc/$holder/ns/net -- sh -c \
+    "ip -o link show dev qdev0 | grep -q 'state UP' && ! ip -o link show dev qdev0 | grep -q 'qdisc noop'" &&
+    break
+  sleep 0.02
+done
 
 export QUILLON_DEVICE_NETNS=/proc/$holder/ns/net
 export QUILLON_DEVSIM=$devsim

@@ -30,6 +30,16 @@ if [ "${1:-}" != "--inside" ]; then
     { echo "package-test: no CJK font dependency" >&2; exit 1; }
   gzip -dc "$root/usr/share/man/man1/quillon.1.gz" | grep -q '^\.TH QUILLON 1' ||
     { echo "package-test: quillon.1 is not a man page" >&2; exit 1; }
+  # The program's Chinese button names render in a UTF-8 locale, without a missing character.
+  for page in quillon:搜索 quillon-cli:导出参数; do
+    text=$(gzip -dc "$root/usr/share/man/man1/${page%%:*}.1.gz" |
+      LC_ALL=C.UTF-8 groff -k -man -Tutf8 -ww 2>"$root/groff.err") || true
+    if ! grep -q "${page#*:}" <<<"$text" || [ -s "$root/groff.err" ]; then
+      echo "package-test: ${page%%:*}.1 does not render \"${page#*:}\" in a UTF-8 locale:" >&2
+      cat "$root/groff.err" >&2
+      exit 1
+    fi
+  done
   "$root/usr/bin/quillon-devsim" --help | grep -q -- '--device' ||
     { echo "package-test: the installed simulator does not start" >&2; exit 1; }
   "$root/usr/bin/quillon-cli" apply --help | grep -q -- '--ip-from' ||

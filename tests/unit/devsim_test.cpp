@@ -185,6 +185,35 @@ TEST(DevsimDevice, DownloadIsParsedAndAcknowledged) {
   EXPECT_EQ(osd.asCamera[0].asLine[0].szText, lineText);  // current firmware: not in it either
 }
 
+TEST(DevsimDevice, AfterADownloadTheDeviceAnswersAtItsNewStaticAddress) {
+  // Device B starts at 10.0.0.2; the download carries 10.20.30.40. The search reply holds the
+  // address little-endian at offsets 8 to 11.
+  const struct {
+    uint8_t dhcp;
+    bool refused;
+    Bytes address;
+  } cases[] = {
+      {0, false, {0x28, 0x1E, 0x14, 0x0A}},  // static: the new address after the restart
+      {1, false, {0x02, 0x00, 0x00, 0x0A}},  // DHCP: keeps the address it had
+      {0, true, {0x02, 0x00, 0x00, 0x0A}},   // refused: no restart
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.dhcp) + (c.refused ? " refused" : ""));
+    FaultOptions faults;
+    faults.refuseDownload = c.refused;
+    Simulator sim(TwoDevices(), faults);
+    Bytes download = DownloadFrame(kMacB, false);
+    download[10] = c.dhcp;
+    download.back() = FrameChecksum(download.data() + 3, download.size() - 4);
+    ASSERT_EQ(sim.Handle(download).replies.size(), 1u);
+    const auto search = sim.Handle(BuildSearchRequest());
+    ASSERT_EQ(search.replies.size(), 2u);
+    EXPECT_EQ(Bytes(search.replies[1].begin() + 8, search.replies[1].begin() + 12), c.address);
+    EXPECT_EQ(Bytes(search.replies[0].begin() + 8, search.replies[0].begin() + 12),
+              (Bytes{0x64, 0x01, 0xA8, 0xC0}));  // the other device is left alone
+  }
+}
+
 TEST(DevsimDevice, LegacyDownloadTakes17ByteLineTexts) {
   Simulator sim(TwoDevices(), {});
   const auto out = sim.Handle(DownloadFrame(kMacA, true));

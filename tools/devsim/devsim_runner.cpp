@@ -69,7 +69,9 @@ bool ParseDevsimCommandLine(int argc, const char* const* argv, DevsimOptions& op
   CLI::App app(
       "Plays overlay devices on UDP port 1901: receives on 0.0.0.0:1901 and broadcasts replies\n"
       "to 255.255.255.255:1901 from ADDRESS:1901. Run it only inside a private network\n"
-      "(scripts/netns-run.sh); it broadcasts.",
+      "(scripts/netns-run.sh); it broadcasts.\n"
+      "A device that accepts a download restarts with its new network settings: with DHCP\n"
+      "off it answers the next search with the static address it was given.",
       "quillon-devsim");
   app.footer(
       "The fault options act on every device, on requests addressed to a device, not on the\n"

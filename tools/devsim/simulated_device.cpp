@@ -294,6 +294,12 @@ bool SimulatedDevice::ApplyDownload(std::span<const uint8_t> frame) {
   return true;
 }
 
+void SimulatedDevice::Restart() {
+  const uint8_t* ip = block_.osd.abyIP;
+  if (block_.osd.byDHCP == 0)
+    identity_.ip = static_cast<uint32_t>(ip[0]) << 24 | ip[1] << 16 | ip[2] << 8 | ip[3];
+}
+
 Bytes SimulatedDevice::DownloadResult(uint8_t result) const {
   Bytes body(identity_.mac, identity_.mac + 6);
   body.push_back(result);
@@ -386,6 +392,8 @@ Simulator::Outcome Simulator::HandleAddressed(SimulatedDevice& device, int index
       const bool ok = !faults_.refuseDownload;
       outcome.log.push_back("download " + mac + (ok ? " ok" : " refused"));
       outcome.replies.push_back(device.DownloadResult(ok ? 1 : 0));
+      // The acknowledgement goes out first; then the device restarts, as a real one does.
+      if (ok) device.Restart();
       break;
     }
     case CMD_DICTIONARY:

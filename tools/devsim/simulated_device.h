@@ -75,6 +75,10 @@ class SimulatedDevice {
   // (then nothing is changed).
   bool ApplyDownload(std::span<const uint8_t> frame);
   Bytes DownloadResult(uint8_t result) const;
+  // What a device does after it has stored a download: it restarts with its new network
+  // settings, so a static address becomes the one it answers the search with. With DHCP it
+  // keeps the address it had (no DHCP server here hands out another).
+  void Restart();
 
  private:
   void FillDefaults(int variant);
