@@ -9,8 +9,7 @@
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
 if(QUILLON_BUILD_GUI)
   find_package(Qt6 REQUIRED COMPONENTS Widgets)
-  set(CMAKE_AUTOMOC ON)
-  set(CMAKE_AUTORCC ON)
+  include(${CMAKE_SOURCE_DIR}/cmake/build_speed.cmake)  # moc and rcc for the window's targets
 elseif(MINGW)
   # One file per program: the C++ runtime and the threads library go inside.
   add_link_options(-static)
