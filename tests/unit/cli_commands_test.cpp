@@ -276,12 +276,13 @@ TEST_F(CliCommands, ReportsAsText_Csv_AndJson) {
   "failed": 0
 }
 )");
+  // The device restarted at its new address; the list is in address order.
   r = Run("search --csv --wait 0.5");
   EXPECT_EQ(r.out,
             "mac,ip,name,version,first_generation,legacy_line_text,local_addresses\n"
             "00E04C3A1B01,192.168.1.64,甲,32.05,false,false,10.77.0.1\n"
-            "00E04C3A1B02,192.168.1.65,乙,20.03,false,true,10.77.0.1\n"
-            "00E04C3A1B03,192.168.1.66,丙,32.07,false,false,10.77.0.1\n");
+            "00E04C3A1B03,192.168.1.66,丙,32.07,false,false,10.77.0.1\n"
+            "00E04C3A1B02,192.168.1.90,乙,20.03,false,true,10.77.0.1\n");
 }
 
 TEST_F(CliCommands, SetWritesOnlyWhatChanged) {
