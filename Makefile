@@ -108,7 +108,7 @@ fuzz: deps
 	FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build windows
-	cmake --build $(BUILD) -j $(JOBS) --target quillon_bench
+	cmake --build $(BUILD) -j $(JOBS) --target quillon_bench quillon_rs485_read quillon_fuzz_seeds
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench
 	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh --bench $(BUILD) $(WINDOWS_BUILD)
 
@@ -123,6 +123,7 @@ windows: deps-windows
 # The Windows programs under Wine in a private network: their unit tests, the INI differential
 # against Wine's profile functions, and both tools end to end against the Linux ones.
 windows-test: build windows
+	cmake --build $(BUILD) -j $(JOBS) --target quillon_fuzz_seeds
 	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh $(BUILD) $(WINDOWS_BUILD)
 
 # The Debian package (build/quillon_VERSION_ARCH.deb): program, command-line tool, simulator,
