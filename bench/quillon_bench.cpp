@@ -374,8 +374,8 @@ void NetworkNotes(Table& table) {
              kBurstDevices, firstMs, lastMs, taken, queued, kBurstDevices));
   table.Note(
       Format("with net.core.rmem_max at its usual %d, the link would get %d bytes, and "
-             "only %d of the %d replies would wait whole: the rest are dropped before the "
-             "paced receive thread takes them",
+             "only %d of the %d replies would wait whole for 1 s; the receive thread takes "
+             "every waiting reply each time it wakes, so none waits that long (the burst rows)",
              usualMax, GrantedReceiveBuffer(capped), queuedCapped, kBurstDevices));
   for (int fd : {probe, capped, sender}) ::close(fd);
 }
