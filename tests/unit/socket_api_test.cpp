@@ -33,6 +33,20 @@ TEST(SystemSockets, AWaitingDatagramKeepsTheMomentItCameIn) {
   const uint16_t port = BindFreePort(sockets, receiver);
   ASSERT_NE(port, 0);
   ASSERT_EQ(sockets.SetReceiveTimestamps(receiver), 0);
+  uint8_t buffer[16] = {};
+  ReceiveDetails details;
+  // Linux turns its receive stamps on a moment after the first socket of the system asks for
+  // them (until then a datagram is stamped when it is taken): probes, each taken 20 ms after it
+  // was sent, show when they are on.
+  bool stamping = false;
+  for (int probe = 0; probe < 100 && !stamping; ++probe) {
+    ASSERT_EQ(sockets.SendTo(sender, buffer, 1, kLoopback, port), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto taken = std::chrono::system_clock::now();
+    ASSERT_EQ(sockets.ReceiveDetailed(receiver, buffer, sizeof buffer, 5000, details), 1);
+    stamping = details.received < taken - std::chrono::milliseconds(10);
+  }
+  ASSERT_TRUE(stamping);
 
   const auto sent = std::chrono::system_clock::now();
   const uint8_t bytes[] = {0x55, 0x00, 0x01, 0x02};
@@ -42,8 +56,6 @@ TEST(SystemSockets, AWaitingDatagramKeepsTheMomentItCameIn) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   const auto click = std::chrono::system_clock::now();
 
-  uint8_t buffer[16] = {};
-  ReceiveDetails details;
   ASSERT_EQ(sockets.ReceiveDetailed(receiver, buffer, sizeof buffer, 5000, details), 4);
   EXPECT_EQ(buffer[0], 0x55);
   EXPECT_EQ(buffer[3], 0x02);
