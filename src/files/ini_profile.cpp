@@ -145,7 +145,8 @@ bool EndsLine(const std::string& text) {
 }
 
 // ANSI text (code page 936) as Windows reads it: a lead byte takes the byte after it, whatever it
-// is, a line end too; a pair that is no character, and a lead byte at the very end, read as '?'.
+// is, a line end too, but for a zero byte, which stays and ends the name or value; a pair that is
+// no character, and a lead byte at the very end or before a zero byte, read as '?'.
 std::string ReadAnsi(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());
@@ -157,7 +158,7 @@ std::string ReadAnsi(std::string_view bytes) {
       i += 2;
     } else {
       text += '?';
-      i += 2;
+      i += i + 1 < bytes.size() && bytes[i + 1] == '\0' ? 1 : 2;
     }
   }
   return text;
