@@ -131,7 +131,7 @@ TEST(IniProfile, ReadsAFileAsAChineseWindowsDoes) {
       {"[S]\r\nA=\xD6\nK=1\r\n", "S", "K", "ERROR"},
       {"[S]\r\nB=x\xD6\x7Fy\xD6", "S", "B", "x?y?"},
       {"[S]\r\nB=x\xD6\0y\r\n"s, "S", "B", "x?"},  // but a zero byte it leaves
-      {"[\xD6]]\r\nK=1\r\n", "\xD6]", "K", "1"},  // the ] inside a character closes nothing
+      {"[\xD6]]\r\nK=1\r\n", "\xD6]", "K", "1"},   // the ] inside a character closes nothing
       {"[S]\r\n\xB0\x41=1\r\n", "S", "\xB0\x61", "ERROR"},  // nor does its letter change case
       {"K=top\r\n[S]\r\nK=s\r\n", "", "K", "top"},
       {"[S]\r\n[K=1\r\n", "S", "[K", "1"},
