@@ -3,8 +3,9 @@
 # after `make test`):
 #   1. the unit tests of the core and the command-line tool, built for Windows;
 #   2. the INI differential: GetPrivateProfileStringA of Wine against IniProfile, the same
-#      look-ups on the same files (tests/data/ini-profile and the inputs of the parameter-file
-#      fuzz target); every difference is named and fails;
+#      look-ups on the same files (tests/data/ini-profile, every 16-bit character in a UTF-16
+#      file, and the inputs of the parameter-file fuzz target); every difference is named and
+#      fails;
 #   3. end to end: quillon-cli.exe search, read and apply against the Linux simulator, and the
 #      Linux quillon-cli against quillon-devsim.exe, each compared byte for byte with the same run
 #      of the Linux programs: what they print, the file read, the simulator's state after the

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/best_fit_936.h"
 #include "text/gbk.h"
 
 namespace quillon {
@@ -106,8 +107,8 @@ bool SameName(std::string_view name, std::string_view wanted) {
 // What one line is to the profile.
 struct Parsed {
   enum class Kind { Other, Section, Key } kind = Kind::Other;
-  std::string_view name;   // the section's or the key's name, trimmed, up to a zero byte
-  std::string_view value;  // a key's value, trimmed, up to a zero byte
+  std::string_view name;  // the section's or the key's name, trimmed, up to a zero byte
+  std::optional<std::string_view> value;  // a key's value, trimmed, up to a zero byte
 };
 
 Parsed ParseLine(std::string_view content) {
@@ -125,9 +126,15 @@ Parsed ParseLine(std::string_view content) {
       return parsed;
     }
   }
-  const size_t equals = line.find('=');
-  if (equals == std::string_view::npos) return parsed;
+  if (line.empty()) return parsed;
+  // A line without '=' is a key without a value: it is found by its name, and gives the caller's
+  // default, however many lines of the same name follow it.
   parsed.kind = Parsed::Kind::Key;
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos) {
+    parsed.name = UpToZero(line);
+    return parsed;
+  }
   parsed.name = UpToZero(Trim(line.substr(0, equals)));
   parsed.value = UpToZero(Trim(line.substr(equals + 1)));
   return parsed;
@@ -248,12 +255,34 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+// Decoded text (well-formed UTF-8) in the ANSI code page as Windows converts it: GBK, and where
+// GBK has no code for a character, Windows' look-alike, else '?'.
+std::string ToAnsi(std::string_view utf8) {
+  std::string out;
+  size_t run = 0;  // the start of the characters not yet converted
+  for (size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const size_t width = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    uint32_t c = width == 1 ? lead : lead & (0x7F >> width);
+    for (size_t k = 1; k < width && i + k < utf8.size(); ++k)
+      c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    const std::string fit = width > 1 ? BestFit936(c) : std::string();
+    if (!fit.empty()) {
+      out += Utf8ToGbk(utf8.substr(run, i - run));
+      out += fit;
+      run = i + width;
+    }
+    i += width;
+  }
+  return out + Utf8ToGbk(utf8.substr(std::min(run, utf8.size())));
+}
+
 // The text as Windows reads the file: UTF-16 (either byte order) and UTF-8 by their byte order
-// marks, their characters in the ANSI code page (GBK); anything else as ANSI.
+// marks, their characters in the ANSI code page; anything else as ANSI.
 std::string WindowsText(std::string_view bytes) {
   if (bytes.starts_with(kUtf16LeBom) || bytes.starts_with(kUtf16BeBom))
-    return Utf8ToGbk(DecodeUtf16(bytes.substr(2), bytes.starts_with(kUtf16BeBom)));
-  if (bytes.starts_with(kUtf8Bom)) return Utf8ToGbk(DecodeUtf8(bytes.substr(kUtf8Bom.size())));
+    return ToAnsi(DecodeUtf16(bytes.substr(2), bytes.starts_with(kUtf16BeBom)));
+  if (bytes.starts_with(kUtf8Bom)) return ToAnsi(DecodeUtf8(bytes.substr(kUtf8Bom.size())));
   return ReadAnsi(bytes);
 }
 
@@ -273,7 +302,8 @@ std::optional<std::string> IniProfile::Get(std::string_view section, std::string
       if (inSection) return std::nullopt;  // only the first section of the name counts
       inSection = SameName(parsed.name, section);
     } else if (inSection && parsed.kind == Parsed::Kind::Key && SameName(parsed.name, key)) {
-      return std::string(Unquote(parsed.value));
+      if (!parsed.value) return std::nullopt;
+      return std::string(Unquote(*parsed.value));
     }
   }
   return std::nullopt;

@@ -123,6 +123,12 @@ TEST(IniProfile, ReadsAFileAsAChineseWindowsDoes) {
       {"\xFF\xFE[\0S\0]\0\r\0\n\0K\0=\0-N\x00\xD8\0\0"s, "S", "K", "\xD6\xD0?"},   // 中, lone half
       {"\xFE\xFF\0[\0S\0]\0\n\0K\0=N-\xD8\x3D\xDE\x00"s, "S", "K", "\xD6\xD0??"},  // 中, 😀
       {"\xEF\xBB\xBF[S]\r\nK=\xE4\xB8\xAD\xC0\x80\xE4\xB8x\r\n", "S", "K", "\xD6\xD0???x"},
+      // Characters GBK lacks: ¢ À U+E000 U+E4C6 U+E765 U+E766 U+F900 ª 中, as Windows fits them.
+      {"\xFF\xFE[\0S\0]\0\r\0\n\0K\0=\0\xA2\0\xC0\0\0\xE0\xC6\xE4\x65\xE7\x66\xE7\0\xF9\xAA\0-N"s,
+       "S", "K",
+       "\xA1\xE9\xA8\xA4\xAA\xA1\xA1\x40\xA7\xA0\xA2\xAB\xD8\x4D"
+       "a"
+       "\xD6\xD0"},
       {"[S]\r\nK=\"ab\0c\"\r\n"s, "S", "K", "\"ab"},
       {"[S]\r\nK \0x=v\r\n"s, "S", "K", "ERROR"},
       {"[S \0x]\r\nK\0x=v\r\n"s, "S ", "K", "ERROR"},
@@ -136,6 +142,9 @@ TEST(IniProfile, ReadsAFileAsAChineseWindowsDoes) {
       {"K=top\r\n[S]\r\nK=s\r\n", "", "K", "top"},
       {"[S]\r\n[K=1\r\n", "S", "[K", "1"},
       {"[S]\r\nK=\x1A\v v \f\r\n", "S", "K", "v"},
+      {"[S]\r\n K \r\nK=1\r\n", "S", "K", "ERROR"},  // a line without '=' is K without a value
+      {"[S]\r\nK\0\x04[x]\r\nK=1\r\n"s, "S", "K", "ERROR"},
+      {"[S]\r\nK2\r\nK=1\r\n", "S", "K", "1"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(IniProfile(c.text).GetString(c.section, c.key, "ERROR", 20000), c.value) << c.text;
@@ -161,6 +170,7 @@ TEST(IniProfile, ChangesOneKeyAndKeepsEveryOtherByte) {
       {"[S]", "S", "[S]\r\nK=v\r\n"},
       {"[S]\r\nx=1\r\n[S]\r\nK=1\r\n", "S", "[S]\r\nx=1\r\nK=v\r\n[S]\r\nK=1\r\n"},
       {"\xEF\xBB\xBF[S]\r\nK=1\r\n", "S", "\xEF\xBB\xBF[S]\r\nK=v\r\n"},
+      {"[S]\r\n k \r\nK=1\r\n", "S", "[S]\r\nK=v\r\nK=1\r\n"},  // the key without a value
   };
   for (const auto& c : cases) {
     IniProfile profile(c.before);

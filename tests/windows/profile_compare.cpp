@@ -3,8 +3,9 @@
 //
 //   quillon_profile_compare prepare TABLE WORK [CORPUS...]
 //       writes WORK/requests.txt for profile_lookup.exe: the look-ups of TABLE (its files beside
-//       it), and the four look-ups of an import on the file of every input in the CORPUS folders
-//       of the parameter-file fuzz target (written out under WORK)
+//       it), every 16-bit character in a UTF-16 file, and the four look-ups of an import on the
+//       file of every input in the CORPUS folders of the parameter-file fuzz target (written out
+//       under WORK)
 //   quillon_profile_compare compare WORK
 //       reads WORK/answers.txt and names every look-up whose answers differ (file, section, key);
 //       fails when any does
@@ -86,6 +87,39 @@ std::string LinuxPath(std::string path) {
   return path;
 }
 
+// Every character of the 16-bit range that a line can hold, each as the value of a key of its own
+// in a UTF-16 file, so that each of Windows' conversions into code page 936 (its look-alikes for
+// the characters GBK lacks too) is compared: a file for each high byte.
+void AddCharacterSweep(const fs::path& folder, std::vector<Lookup>& lookups) {
+  fs::create_directories(folder);
+  for (unsigned high = 0; high < 256; ++high) {
+    if (high >= 0xD8 && high <= 0xDF) continue;  // surrogates
+    std::u16string text = u"\uFEFF[S]\r\n";
+    std::vector<std::string> keys;
+    for (unsigned low = 0; low < 256; ++low) {
+      const char16_t c = static_cast<char16_t>(high << 8 | low);
+      if (c == 0 || c == u'\n' || c == u'\r') continue;
+      char key[8];
+      std::snprintf(key, sizeof key, "k%02X", low);
+      keys.push_back(key);
+      for (const char k : keys.back()) text += static_cast<char16_t>(k);
+      text += u"=A";
+      text += c;
+      text += u"B\r\n";
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "u%02X.ini", high);
+    const fs::path file = fs::absolute(folder / name);
+    std::string bytes;
+    for (const char16_t unit : text) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+    for (const std::string& key : keys) lookups.push_back({file.string(), "S", key});
+  }
+}
+
 int Prepare(const fs::path& table, const fs::path& work, const std::vector<fs::path>& corpora) {
   std::vector<Lookup> lookups;
   std::ifstream in(table, std::ios::binary);
@@ -101,6 +135,7 @@ int Prepare(const fs::path& table, const fs::path& work, const std::vector<fs::p
                        Unescape(line.substr(tab1 + 1, tab2 - tab1 - 1)),
                        Unescape(line.substr(tab2 + 1))});
   }
+  AddCharacterSweep(work / "sweep", lookups);
   fs::create_directories(work / "corpus");
   for (const fs::path& folder : corpora) {
     std::error_code ignored;
