@@ -171,9 +171,9 @@ std::string BestFit936(uint32_t codePoint) {
     const uint32_t trail = 0x40 + n % 96;
     return {static_cast<char>(0xA1 + n / 96), static_cast<char>(trail < 0x7F ? trail : trail + 1)};
   }
-  const auto* found = std::lower_bound(
-      std::begin(kBestFits), std::end(kBestFits), codePoint,
-      [](const BestFit& fit, uint32_t wanted) { return fit.codePoint < wanted; });
+  const auto* found =
+      std::lower_bound(std::begin(kBestFits), std::end(kBestFits), codePoint,
+                       [](const BestFit& fit, uint32_t wanted) { return fit.codePoint < wanted; });
   if (found == std::end(kBestFits) || found->codePoint != codePoint) return {};
   return found->gbk;
 }
