@@ -268,7 +268,7 @@ std::string ToAnsi(std::string_view utf8) {
       c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
     const std::string fit = width > 1 ? BestFit936(c) : std::string();
     if (!fit.empty()) {
-      out += Utf8ToGbk(utf8.substr(run, i - run));
+      if (i > run) out += Utf8ToGbk(utf8.substr(run, i - run));
       out += fit;
       run = i + width;
     }

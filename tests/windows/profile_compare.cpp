@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -166,7 +167,9 @@ int Compare(const fs::path& work) {
   std::ifstream requests(work / "requests.txt", std::ios::binary);
   std::ifstream answers(work / "answers.txt", std::ios::binary);
   std::string request, answer;
-  std::vector<std::string> files;
+  std::set<std::string> files;
+  IniProfile profile;
+  std::string profileFile;
   size_t count = 0, differences = 0;
   while (std::getline(requests, request)) {
     if (!std::getline(answers, answer)) {
@@ -177,8 +180,12 @@ int Compare(const fs::path& work) {
     const size_t tab1 = request.find('\t'), tab2 = request.find('\t', tab1 + 1);
     const Lookup l{LinuxPath(request.substr(0, tab1)), request.substr(tab1 + 1, tab2 - tab1 - 1),
                    request.substr(tab2 + 1)};
-    if (std::find(files.begin(), files.end(), l.file) == files.end()) files.push_back(l.file);
-    const IniProfile profile(quillon::ReadFileBytes(l.file, size_t{1} << 24).bytes);
+    // The look-ups of a file come one after another: it is read once for them.
+    files.insert(l.file);
+    if (l.file != profileFile) {
+      profile = IniProfile(quillon::ReadFileBytes(l.file, size_t{1} << 24).bytes);
+      profileFile = l.file;
+    }
     const std::string ours = profile.GetString(l.section, l.key, "ERROR", kValueBuffer);
     if (Hex(ours) == answer) continue;
     ++differences;
