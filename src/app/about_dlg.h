@@ -9,9 +9,6 @@ class CAboutDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kWidthDu = 235;
-  static constexpr int kHeightDu = 55;
-
   explicit CAboutDlg(QWidget* parent = nullptr);
 };
 

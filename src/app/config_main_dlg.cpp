@@ -2,10 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -20,18 +17,9 @@
 #include "pages/net_param_page.h"
 #include "pages/rs485_page.h"
 #include "widgets/dialog_units.h"
-#include "widgets/page_controls.h"
 #include "widgets/tab_control.h"
 
 namespace quillon {
-
-namespace {
-
-RefusedList Refusal(const UnmatchedList& list) {
-  return {list.name.toStdString(), list.text.toStdString()};
-}
-
-}  // namespace
 
 const char* const kHelpText =
     "单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，"
@@ -66,117 +54,95 @@ CConfigMainDlg::CConfigMainDlg(ConfigSession& session, const AddressSource& addr
   session_.RefreshLog();
 
   // Tabs and pages: both pages over the tab control's panel, the network page first.
-  tabs_->InsertItem(0, QStringLiteral("网络参数"));
-  tabs_->InsertItem(1, QStringLiteral("485参数"));
-  netPage_ = new CNetParamPage(tabs_);
-  rs485Page_ = new CRs485Page(tabs_);
-  const QRect pageRect = tabs_->ClientRect().adjusted(5, 20, -5, -5);
+  CTabControl* tabs = Tabs();
+  for (int i = 0; i < 2; ++i) tabs->InsertItem(i, QString::fromUtf8(kPageTabs[i]));
+  PageForms& forms = session_.Forms();
+  netPage_ = new CNetParamPage(forms.net, tabs);
+  rs485Page_ = new CRs485Page(forms.rs485, forms.gear, tabs);
+  const PageInsets& inset = kMainPageInsets;
+  const QRect pageRect =
+      tabs->ClientRect().adjusted(inset.left, inset.top, -inset.right, -inset.bottom);
   netPage_->setGeometry(pageRect);
   rs485Page_->setGeometry(pageRect);
   netPage_->show();
   rs485Page_->hide();
-  tabs_->SetCurrentSelection(0);
-  connect(tabs_, &CTabControl::selectionChanged, this, &CConfigMainDlg::OnSelchangeTab);
+  tabs->SetCurrentSelection(0);
+  connect(tabs, &CTabControl::selectionChanged, this, &CConfigMainDlg::OnSelchangeTab);
   connect(netPage_, &CNetParamPage::downloadRequested, this, [this] { session_.OnDownload(); });
-  rs485Page_->SetModel(&Block().modbus, &session_.ModelMutex());
   connect(rs485Page_, &CRs485Page::readRequested, this, [this] { session_.OnRs485Read(); });
   connect(rs485Page_, &CRs485Page::downloadRequested, this, [this] { session_.OnRs485Download(); });
-  connect(rs485Page_, &CRs485Page::listRefused, this,
-          [this](const UnmatchedList& list) { session_.OnListRefused(Refusal(list)); });
+  connect(rs485Page_, &CRs485Page::slotChosen, this,
+          [this](int index) { session_.OnSlotChanged(index); });
+  connect(rs485Page_, &CRs485Page::remoteAdjustRequested, this,
+          [this] { session_.OnRemoteAdjust(); });
 
   // Both blocks zeroed, the dictionary index built, the flags cleared: before the application
   // object starts the dictionary worker, which polls the index's marks.
   session_.InitModel();
 
   const std::vector<uint32_t> local = addresses ? addresses() : std::vector<uint32_t>{};
-  addressBox_->setText(local.empty() ? QStringLiteral("0.0.0.0") : DottedAddress(local.front()));
+  AddressBox()->setText(local.empty() ? QStringLiteral("0.0.0.0") : DottedAddress(local.front()));
 
-  searchButton_->setFocus(Qt::OtherFocusReason);
+  SearchButton()->setFocus(Qt::OtherFocusReason);
 }
 
 CConfigMainDlg::~CConfigMainDlg() { session_.DetachView(); }
 
 void CConfigMainDlg::BuildControls() {
-  setWindowTitle(QStringLiteral("Quillon|网络视频字符叠加器配置软件-V2.3"));
+  const DialogLayout& layout = MainWindowLayout();
+  setWindowTitle(QString::fromStdString(layout.caption));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setWindowIcon(ApplicationIcon());
   setFont(DialogFont());
   const DialogUnits& du = DialogFontUnits();
-  setFixedSize(du.Size(kWidthDu, kHeightDu));
+  setFixedSize(du.Size(layout.cx, layout.cy));
+  controls_ = BuildDialog(this, layout, du);
+  logBox_ = ControlAs<QPlainTextEdit>(controls_, IDC_LOG);
+  PortBox()->setText(QStringLiteral("1901"));
 
-  auto* group = new QGroupBox(QStringLiteral("本机信息"), this);
-  du.Place(group, 19, 15, 218, 39);
-
-  addressBox_ = MakeEdit(this, du, QStringLiteral("本机IP"), 33, 31, 73, 14);
-  addressBox_->setReadOnly(true);
-  portBox_ = MakeEdit(this, du, QStringLiteral("端口"), 122, 31, 40, 14);
-  portBox_->setReadOnly(true);
-  portBox_->setText(QStringLiteral("1901"));
-
-  searchButton_ = new QPushButton(QStringLiteral("搜索"), this);
-  du.Place(searchButton_, 179, 27, 50, 19);
-
-  QLabel* listLabel = MakeLabel(this, du, QStringLiteral("设备列表"), 21, 63, 33, 8);
-  exportButton_ = new QPushButton(QStringLiteral("导出参数"), this);
-  du.Place(exportButton_, 139, 61, 50, 14);
-  importButton_ = new QPushButton(QStringLiteral("导入参数"), this);
-  du.Place(importButton_, 199, 61, 50, 14);
-
-  deviceList_ = new QTreeWidget(this);
-  deviceList_->setAccessibleName(listLabel->text());
-  du.Place(deviceList_, 19, 79, 242, 102);
-  deviceList_->setColumnCount(kColumnCount);
-  deviceList_->setHeaderLabels({QStringLiteral("设备IP"), QStringLiteral("设备名称"),
-                                QStringLiteral("MAC地址"), QStringLiteral("固件版本")});
-  deviceList_->setRootIsDecorated(false);
-  deviceList_->setItemsExpandable(false);
-  deviceList_->setUniformRowHeights(true);
-  deviceList_->setSortingEnabled(false);
-  deviceList_->setSelectionMode(QAbstractItemView::SingleSelection);
-  deviceList_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  deviceList_->setAllColumnsShowFocus(true);
-  deviceList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  QHeaderView* header = deviceList_->header();
-  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  header->setStretchLastSection(false);
-  header->setSectionsMovable(false);
-  header->setSectionsClickable(false);
+  QTreeWidget* list = DeviceList();
+  list->setColumnCount(kColumnCount);
+  QStringList headings;
+  for (const char* heading : kDeviceColumns) headings << QString::fromUtf8(heading);
+  list->setHeaderLabels(headings);
   // The widths are set once, from the list's client width.
-  const int client = deviceList_->width() - 2 * deviceList_->frameWidth();
+  const int client = list->width() - 2 * list->frameWidth();
   for (int column = 0; column < kColumnCount; ++column)
-    deviceList_->setColumnWidth(column,
-                                column == kColumnVersion ? client * 2 / 11 : client * 3 / 11);
-  LinkLabel(listLabel, deviceList_);
+    list->setColumnWidth(column, DeviceColumnWidth(column, client));
 
-  QLabel* logLabel = MakeLabel(this, du, QStringLiteral("信息提示区"), 19, 193, 41, 8);
-  clearButton_ = new QPushButton(QStringLiteral("清空"), this);
-  du.Place(clearButton_, 70, 192, 50, 14);
-
-  logBox_ = new QPlainTextEdit(this);
-  logBox_->setAccessibleName(logLabel->text());
-  logBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  logBox_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  logBox_->setTabChangesFocus(true);
-  du.Place(logBox_, 22, 213, 239, 247);
-  LinkLabel(logLabel, logBox_);
-
-  tabs_ = new CTabControl(this);
-  tabs_->setAccessibleName(QStringLiteral("参数页"));
-  du.Place(tabs_, 287, 18, 338, 460);
-
-  for (QPushButton* button : {searchButton_, exportButton_, importButton_, clearButton_})
-    button->setAccessibleName(button->text());
-
-  connect(searchButton_, &QPushButton::clicked, this, [this] { session_.OnSearch(); });
-  connect(clearButton_, &QPushButton::clicked, this, [this] { session_.ClearLog(); });
-  connect(exportButton_, &QPushButton::clicked, this, [this] { session_.OnExportParams(); });
-  connect(importButton_, &QPushButton::clicked, this, [this] { session_.OnImportParams(); });
-  connect(deviceList_, &QTreeWidget::itemDoubleClicked, this,
+  connect(SearchButton(), &QPushButton::clicked, this, [this] { session_.OnSearch(); });
+  connect(ClearButton(), &QPushButton::clicked, this, [this] { session_.ClearLog(); });
+  connect(ExportButton(), &QPushButton::clicked, this, [this] { session_.OnExportParams(); });
+  connect(ImportButton(), &QPushButton::clicked, this, [this] { session_.OnImportParams(); });
+  connect(list, &QTreeWidget::itemDoubleClicked, this,
           [this] { session_.OnDeviceDoubleClicked(); });
   connect(logBox_, &QPlainTextEdit::textChanged, this, &CConfigMainDlg::LimitLogText);
 }
+
+QTreeWidget* CConfigMainDlg::DeviceList() const {
+  return ControlAs<QTreeWidget>(controls_, IDC_DEVICE_LIST);
+}
+QLineEdit* CConfigMainDlg::AddressBox() const {
+  return ControlAs<QLineEdit>(controls_, IDC_LOCAL_IP);
+}
+QLineEdit* CConfigMainDlg::PortBox() const {
+  return ControlAs<QLineEdit>(controls_, IDC_LOCAL_PORT);
+}
+QPushButton* CConfigMainDlg::SearchButton() const {
+  return ControlAs<QPushButton>(controls_, IDC_SEARCH);
+}
+QPushButton* CConfigMainDlg::ClearButton() const {
+  return ControlAs<QPushButton>(controls_, IDC_CLEAR_LOG);
+}
+QPushButton* CConfigMainDlg::ExportButton() const {
+  return ControlAs<QPushButton>(controls_, IDC_EXPORT);
+}
+QPushButton* CConfigMainDlg::ImportButton() const {
+  return ControlAs<QPushButton>(controls_, IDC_IMPORT);
+}
+CTabControl* CConfigMainDlg::Tabs() const { return ControlAs<CTabControl>(controls_, IDC_TABS); }
 
 void CConfigMainDlg::OnSelchangeTab(int selection) {
   if (selection == 0) {
@@ -236,35 +202,33 @@ void CConfigMainDlg::RequestLogRefresh() {
       this, [this] { session_.RefreshLog(); }, Qt::QueuedConnection);
 }
 
-void CConfigMainDlg::ClearDeviceList() { deviceList_->clear(); }
+void CConfigMainDlg::ClearDeviceList() { DeviceList()->clear(); }
 
 void CConfigMainDlg::InsertDeviceRow(const DeviceRow& row) {
   auto* item = new QTreeWidgetItem(
       QStringList{QString::fromStdString(row.ip), QString::fromStdString(row.name),
                   QString::fromStdString(row.mac), QString::fromStdString(row.version)});
-  deviceList_->insertTopLevelItem(0, item);
+  DeviceList()->insertTopLevelItem(0, item);
 }
 
 std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
-  const QList<QTreeWidgetItem*> selected = deviceList_->selectedItems();
+  const QList<QTreeWidgetItem*> selected = DeviceList()->selectedItems();
   if (selected.isEmpty()) return std::nullopt;
   const QTreeWidgetItem* item = selected.front();
   return DeviceRow{item->text(kColumnIp).toStdString(), item->text(kColumnName).toStdString(),
                    item->text(kColumnMac).toStdString(), item->text(kColumnVersion).toStdString()};
 }
 
-void CConfigMainDlg::NetParamsToPage() { netPage_->ParamsToPage(Block().osd); }
+void CConfigMainDlg::ShowNetForm(NetParamForm& form) { netPage_->Show(form); }
 
-std::optional<RefusedList> CConfigMainDlg::NetPageToParams() {
-  if (netPage_->PageToParams(Block().osd)) return std::nullopt;
-  return Refusal(netPage_->Unmatched().value_or(UnmatchedList{}));
-}
+void CConfigMainDlg::ReadNetForm(NetParamForm& form) { netPage_->Read(form); }
 
-void CConfigMainDlg::Rs485ParamsToPage() { rs485Page_->ParamsToPage(Block().modbus); }
+void CConfigMainDlg::ShowRs485Form(Rs485Form& form) { rs485Page_->Show(form); }
 
-std::optional<RefusedList> CConfigMainDlg::Rs485PageToParams() {
-  if (rs485Page_->PageToParams(Block().modbus)) return std::nullopt;
-  return Refusal(rs485Page_->Unmatched().value_or(UnmatchedList{}));
+void CConfigMainDlg::ReadRs485Form(Rs485Form& form) { rs485Page_->Read(form); }
+
+bool CConfigMainDlg::RunGearDialog(GearForm& form) {
+  return rs485Page_->RemoteAdjustDialog().Run(form);
 }
 
 std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
@@ -309,7 +273,7 @@ void CConfigMainDlg::keyPressEvent(QKeyEvent* event) {
 
 void CConfigMainDlg::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  QAction* about = menu.addAction(QStringLiteral("关于 Quillon(&A)..."));
+  QAction* about = menu.addAction(QString::fromUtf8(kAboutMenuText));
   connect(about, &QAction::triggered, this, &CConfigMainDlg::ShowAbout);
   menu.exec(event->globalPos());
 }

@@ -12,6 +12,7 @@
 
 #include "link/frame.h"
 #include "link/udp_link.h"
+#include "pages/dialog_builder.h"
 #include "params/parameter_block.h"
 #include "session/config_session.h"
 
@@ -33,8 +34,6 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   Q_OBJECT
 
  public:
-  static constexpr int kWidthDu = 645;
-  static constexpr int kHeightDu = 479;
   static constexpr int kLogLimit = 10240000;  // characters the log box takes
 
   // The window's initialisation: controls, help text, pages, the model zeroed with its
@@ -54,10 +53,11 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void ClearDeviceList() override;
   void InsertDeviceRow(const DeviceRow& row) override;
   std::optional<DeviceRow> SelectedDeviceRow() override;
-  void NetParamsToPage() override;
-  std::optional<RefusedList> NetPageToParams() override;
-  void Rs485ParamsToPage() override;
-  std::optional<RefusedList> Rs485PageToParams() override;
+  void ShowNetForm(NetParamForm& form) override;
+  void ReadNetForm(NetParamForm& form) override;
+  void ShowRs485Form(Rs485Form& form) override;
+  void ReadRs485Form(Rs485Form& form) override;
+  bool RunGearDialog(GearForm& form) override;
   std::optional<std::string> ChooseExportFile(const std::string& defaultName) override;
   std::optional<std::string> ChooseImportFile() override;
   void PauseMs(int milliseconds) override;
@@ -73,15 +73,16 @@ class CConfigMainDlg : public QDialog, public ConfigView {
 
   ConfigSession& Session() { return session_; }
   DeviceParameterBlock& Block() { return session_.Block(); }
-  QTreeWidget* DeviceList() const { return deviceList_; }
+  QTreeWidget* DeviceList() const;
   QPlainTextEdit* LogBox() const { return logBox_; }
-  QLineEdit* AddressBox() const { return addressBox_; }
-  QLineEdit* PortBox() const { return portBox_; }
-  QPushButton* SearchButton() const { return searchButton_; }
-  QPushButton* ClearButton() const { return clearButton_; }
-  QPushButton* ExportButton() const { return exportButton_; }
-  QPushButton* ImportButton() const { return importButton_; }
-  CTabControl* Tabs() const { return tabs_; }
+  QLineEdit* AddressBox() const;
+  QLineEdit* PortBox() const;
+  QPushButton* SearchButton() const;
+  QPushButton* ClearButton() const;
+  QPushButton* ExportButton() const;
+  QPushButton* ImportButton() const;
+  CTabControl* Tabs() const;
+  const ControlMap& Controls() const { return controls_; }
   CNetParamPage* NetPage() const { return netPage_; }
   CRs485Page* Rs485Page() const { return rs485Page_; }
 
@@ -103,15 +104,8 @@ class CConfigMainDlg : public QDialog, public ConfigView {
 
   CNetParamPage* netPage_ = nullptr;
   CRs485Page* rs485Page_ = nullptr;
-  CTabControl* tabs_ = nullptr;
-  QTreeWidget* deviceList_ = nullptr;
+  ControlMap controls_;
   QPlainTextEdit* logBox_ = nullptr;
-  QLineEdit* addressBox_ = nullptr;
-  QLineEdit* portBox_ = nullptr;
-  QPushButton* searchButton_ = nullptr;
-  QPushButton* clearButton_ = nullptr;
-  QPushButton* exportButton_ = nullptr;
-  QPushButton* importButton_ = nullptr;
   bool showingLog_ = false;
   std::string shownLog_;    // the log text as last shown in the box
   bool boxEdited_ = false;  // the user changed the box since

@@ -10,36 +10,6 @@ namespace quillon {
 
 namespace {
 
-// The lists as the pages' drop-down lists show them, each item with the value it stores.
-constexpr ListItem kBrands[] = {
-    {"海康威视", 0}, {"大华", 1}, {"宇视科技", 2}, {"中维世纪", 3}, {"华为", 4}};
-constexpr ListItem kLineCounts[] = {{"1", 1}, {"2", 2}, {"3", 3}, {"4", 4},
-                                    {"5", 5}, {"6", 6}, {"7", 7}, {"8", 8}};
-constexpr ListItem kProtocols[] = {{"内部规约", 0}, {"标准ModBus规约", 1}};
-constexpr ListItem kBaudRates[] = {{"2400", 2400},    {"4800", 4800},   {"9600", 9600},
-                                   {"19200", 19200},  {"38400", 38400}, {"57600", 57600},
-                                   {"115200", 115200}};
-constexpr ListItem kParities[] = {{"无校验", 0}, {"奇校验", 1}, {"偶校验", 2}};
-constexpr ListItem kChannels[] = {{"通道1", 0}, {"通道2", 1}, {"通道3", 2}, {"通道4", 3},
-                                  {"通道5", 4}, {"通道6", 5}, {"通道7", 6}, {"通道8", 7}};
-constexpr ListItem kFunctionCodes[] = {{"03", 3}, {"04", 4}};
-constexpr ListItem kDecimals[] = {{"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}};
-constexpr ListItem kDataTypes[] = {{"16位无符号整型-大端", 0},
-                                   {"16位无符号整型-小端", 1},
-                                   {"16位有符号整型-大端", 2},
-                                   {"16位有符号整型-小端", 3},
-                                   {"32位无符号整型-大端", 4},
-                                   {"32位无符号整型-小端", 5},
-                                   {"32位无符号整型-低Word高Byte", 6},
-                                   {"32位有符号整型-大端", 7},
-                                   {"32位有符号整型-小端", 8},
-                                   {"32位有符号整型-低Word高Byte", 9},
-                                   {"浮点型-大端", 10},
-                                   {"浮点型-小端", 11},
-                                   {"浮点型-低Word高Byte", 12},
-                                   {"开关量", 13},
-                                   {"遥调", 14}};
-
 constexpr size_t kOsd = offsetof(DeviceParameterBlock, osd);
 constexpr size_t kModbus = offsetof(DeviceParameterBlock, modbus);
 
@@ -105,14 +75,14 @@ std::vector<NamedField> BuildTable() {
     t.Ipv4(camera + "ip", base + offsetof(sCameraPara, abyCameraIP));
     t.Number(camera + "port", base + offsetof(sCameraPara, wCameraPort), 2, 0, 65535);
     t.Number(camera + "source_port", base + offsetof(sCameraPara, wSourcePort), 2, 0, 65535);
-    t.Text(camera + "user", base + offsetof(sCameraPara, szUser), 30, 29);
-    t.Text(camera + "password", base + offsetof(sCameraPara, szPassword), 30, 29);
+    t.Text(camera + "user", base + offsetof(sCameraPara, szUser), 30, kLoginTextLimit);
+    t.Text(camera + "password", base + offsetof(sCameraPara, szPassword), 30, kLoginTextLimit);
     t.List(camera + "line_count", base + offsetof(sCameraPara, byLineCount), 1, kLineCounts);
     t.List(camera + "brand", base + offsetof(sCameraPara, byBrand), 1, kBrands);
     for (int l = 0; l < 8; ++l) {
       const size_t line = base + offsetof(sCameraPara, asLine) + l * sizeof(sOverlayLine);
       const std::string prefix = camera + "line" + std::to_string(l + 1) + ".";
-      t.Text(prefix + "text", line + offsetof(sOverlayLine, szText), 73, 72,
+      t.Text(prefix + "text", line + offsetof(sOverlayLine, szText), 73, kLineTextLimit,
              static_cast<uint16_t>(5000 + 8 * c + l));
       t.Number(prefix + "x", line + offsetof(sOverlayLine, wX), 2, 0, 65535);
       t.Number(prefix + "y", line + offsetof(sOverlayLine, wY), 2, 0, 65535);
@@ -150,20 +120,22 @@ std::vector<NamedField> BuildTable() {
     t.Real(slot + "offset_b", base + offsetof(sSlotPara, fOffsetB), id(252, 25, k));
     t.Number(slot + "data_bits", base + offsetof(sSlotPara, byDataBits), 1, 0, 255, id(7548, 1, k));
     t.List(slot + "decimals", base + offsetof(sSlotPara, byDecimals), 1, kDecimals, id(3480, 4, k));
-    t.Text(slot + "name", base + offsetof(sSlotPara, szName), 31, 30, id(253, 25, k));
-    t.Text(slot + "unit", base + offsetof(sSlotPara, szUnit), 9, 8, id(254, 25, k));
+    t.Text(slot + "name", base + offsetof(sSlotPara, szName), 31, kSlotNameLimit, id(253, 25, k));
+    t.Text(slot + "unit", base + offsetof(sSlotPara, szUnit), 9, kSlotUnitLimit, id(254, 25, k));
     t.Real(slot + "alarm_value", base + offsetof(sSlotPara, fAlarmValue), id(3606, 37, k));
-    t.Text(slot + "alarm_text", base + offsetof(sSlotPara, szAlarmText), 11, 10, id(3607, 37, k));
-    t.Text(slot + "normal_text", base + offsetof(sSlotPara, szNormalText), 11, 10, id(3608, 37, k));
+    t.Text(slot + "alarm_text", base + offsetof(sSlotPara, szAlarmText), 11, kSwitchTextLimit,
+           id(3607, 37, k));
+    t.Text(slot + "normal_text", base + offsetof(sSlotPara, szNormalText), 11, kSwitchTextLimit,
+           id(3608, 37, k));
     for (int g = 0; g < 8; ++g) {
       const std::string gear = slot + "gear" + std::to_string(g + 1) + ".";
       t.Real(gear + "value", base + offsetof(sSlotPara, afGearValue) + 4 * g,
              static_cast<uint16_t>(3609 + 37 * k + 2 * g));
-      t.Text(gear + "text", base + offsetof(sSlotPara, aszGearText) + 11 * g, 11, 10,
+      t.Text(gear + "text", base + offsetof(sSlotPara, aszGearText) + 11 * g, 11, kGearTextLimit,
              static_cast<uint16_t>(3610 + 37 * k + 2 * g));
     }
-    t.Text(slot + "other_text", base + offsetof(sSlotPara, aszGearText) + 11 * 8, 11, 10,
-           id(3642, 37, k));
+    t.Text(slot + "other_text", base + offsetof(sSlotPara, aszGearText) + 11 * 8, 11,
+           kGearTextLimit, id(3642, 37, k));
   }
   return table;
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "params/page_lists.h"
 #include "params/parameter_block.h"
 
 namespace quillon {
@@ -29,12 +30,6 @@ enum class FieldTransfer : uint8_t {
   LineText,    // a camera's line text: dictionary entry `id` after the download, or inside the
                // download frame (17 bytes) for firmware below 32
   Dictionary,  // dictionary entry `id` alone (command 9)
-};
-
-// An item of a list as the page's drop-down list shows it, and the value it stores.
-struct ListItem {
-  const char* label;
-  uint32_t value;
 };
 
 struct NamedField {

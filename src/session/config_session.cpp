@@ -167,7 +167,7 @@ void ConfigSession::OnDownload() {
   std::optional<RefusedList> refused;
   {
     std::lock_guard lock(modelMutex_);
-    refused = View().NetPageToParams();
+    refused = NetPageToParams();
     std::memcpy(mac, block_.abySelectedMac, sizeof mac);
     legacy = block_.bLegacyLineText != 0;
     if (!refused) frame = BuildDownloadFrame(block_.osd, mac, legacy);
@@ -231,13 +231,60 @@ void ConfigSession::OnRs485Download() {
   Rs485Origin target{Rs485Origin::Kind::Device, {}, {}};
   {
     std::lock_guard lock(modelMutex_);
-    refused = View().Rs485PageToParams();
+    refused = Rs485PageToParams();
     std::memcpy(target.mac.data(), block_.abySelectedMac, target.mac.size());
   }
   if (!Stored(refused)) return;
   rs485Origin_ = target;
   ClearLog();
   MarkAllEntries(block_.modbus.abyDictWrite);
+}
+
+void ConfigSession::NetParamsToPage() {
+  {
+    std::lock_guard lock(modelMutex_);
+    forms_.net.Fill(block_.osd);
+  }
+  View().ShowNetForm(forms_.net);
+}
+
+void ConfigSession::Rs485ParamsToPage() {
+  {
+    std::lock_guard lock(modelMutex_);
+    forms_.rs485.Fill(block_.modbus);
+  }
+  View().ShowRs485Form(forms_.rs485);
+}
+
+std::optional<RefusedList> ConfigSession::NetPageToParams() {
+  View().ReadNetForm(forms_.net);
+  return forms_.net.Store(block_.osd);
+}
+
+std::optional<RefusedList> ConfigSession::Rs485PageToParams() {
+  View().ReadRs485Form(forms_.rs485);
+  return forms_.rs485.Store(block_.modbus);
+}
+
+void ConfigSession::OnSlotChanged(int index) {
+  View().ReadRs485Form(forms_.rs485);
+  std::optional<RefusedList> refused;
+  {
+    std::lock_guard lock(modelMutex_);
+    refused = forms_.rs485.ChangeSlot(index, block_.modbus);
+  }
+  View().ShowRs485Form(forms_.rs485);
+  if (refused) OnListRefused(*refused);
+}
+
+void ConfigSession::OnRemoteAdjust() {
+  {
+    std::lock_guard lock(modelMutex_);
+    forms_.gear.Fill(block_.modbus, forms_.rs485.CurrentSlot());
+  }
+  if (!View().RunGearDialog(forms_.gear)) return;
+  std::lock_guard lock(modelMutex_);
+  forms_.gear.Store(block_.modbus);
 }
 
 void ConfigSession::OnListRefused(const RefusedList& list) {
@@ -292,8 +339,8 @@ void ConfigSession::OnExportParams() {
   std::optional<RefusedList> refused;
   {
     std::lock_guard lock(modelMutex_);
-    refused = View().Rs485PageToParams();
-    if (!refused) refused = View().NetPageToParams();
+    refused = Rs485PageToParams();
+    if (!refused) refused = NetPageToParams();
   }
   if (!Stored(refused)) return;
   const std::optional<std::string> chosen = View().ChooseExportFile(defaultName);
@@ -324,8 +371,8 @@ void ConfigSession::OnImportParams() {
     ApplyImportedImages(block_, *images);
   }
   rs485Origin_ = {Rs485Origin::Kind::File, {}, *path};
-  View().NetParamsToPage();
-  View().Rs485ParamsToPage();
+  NetParamsToPage();
+  Rs485ParamsToPage();
 }
 
 void ConfigSession::OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received) {
@@ -375,7 +422,7 @@ bool ConfigSession::OnReadReply(std::span<const uint8_t> frame) {
     // A reply shorter than its layout is dropped like any malformed frame.
     if (!MapReadReply(block_.osd, frame, block_.bLegacyLineText != 0)) return false;
   }
-  View().NetParamsToPage();
+  NetParamsToPage();
   AppendLog("读取参数成功\r\n");
   RefreshLog();
   SetFlag(flags_.bParamsRead, 1);
@@ -413,9 +460,9 @@ bool ConfigSession::OnDictionaryReply(std::span<const uint8_t> frame) {
   for (const std::string& line : result.logLines) AppendLog(line);
   if (result.kind == DictionaryReplyResult::Kind::ReadReply) {
     if (result.carriedCameraText) {
-      View().NetParamsToPage();
+      NetParamsToPage();
     } else {
-      View().Rs485ParamsToPage();
+      Rs485ParamsToPage();
       // Download is allowed once every entry has come: a slot never read would go out as it
       // was before the read.
       if (pendingReads == 0) {

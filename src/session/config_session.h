@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "forms/page_forms.h"
 #include "link/frame_link.h"
 #include "params/dictionary_worker.h"
 #include "params/parameter_block.h"
@@ -30,13 +31,6 @@ struct DeviceRow {
   std::string name;     // UTF-8
   std::string mac;      // "0011223344AB"
   std::string version;  // "03.07"
-};
-
-// A list (combo box) whose edit field holds typed text that is none of its items: what a page
-// names when it refuses to store. A device must never get the "no selection" value for it.
-struct RefusedList {
-  std::string name;  // the list's label, UTF-8, without its colon
-  std::string text;  // what its edit field holds
 };
 
 // What the session needs of the main window. Every call but RequestLogRefresh comes from the
@@ -53,14 +47,15 @@ class ConfigView {
   virtual void InsertDeviceRow(const DeviceRow& row) = 0;
   // The row the user has selected, if any.
   virtual std::optional<DeviceRow> SelectedDeviceRow() = 0;
-  // ParamsToPage of the network page (and its four camera pages) and of the RS-485 page.
-  virtual void NetParamsToPage() = 0;
-  virtual void Rs485ParamsToPage() = 0;
-  // PageToParams of the same pages. A page that was never filled from the block stores nothing.
-  // A page with a list whose typed text is none of its items stores nothing either, and names
-  // that list.
-  virtual std::optional<RefusedList> NetPageToParams() = 0;
-  virtual std::optional<RefusedList> Rs485PageToParams() = 0;
+  // The pages and the gear dialog show the session's forms (Forms()): Show puts a form into the
+  // controls, Read takes what the controls hold into the form. A form is not changed by Show.
+  virtual void ShowNetForm(NetParamForm& form) = 0;
+  virtual void ReadNetForm(NetParamForm& form) = 0;
+  virtual void ShowRs485Form(Rs485Form& form) = 0;
+  virtual void ReadRs485Form(Rs485Form& form) = 0;
+  // Runs the gear dialog modally over `form`; true when the user saved, with the dialog's
+  // controls read into the form. Any other way of closing it answers false.
+  virtual bool RunGearDialog(GearForm& form) = 0;
   // The file dialogs of the parameter files, modal to the window: the path the user chose, or
   // nullopt when the dialog was cancelled.
   virtual std::optional<std::string> ChooseExportFile(const std::string& defaultName) = 0;
@@ -115,7 +110,16 @@ class ConfigSession {
   // under the model mutex, empties the log and marks every entry for download. Values that came
   // from another device or from a file go out only when the user says so.
   void OnRs485Download();
-  // A page refused to store a list's typed text (also when the RS-485 page leaves a slot).
+  // The block shown on the pages: the network page with its camera pages, the RS-485 page.
+  void NetParamsToPage();
+  void Rs485ParamsToPage();
+  // The user chose another slot on the RS-485 page: the slot being left is stored into the
+  // block, then the chosen one is shown; a list that cannot be stored keeps the slot shown.
+  void OnSlotChanged(int index);
+  // "遥调参数设置": the gear dialog over the shown slot's table; "保存" stores it into the block.
+  // Nothing is sent: the table travels with the next RS-485 download.
+  void OnRemoteAdjust();
+  // A page refused to store a list's typed text.
   void OnListRefused(const RefusedList& list);
   // One received datagram, on the UI thread, with the moment it reached the PC.
   void OnFrameReceived(std::span<const uint8_t> datagram, ReceiveTime received);
@@ -133,6 +137,8 @@ class ConfigSession {
   void TickWorker() { worker_.Tick(); }
 
   SessionFlags& Flags() { return flags_; }
+  // What the pages and the gear dialog show; the session fills and stores them.
+  PageForms& Forms() { return forms_; }
   DeviceParameterBlock& Block() { return block_; }
   // Keeps the worker's encoding of an entry apart from a page's write of the same slot.
   std::mutex& ModelMutex() { return modelMutex_; }
@@ -144,6 +150,10 @@ class ConfigSession {
   bool OnDownloadResult(std::span<const uint8_t> frame);
   bool OnDictionaryReply(std::span<const uint8_t> frame);
   void MarkAllEntries(uint8_t (&marks)[kDictCapacity]);
+  // A page read into its form and stored into the block (the caller holds the model mutex),
+  // naming a list that cannot be stored.
+  std::optional<RefusedList> NetPageToParams();
+  std::optional<RefusedList> Rs485PageToParams();
   // While a dictionary transfer runs (RS-485 entries pending, or camera line texts being read),
   // shows the box that refuses the action and returns true.
   bool RefusedForTransfer();
@@ -162,10 +172,11 @@ class ConfigSession {
     void ClearDeviceList() override {}
     void InsertDeviceRow(const DeviceRow&) override {}
     std::optional<DeviceRow> SelectedDeviceRow() override { return std::nullopt; }
-    void NetParamsToPage() override {}
-    std::optional<RefusedList> NetPageToParams() override { return std::nullopt; }
-    void Rs485ParamsToPage() override {}
-    std::optional<RefusedList> Rs485PageToParams() override { return std::nullopt; }
+    void ShowNetForm(NetParamForm&) override {}
+    void ReadNetForm(NetParamForm&) override {}
+    void ShowRs485Form(Rs485Form&) override {}
+    void ReadRs485Form(Rs485Form&) override {}
+    bool RunGearDialog(GearForm&) override { return false; }
     std::optional<std::string> ChooseExportFile(const std::string&) override {
       return std::nullopt;
     }
@@ -181,6 +192,7 @@ class ConfigSession {
   Notifier& notifier_;
   SessionFlags flags_;
   std::mutex modelMutex_;
+  PageForms forms_;                // model mutex while filled or stored
   DictionaryRequest dictRequest_;  // the worker's outstanding command 9 request; model mutex
   // The UI thread's own: when the last search was pressed, which read request is the latest,
   // and when the last download went out.

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "text/number_text.h"
 #include "widgets/dialog_units.h"
 
 namespace quillon {
@@ -33,50 +32,10 @@ QComboBox* MakeCombo(QWidget* parent, const DialogUnits& du, const QString& acce
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->setAccessibleName(accessibleName);
   combo->setAccessibleDescription(accessibleName);
-  QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, combo, [combo](const QString& text) {
-    const int item = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (item < 0 || item == combo->currentIndex()) return;
-    combo->setCurrentIndex(item);
-    emit combo->activated(item);
-  });
   du.Place(combo, x, y, cx, 14);
   // Rows of the open list that fit into its template height (about one character each).
   combo->setMaxVisibleItems(std::max(1, (listHeightDu - 14) / 8 + 1));
   return combo;
-}
-
-void LinkLabel(QLabel* label, QWidget* control) {
-  label->setBuddy(control);
-  if (control->accessibleName().isEmpty()) control->setAccessibleName(label->text());
-}
-
-uint16_t BoxToWord(const QLineEdit* box) {
-  return static_cast<uint16_t>(ParseUnsignedDecimal(box->text().toStdString()) & 0xFFFF);
-}
-
-void WordToBox(QLineEdit* box, uint32_t value) {
-  box->setText(QString::fromStdString(FormatUnsigned(value)));
-}
-
-int ComboSelection(const QComboBox* combo) {
-  const int index = combo->currentIndex();
-  if (!combo->isEditable()) return index;
-  const QString text = combo->currentText();
-  if (index >= 0 && text == combo->itemText(index)) return index;
-  return combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-}
-
-std::optional<UnmatchedList> FindUnmatchedList(std::initializer_list<const QComboBox*> lists) {
-  for (const QComboBox* list : lists) {
-    if (!list->isEditable()) continue;
-    const QString text = list->currentText();
-    const bool stores = text.isEmpty() ? list->currentIndex() < 0 : ComboSelection(list) >= 0;
-    if (stores) continue;
-    QString name = list->accessibleName();
-    if (name.endsWith(u'：')) name.chop(1);
-    return UnmatchedList{name, text};
-  }
-  return std::nullopt;
 }
 
 void SetComboSelection(QComboBox* combo, int index) {

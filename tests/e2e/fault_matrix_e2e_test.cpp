@@ -430,6 +430,7 @@ TEST(FaultMatrix, NetworkDownload) {
                            " 第" + std::to_string(l + 1) + "行");
       values = osd;
     }
+    h.session.NetParamsToPage();  // the user's values, as the page holds them
     // Whether line l of camera cam on the device is the one the download sent.
     auto lineTaken = [&](int l) {
       return c.took == Took::Everything || (c.took == Took::FirstFourLines && l < 4);

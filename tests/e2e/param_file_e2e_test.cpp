@@ -86,7 +86,7 @@ void Enter(MainWindowRun& w, const Values& v) {
     modbus.asSlot[0].fScaleA = v.scale;
     StoreGbkText(modbus.asSlot[6].szUnit, 8, v.slotName);
   }
-  w.dlg.Rs485ParamsToPage();
+  w.dlg.Session().Rs485ParamsToPage();
 }
 
 void ExpectDeviceHolds(const DeviceState& device, const Values& v) {

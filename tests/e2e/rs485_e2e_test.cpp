@@ -234,7 +234,7 @@ TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
   Choose(page.ParityCombo(), 1);
   for (int k = 0; k < 16; ++k) {
     if (k > 0) QTest::keyClick(page.SlotCombo(), Qt::Key_Down);
-    ASSERT_EQ(page.CurrentSlot(), k);
+    ASSERT_EQ(w.dlg.Session().Forms().rs485.CurrentSlot(), k);
     ASSERT_NO_FATAL_FAILURE(TypeSlot(page, SlotInput(k)));
   }
   QTest::mouseClick(page.DownloadButton(), Qt::LeftButton);

@@ -21,6 +21,7 @@
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
 #include "pages/rs485_page.h"
+#include "support/lock_probe.h"
 #include "support/modal_watch.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
@@ -294,21 +295,65 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void pagesShowTheBlock() {
+    quillon::PageForms& forms = dlg_->Session().Forms();
     block_.osd.abyIP[0] = 10;
     block_.osd.asCamera[1].wCameraPort = 554;
-    dlg_->NetParamsToPage();
+    dlg_->Session().NetParamsToPage();
     QCOMPARE(dlg_->NetPage()->CameraPage(1)->CameraPortBox()->text(), QStringLiteral("554"));
     dlg_->NetPage()->CameraPage(1)->CameraPortBox()->setText(QStringLiteral("8554"));
-    dlg_->NetPageToParams();
+    dlg_->ReadNetForm(forms.net);
+    QVERIFY(!forms.net.Store(block_.osd));
     QCOMPARE(block_.osd.asCamera[1].wCameraPort, uint16_t{8554});
     QCOMPARE(block_.osd.abyIP[0], uint8_t{10});
 
     block_.modbus.wTimeout = 700;
-    dlg_->Rs485ParamsToPage();
+    dlg_->Session().Rs485ParamsToPage();
     QCOMPARE(dlg_->Rs485Page()->TimeoutBox()->text(), QStringLiteral("700"));
     dlg_->Rs485Page()->TimeoutBox()->setText(QStringLiteral("800"));
-    dlg_->Rs485PageToParams();
+    dlg_->ReadRs485Form(forms.rs485);
+    QVERIFY(!forms.rs485.Store(block_.modbus));
     QCOMPARE(block_.modbus.wTimeout, uint16_t{800});
+  }
+
+  // A slot change and the gear dialog's "保存" write the block only under the model mutex, the
+  // one the dictionary worker holds while it encodes entries.
+  void slotAndGearWritesWaitForTheModelLock() {
+    quillon::CRs485Page* page = dlg_->Rs485Page();
+    std::mutex& mutex = dlg_->Session().ModelMutex();
+    dlg_->Session().StopWorker();  // no waiter for the mutex but the page and the dialog
+    block_.modbus.byProtocol = quillon::PROTOCOL_MODBUS;
+    block_.modbus.asSlot[1].dwDataType = quillon::DT_REMOTE_ADJUST;  // its button is enabled
+    dlg_->Session().Rs485ParamsToPage();
+    page->NameBox()->setText("A");
+    QVERIFY(quillon::fakes::WaitsForTheLock(mutex, [&] {
+      page->SlotCombo()->setCurrentIndex(1);
+      emit page->SlotCombo()->activated(1);
+    }));
+    QCOMPARE(block_.modbus.asSlot[0].szName[0], 'A');
+    // The table is stored once the dialog has closed: the mutex is held from before "保存"
+    // until someone waits for it, or until a limit that only a store without the lock reaches.
+    std::atomic<bool> locked{false}, waiterSeen{false};
+    std::jthread holder;
+    quillon::fakes::ModalWatch watch([&](QWidget*) {
+      quillon::CRemoteAdjustDlg& dlg = page->RemoteAdjustDialog();
+      dlg.ValueBox(0)->setText("7");
+      holder = std::jthread([&] {
+        std::lock_guard lock(mutex);
+        locked = true;
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!waiterSeen && std::chrono::steady_clock::now() < limit) {
+          waiterSeen = quillon::fakes::SomeoneWaitsFor(mutex);
+          std::this_thread::yield();
+        }
+      });
+      while (!locked) std::this_thread::yield();
+      dlg.SaveButton()->click();
+    });
+    page->RemoteAdjustButton()->click();
+    QVERIFY(watch.Handled());
+    if (holder.joinable()) holder.join();
+    QVERIFY(waiterSeen);
+    QCOMPARE(block_.modbus.asSlot[1].afGearValue[0], 7.0f);
   }
 };
 

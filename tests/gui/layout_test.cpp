@@ -190,7 +190,7 @@ class LayoutTest : public QObject {
     dlg.InsertDeviceRow({"192.168.1.101", "仓库二号", "0011223344AC", "32.01"});
     dlg.InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});
     Fill(block);
-    dlg.NetParamsToPage();
+    dlg.Session().NetParamsToPage();
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     Save(&dlg, "main-window.png");
@@ -203,7 +203,7 @@ class LayoutTest : public QObject {
     QVERIFY(dlg.Tabs()->TabBar()->height() <= 20 + 2);
 
     FillRs485(block.modbus);
-    dlg.Rs485ParamsToPage();
+    dlg.Session().Rs485ParamsToPage();
     dlg.Tabs()->TabBar()->setCurrentIndex(1);
     QVERIFY(dlg.Rs485Page()->isVisible());
     Save(dlg.Rs485Page(), "rs485-page.png");
@@ -213,11 +213,10 @@ class LayoutTest : public QObject {
   void gearDialog() {
     quillon::sModBusPara modbus{};
     FillRs485(modbus);
-    quillon::CRs485Page page;
-    page.SetModel(&modbus, nullptr);
-    page.ParamsToPage(modbus);
-    QTest::keyClick(page.SlotCombo(), Qt::Key_Down);  // a user's change shows slot 2
-    quillon::CRemoteAdjustDlg& dlg = page.RemoteAdjustDialog();
+    quillon::GearForm gear;
+    gear.Fill(modbus, 1);  // slot 2
+    quillon::CRemoteAdjustDlg dlg(gear);
+    ShowControls(dlg.Controls(), gear.Controls());
     QCOMPARE(dlg.size(), quillon::DialogFontUnits().Size(250, 237));
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));

@@ -64,8 +64,8 @@ class ParamFilesTest : public QObject {
 
   void buttonsCarryThePagesIntoTheFileAndBack() {
     CNetParamPage* net = dlg_->NetPage();
-    dlg_->NetParamsToPage();  // as after a read: a page never filled stores nothing
-    dlg_->Rs485ParamsToPage();
+    dlg_->Session().NetParamsToPage();  // as after a read: a page never filled stores nothing
+    dlg_->Session().Rs485ParamsToPage();
     net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
     net->CameraPage(2)->UserBox()->setText(QStringLiteral("操作员"));
     net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("出口压力"));

@@ -28,27 +28,29 @@ class FakeConfigView : public ConfigView {
   void ClearDeviceList() override { rows.clear(); }
   void InsertDeviceRow(const DeviceRow& row) override { rows.insert(rows.begin(), row); }
   std::optional<DeviceRow> SelectedDeviceRow() override { return selected; }
-  void NetParamsToPage() override {
+  void ShowNetForm(NetParamForm&) override {
     ++netShown;
     pageCalls.push_back("NetParamsToPage");
   }
-  std::optional<RefusedList> NetPageToParams() override {
+  void ReadNetForm(NetParamForm& form) override {
     pageCalls.push_back("NetPageToParams");
-    if (netRefusal) return netRefusal;
-    ++netStored;
+    ++netRead;
     if (onNetPageToParams) onNetPageToParams();
-    return std::nullopt;
+    if (onReadNetForm) onReadNetForm(form);
   }
-  void Rs485ParamsToPage() override {
+  void ShowRs485Form(Rs485Form&) override {
     ++rs485Shown;
     pageCalls.push_back("Rs485ParamsToPage");
   }
-  std::optional<RefusedList> Rs485PageToParams() override {
+  void ReadRs485Form(Rs485Form& form) override {
     pageCalls.push_back("Rs485PageToParams");
-    if (rs485Refusal) return rs485Refusal;
-    ++rs485Stored;
+    ++rs485Read;
     if (onRs485PageToParams) onRs485PageToParams();
-    return std::nullopt;
+    if (onReadRs485Form) onReadRs485Form(form);
+  }
+  bool RunGearDialog(GearForm& form) override {
+    pageCalls.push_back("RunGearDialog");
+    return onGearDialog && onGearDialog(form);
   }
   std::optional<std::string> ChooseExportFile(const std::string& defaultName) override {
     pageCalls.push_back("ChooseExportFile");
@@ -89,7 +91,7 @@ class FakeConfigView : public ConfigView {
   }
 
   std::string shownLog;
-  int logShows = 0, netShown = 0, netStored = 0, rs485Shown = 0, rs485Stored = 0;
+  int logShows = 0, netShown = 0, netRead = 0, rs485Shown = 0, rs485Read = 0;
   std::atomic<int> refreshRequests{0};
   std::vector<DeviceRow> rows;
   std::optional<DeviceRow> selected;
@@ -104,8 +106,12 @@ class FakeConfigView : public ConfigView {
   std::function<void()> onRefreshRequest;   // any thread; set before the worker starts
   std::function<void()> onNetPageToParams;  // plays the user editing while the page is read
   std::function<void()> onRs485PageToParams;
-  // A list that the page refuses to store, as a page with typed text in a list would.
-  std::optional<RefusedList> netRefusal, rs485Refusal;
+  // What the user has typed into the pages when they are read: their forms as the controls
+  // would leave them.
+  std::function<void(NetParamForm&)> onReadNetForm;
+  std::function<void(Rs485Form&)> onReadRs485Form;
+  // The gear dialog: what the user types into it, and whether "保存" closes it.
+  std::function<bool(GearForm&)> onGearDialog;
   // The pages' copies and the file dialogs, in the order they were asked for.
   std::vector<std::string> pageCalls;
   // What the file dialogs answer: a path, or nullopt for a cancelled dialog.

@@ -1,55 +1,47 @@
-// The lists (drop-down combo boxes) of a page as a user meets them: typing into a list's edit
-// field, and a walk over every item of every list against values and labels written out by the
-// test, apart from the page's own tables.
+// The lists of a form as a user meets them: a walk over every item of every list against values
+// and labels written out by the test, apart from the program's own tables.
 #pragma once
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QString>
-#include <QTest>
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
-namespace quillon::fakes {
+#include "forms/form_fields.h"
 
-// Types `text` into the list's edit field, as from the keyboard (the field emits textEdited).
-inline void TypeIntoList(QComboBox* list, const QString& text) {
-  list->lineEdit()->setText(text);
-  emit list->lineEdit()->textEdited(text);
-}
+namespace quillon::fakes {
 
 // One list over one little-endian field of a block, with each item's value and label.
 struct ListItems {
-  QComboBox* list;
+  ListChoice* list;
   size_t offset;  // of the field inside the block
   size_t width;   // bytes
-  std::vector<std::pair<uint32_t, QString>> items;
+  std::vector<std::pair<uint32_t, std::string>> items;
 };
 
-// Every item both ways: each value shown (by `show`, the page's ParamsToPage of `block`) as its
-// label, and each label typed in and stored (by `store`) as its value. Fails the running test.
+// Every item both ways: each value shown (by `show`, the form's Fill of `block`) as its label,
+// and each label typed in and stored (by `store`) as its value.
 template <typename Block>
 void WalkEveryItem(Block& block, const std::vector<ListItems>& lists,
                    const std::function<void()>& show, const std::function<void()>& store) {
   auto* bytes = reinterpret_cast<uint8_t*>(&block);
   for (const ListItems& l : lists) {
     for (const auto& [value, label] : l.items) {
-      const QString name = l.list->accessibleName() + u' ' + label;
+      const std::string name = l.list->Name() + ' ' + label;
       std::memcpy(bytes + l.offset, &value, l.width);
       show();
-      QVERIFY2(l.list->currentText() == label,
-               qPrintable(name + QStringLiteral(" shown as ") + l.list->currentText()));
+      EXPECT_EQ(l.list->Text(), label) << name;
       std::memset(bytes + l.offset, 0xEE, l.width);
       show();
-      TypeIntoList(l.list, label);
+      l.list->Type(label);
       store();
       uint32_t stored = 0;
       std::memcpy(&stored, bytes + l.offset, l.width);
-      QVERIFY2(stored == value,
-               qPrintable(name + QStringLiteral(" stored as ") + QString::number(stored)));
+      EXPECT_EQ(stored, value) << name;
     }
   }
 }

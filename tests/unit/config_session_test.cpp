@@ -13,6 +13,7 @@
 #include "support/fake_view.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
+#include "text/gbk.h"
 
 using namespace quillon;
 
@@ -225,7 +226,7 @@ TEST_F(ConfigSessionTest, ForeignOrShortReadRepliesChangeNothing) {
 TEST_F(ConfigSessionTest, DownloadIsRefusedBeforeAnyRead) {
   session.OnDownload();
   EXPECT_TRUE(link.Sent().empty());
-  EXPECT_EQ(view.netStored, 0);
+  EXPECT_EQ(view.netRead, 0);
   ASSERT_EQ(notifier.Count(), 1u);
   EXPECT_EQ(notifier.Boxes()[0].caption, "提示");
   EXPECT_EQ(notifier.Boxes()[0].text, "请先双击设备列表读取参数");
@@ -239,7 +240,7 @@ TEST_F(ConfigSessionTest, DownloadToCurrentFirmwareSendsParametersThenFourCamera
   view.pauses.clear();
   session.OnDownload();
 
-  EXPECT_EQ(view.netStored, 1);
+  EXPECT_EQ(view.netRead, 1);
   ASSERT_EQ(link.Sent().size(), 5u);
   EXPECT_EQ(link.Sent()[0].size(), 440u);
   EXPECT_EQ(link.Sent()[0][3], CMD_DOWNLOAD_PARAMS);
@@ -411,7 +412,7 @@ TEST_F(ConfigSessionTest, Rs485ButtonsAreRefusedUntilTheirReadHappened) {
     EXPECT_EQ(box.caption, "提示");
     EXPECT_EQ(box.icon, BoxIcon::Exclamation);
   }
-  EXPECT_EQ(view.rs485Stored, 0);
+  EXPECT_EQ(view.rs485Read, 0);
   EXPECT_EQ(session.LogText(), "earlier\r\n");
   EXPECT_EQ(CountPendingReads(block.modbus) + CountPendingWrites(block.modbus), 0);
   EXPECT_TRUE(link.Sent().empty());
@@ -424,7 +425,7 @@ TEST_F(ConfigSessionTest, Rs485ReadAndDownloadEmptyTheLogAndMarkEveryEntry) {
   EXPECT_EQ(view.shownLog, "");
   EXPECT_EQ(CountPendingReads(block.modbus), 566);
   EXPECT_EQ(CountPendingWrites(block.modbus), 0);
-  EXPECT_EQ(view.rs485Stored, 0);  // the page is refilled by the replies, not stored
+  EXPECT_EQ(view.rs485Read, 0);  // the page is refilled by the replies, not stored
 
   // The read has ended (whole, by no device the session knows: the download asks first).
   std::memset(block.modbus.abyDictRead, 0, sizeof block.modbus.abyDictRead);
@@ -444,7 +445,7 @@ TEST_F(ConfigSessionTest, Rs485ReadAndDownloadEmptyTheLogAndMarkEveryEntry) {
     EXPECT_EQ(session.LogText(), "earlier\r\n");
   };
   session.OnRs485Download();
-  EXPECT_EQ(view.rs485Stored, 1);
+  EXPECT_EQ(view.rs485Read, 1);
   EXPECT_TRUE(lockedWhileStored);
   EXPECT_EQ(session.LogText(), "");
   EXPECT_EQ(CountPendingWrites(block.modbus), 566);
@@ -458,8 +459,16 @@ TEST_F(ConfigSessionTest, AListsTypedTextStopsDownloadsAndTheExport) {
   session.Flags().bParamsRead = 1;
   session.Flags().b485Read = 1;
   notifier.yes = true;
-  view.netRefusal = RefusedList{"摄像头二 品牌", "大华 "};
-  view.rs485Refusal = RefusedList{"485通信波特率", "115200x"};
+  // Pages that were filled, then given typed text that is none of a list's items.
+  view.onReadNetForm = [](NetParamForm& form) {
+    form.Fill(sOSDCommPara{});
+    form.cameras[1].brand.Type("大华 ");
+  };
+  view.onReadRs485Form = [](Rs485Form& form) {
+    form.Fill(sModBusPara{});
+    form.baudRate.Type("115200x");
+  };
+  const DeviceParameterBlock before = block;
   session.OnDownload();
   session.OnRs485Download();
   session.OnExportParams();
@@ -473,7 +482,46 @@ TEST_F(ConfigSessionTest, AListsTypedTextStopsDownloadsAndTheExport) {
   EXPECT_TRUE(link.Sent().empty());
   EXPECT_EQ(CountPendingWrites(block.modbus), 0);
   EXPECT_EQ(std::count(view.pageCalls.begin(), view.pageCalls.end(), "ChooseExportFile"), 0);
-  EXPECT_EQ(view.netStored + view.rs485Stored, 0);
+  EXPECT_EQ(0, std::memcmp(&block.osd, &before.osd, sizeof block.osd));
+  EXPECT_EQ(0, std::memcmp(&block.modbus, &before.modbus, sizeof block.modbus));
+}
+
+// A slot change and the gear dialog read the page into its form and store through the session:
+// the slot being left lands in the block, a list that cannot be stored keeps the slot and is
+// named, and the gear table reaches the block only by "保存".
+TEST_F(ConfigSessionTest, SlotChangesAndTheGearTableStoreThroughTheForms) {
+  StoreGbkText(block.modbus.asSlot[1].szName, 30, "二号");
+  session.Rs485ParamsToPage();
+  view.onReadRs485Form = [](Rs485Form& form) { form.name.text = "一号"; };
+  session.OnSlotChanged(1);
+  EXPECT_EQ(LoadGbkText(block.modbus.asSlot[0].szName, 31), "一号");
+  EXPECT_EQ(session.Forms().rs485.name.text, "二号");
+  EXPECT_EQ(view.pageCalls, (std::vector<std::string>{"Rs485ParamsToPage", "Rs485PageToParams",
+                                                      "Rs485ParamsToPage"}));
+
+  view.onReadRs485Form = [](Rs485Form& form) { form.decimals.Type("4"); };
+  const DeviceParameterBlock before = block;
+  session.OnSlotChanged(5);
+  EXPECT_EQ(session.Forms().rs485.CurrentSlot(), 1);
+  ASSERT_EQ(notifier.Count(), 1u);
+  EXPECT_EQ(notifier.Boxes()[0].text, "数据小数点位数：“4”不是列表中的选项，请从列表中选择");
+  EXPECT_EQ(0, std::memcmp(&block.modbus, &before.modbus, sizeof block.modbus));
+
+  // The dialog edits the slot shown: cancelled, nothing; saved, its table.
+  view.onGearDialog = [](GearForm& form) {
+    form.values[0] = "7";
+    return false;
+  };
+  session.OnRemoteAdjust();
+  EXPECT_EQ(0, std::memcmp(&block.modbus, &before.modbus, sizeof block.modbus));
+  view.onGearDialog = [](GearForm& form) {
+    EXPECT_EQ(form.Slot(), 1);
+    form.values[0] = "7";
+    return true;
+  };
+  session.OnRemoteAdjust();
+  EXPECT_EQ(block.modbus.asSlot[1].afGearValue[0], 7.0f);
+  EXPECT_TRUE(link.Sent().empty());
 }
 
 TEST(LogText, AppendsFromTwoThreadsNeverInterleave) {

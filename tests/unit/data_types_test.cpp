@@ -1,8 +1,8 @@
-#include "pages/data_types.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "forms/control_states.h"
 
 using namespace quillon;
 

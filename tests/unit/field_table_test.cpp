@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "device_dictionary.h"
-#include "pages/data_types.h"
+#include "forms/control_states.h"
 #include "params/osd_wire.h"
 
 using namespace quillon;

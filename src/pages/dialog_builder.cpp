@@ -1,0 +1,205 @@
+#include "pages/dialog_builder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <type_traits>
+
+#include "widgets/dialog_units.h"
+#include "widgets/ipv4_edit.h"
+#include "widgets/page_controls.h"
+#include "widgets/tab_control.h"
+
+// The resources live in a static library; nothing else would pull them into the program.
+static void InitQuillonResources() { Q_INIT_RESOURCE(quillon); }
+
+namespace quillon {
+
+namespace {
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
+  const QString name = Text(c.name);
+  switch (c.kind) {
+    case ControlKind::Label:
+      return MakeLabel(parent, du, Text(c.text), c.x, c.y, c.cx, c.cy);
+    case ControlKind::GroupBox: {
+      auto* group = new QGroupBox(Text(c.text), parent);
+      du.Place(group, c.x, c.y, c.cx, c.cy);
+      group->lower();  // a frame beneath what it frames
+      return group;
+    }
+    case ControlKind::Edit:
+    case ControlKind::ReadOnlyEdit: {
+      QLineEdit* edit = MakeEdit(parent, du, name, c.x, c.y, c.cx, c.cy);
+      edit->setReadOnly(c.kind == ControlKind::ReadOnlyEdit);
+      return edit;
+    }
+    case ControlKind::LogEdit: {
+      auto* log = new QPlainTextEdit(parent);
+      log->setAccessibleName(name);
+      log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      log->setTabChangesFocus(true);
+      du.Place(log, c.x, c.y, c.cx, c.cy);
+      return log;
+    }
+    case ControlKind::Button:
+    case ControlKind::DefaultButton: {
+      auto* button = new QPushButton(Text(c.text), parent);
+      button->setAccessibleName(name);
+      button->setDefault(c.kind == ControlKind::DefaultButton);
+      du.Place(button, c.x, c.y, c.cx, c.cy);
+      return button;
+    }
+    case ControlKind::CheckBox: {
+      auto* box = new QCheckBox(Text(c.text), parent);
+      box->setAccessibleName(name);
+      du.Place(box, c.x, c.y, c.cx, c.cy);
+      return box;
+    }
+    case ControlKind::ComboBox:
+      return MakeCombo(parent, du, name, c.x, c.y, c.cx, c.cy);
+    case ControlKind::Ipv4: {
+      auto* edit = new CIpAddressEdit(parent);
+      du.Place(edit, c.x, c.y, c.cx, c.cy);
+      edit->SetAccessibleLabel(name);
+      return edit;
+    }
+    case ControlKind::ListView: {
+      auto* list = new QTreeWidget(parent);
+      list->setAccessibleName(name);
+      du.Place(list, c.x, c.y, c.cx, c.cy);
+      list->setRootIsDecorated(false);
+      list->setItemsExpandable(false);
+      list->setUniformRowHeights(true);
+      list->setSortingEnabled(false);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setSelectionBehavior(QAbstractItemView::SelectRows);
+      list->setAllColumnsShowFocus(true);
+      list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      QHeaderView* header = list->header();
+      header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      header->setStretchLastSection(false);
+      header->setSectionsMovable(false);
+      header->setSectionsClickable(false);
+      return list;
+    }
+    case ControlKind::TabControl: {
+      auto* tabs = new CTabControl(parent);
+      tabs->setAccessibleName(name);
+      du.Place(tabs, c.x, c.y, c.cx, c.cy);
+      return tabs;
+    }
+    case ControlKind::Icon: {
+      auto* icon = new QLabel(parent);
+      icon->setPixmap(IconPixmap(c.image));
+      icon->setAccessibleName(name);
+      if (c.cx == 0 && c.cy == 0) {
+        // A platform icon control keeps the icon's own size at its position.
+        icon->setGeometry(du.X(c.x), du.Y(c.y), icon->pixmap().width(), icon->pixmap().height());
+      } else {
+        icon->setAlignment(Qt::AlignCenter);
+        du.Place(icon, c.x, c.y, c.cx, c.cy);
+      }
+      return icon;
+    }
+  }
+  return nullptr;
+}
+
+template <typename... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+
+}  // namespace
+
+QPixmap IconPixmap(int image) {
+  InitQuillonResources();
+  return QPixmap(image == IDI_RS485_SLOT ? QStringLiteral(":/rs485-slot.png")
+                                         : QStringLiteral(":/quillon-32.png"));
+}
+
+ControlMap BuildDialog(QWidget* parent, const DialogLayout& layout, const DialogUnits& du) {
+  ControlMap controls;
+  QList<std::pair<QLabel*, int>> buddies;
+  for (const ControlLayout& c : layout.controls) {
+    QWidget* widget = Make(parent, c, du);
+    if (c.id != kStaticId) controls.insert(c.id, widget);
+    if (c.kind == ControlKind::Label && c.buddy != kStaticId)
+      buddies.append({static_cast<QLabel*>(widget), c.buddy});
+  }
+  for (const auto& [label, buddy] : buddies) label->setBuddy(controls.value(buddy));
+  return controls;
+}
+
+void BindLists(const ControlMap& controls, const FormControls& form) {
+  for (const FormControl& c : form) {
+    ListChoice* const* list = std::get_if<ListChoice*>(&c.value);
+    QComboBox* combo = ControlAs<QComboBox>(controls, c.id);
+    if (!list || !combo) continue;
+    for (const ListItem& item : (*list)->Items()) combo->addItem(QString::fromUtf8(item.label));
+    SetComboSelection(combo, -1);
+    QObject::connect(combo->lineEdit(), &QLineEdit::textEdited, combo,
+                     [combo, choice = *list](const QString& text) {
+                       choice->SetState(combo->currentIndex(), combo->currentText().toStdString());
+                       const std::optional<int> item = choice->Type(text.toStdString());
+                       if (!item) return;
+                       combo->setCurrentIndex(*item);
+                       emit combo->activated(*item);
+                     });
+  }
+}
+
+void ShowControls(const ControlMap& controls, const FormControls& form) {
+  for (const FormControl& c : form) {
+    QWidget* widget = controls.value(c.id);
+    std::visit(
+        Overloaded{
+            [&](std::string* text) { static_cast<QLineEdit*>(widget)->setText(Text(*text)); },
+            [&](GbkTextBox* box) { static_cast<QLineEdit*>(widget)->setText(Text(box->text)); },
+            [&](bool* checked) { static_cast<QCheckBox*>(widget)->setChecked(*checked); },
+            [&](ListChoice* list) {
+              auto* combo = static_cast<QComboBox*>(widget);
+              SetComboSelection(combo, list->Selected());
+              // Typed text that is no item stays as the user typed it.
+              if (combo->currentText() != Text(list->Text()))
+                combo->setEditText(Text(list->Text()));
+            },
+            [&](Ipv4Value* address) { static_cast<CIpAddressEdit*>(widget)->SetAddress(*address); },
+        },
+        c.value);
+  }
+}
+
+void ReadControls(const ControlMap& controls, const FormControls& form) {
+  for (const FormControl& c : form) {
+    QWidget* widget = controls.value(c.id);
+    std::visit(
+        Overloaded{
+            [&](std::string* text) {
+              *text = static_cast<QLineEdit*>(widget)->text().toStdString();
+            },
+            [&](GbkTextBox* box) {
+              box->text = static_cast<QLineEdit*>(widget)->text().toStdString();
+            },
+            [&](bool* checked) { *checked = static_cast<QCheckBox*>(widget)->isChecked(); },
+            [&](ListChoice* list) {
+              auto* combo = static_cast<QComboBox*>(widget);
+              list->SetState(combo->currentIndex(), combo->currentText().toStdString());
+            },
+            [&](Ipv4Value* address) { *address = static_cast<CIpAddressEdit*>(widget)->Address(); },
+        },
+        c.value);
+  }
+}
+
+}  // namespace quillon
