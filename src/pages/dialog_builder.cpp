@@ -119,6 +119,8 @@ template <typename... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+template <typename... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 }  // namespace
 
