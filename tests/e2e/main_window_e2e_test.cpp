@@ -266,9 +266,16 @@ void DownloadEverything(bool legacy) {
   const sOSDCommPara before = devices.StateOf(mac).osd;
   const Typed typed = TypeEverything(w, legacy);
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
-  // The acknowledgement, and (current firmware) the four line-text frames at the device.
+  // The acknowledgement, and (current firmware) the four line-text frames at the device, the
+  // last of them in its dump: the device logs a request before it stores it.
+  auto lastLineArrived = [&] {
+    const auto state = devices.State(mac);
+    const sOverlayLine& line = state ? state->osd.asCamera[3].asLine[7] : sOverlayLine{};
+    return LoadGbkText(line.szText, legacy ? 17 : sizeof line.szText) == typed.text[3][7];
+  };
   ASSERT_TRUE(w.Until([&] {
-    return w.LogHas("下载参数成功\r\n") && devices.CountLogLines("dict-write") == (legacy ? 0 : 4);
+    return w.LogHas("下载参数成功\r\n") &&
+           devices.CountLogLines("dict-write") == (legacy ? 0 : 4) && lastLineArrived();
   })) << w.Log();
 
   const std::string want =
@@ -335,6 +342,9 @@ TEST(MainWindowE2e, ADownloadAfterAnUnansweredReadIsRefused) {
   w.Read(kCurrentMac, true);
   w.DoubleClick(kLegacyMac);
   QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  // The device has the read request; a download sent after it would come next.
+  EXPECT_TRUE(w.Until(
+      [&] { return devices.CountLogLines("silent read " + std::string(kLegacyMac)) == 1; }));
   w.Settle();
   const auto boxes = w.notifier.Boxes();
   ASSERT_EQ(boxes.size(), 2u);  // the first-generation warning, then the refusal

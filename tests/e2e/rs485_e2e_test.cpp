@@ -47,7 +47,9 @@ struct Rs485Window : MainWindowRun {
   explicit Rs485Window(size_t devices = 1) {
     Search(devices);
     DoubleClick(kMac);
-    EXPECT_TRUE(Until([&] { return LogHas("摄像头4字典读取成功...\r\n"); })) << Log();
+    EXPECT_TRUE(Until([&] {
+      return LogHas("摄像头4字典读取成功...\r\n") && !CameraTextRequested();
+    })) << Log();
     dlg.Tabs()->TabBar()->setCurrentIndex(1);
   }
   CRs485Page& Page() { return *dlg.Rs485Page(); }

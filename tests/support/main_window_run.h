@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -96,7 +97,14 @@ class MainWindowRun {
     Search(3);
     DoubleClick(mac);
     const std::string done = currentFirmware ? "摄像头4字典读取成功...\r\n" : "读取参数成功\r\n";
-    ASSERT_TRUE(Until([&] { return LogHas("读取参数成功\r\n") && LogHas(done); })) << Log();
+    ASSERT_TRUE(Until([&] {
+      return LogHas("读取参数成功\r\n") && LogHas(done) && !CameraTextRequested();
+    })) << Log();
+  }
+  // The worker takes down the camera-text request just after its last log line; until then
+  // "读取" and "导入参数" are refused.
+  bool CameraTextRequested() {
+    return std::atomic_ref<uint8_t>(dlg.Session().Flags().bCameraTextRequest).load() != 0;
   }
 
   RecordingNotifier notifier;

@@ -70,7 +70,6 @@ class SessionHarness {
   // whether `done` held.
   bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
-    int refreshesSeen = view.refreshRequests.load();
     for (;;) {
       std::deque<Datagram> batch;
       {
@@ -80,16 +79,24 @@ class SessionHarness {
         woken_ = false;
         batch.swap(queue_);
       }
-      for (const Datagram& datagram : batch) {
+      while (!batch.empty()) {
+        const Datagram datagram = std::move(batch.front());
+        batch.pop_front();
         session.OnFrameReceived(datagram.bytes, datagram.received);
         ++datagramsPumped;
         if (datagram.bytes.size() > 3 && datagram.bytes[0] == kReplyStart)
           ++repliesPumped_[datagram.bytes[3]];
-        if (done()) return true;
+        if (done()) {
+          // What is left of the batch waits for the next pump, as in a window's message queue.
+          std::lock_guard lock(queueMutex_);
+          queue_.insert(queue_.begin(), batch.begin(), batch.end());
+          return true;
+        }
       }
+      // Counted across pumps: a refresh asked for between two of them is still answered.
       const int refreshes = view.refreshRequests.load();
-      if (refreshes != refreshesSeen) {
-        refreshesSeen = refreshes;
+      if (refreshes != refreshesSeen_) {
+        refreshesSeen_ = refreshes;
         session.RefreshLog();
       }
       view.RunDue();  // the window's timers
@@ -160,6 +167,18 @@ class SessionHarness {
     return CountPendingReads(block_->modbus);
   }
 
+  // Whether the camera-text read has ended well: its last line is in the log and the worker has
+  // taken down the request (it does so just after that line).
+  bool CameraTextsRead() {
+    return LogContains("摄像头4字典读取成功...\r\n") &&
+           std::atomic_ref<uint8_t>(session.Flags().bCameraTextRequest).load() == 0;
+  }
+  // Plays the UI thread until the view shows the session's log: the worker's last lines reach it
+  // through a refresh it asks for.
+  bool ShowsLog(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    return Pump([this] { return view.shownLog == session.LogText(); }, timeout);
+  }
+
   bool LogContains(const std::string& text) const {
     return session.LogText().find(text) != std::string::npos;
   }
@@ -200,6 +219,7 @@ class SessionHarness {
   std::condition_variable wake_;
   std::deque<Datagram> queue_;
   bool woken_ = false;
+  int refreshesSeen_ = 0;
   int repliesPumped_[256] = {};
   std::unique_ptr<DeviceParameterBlock> block_;
   UdpLink link_;

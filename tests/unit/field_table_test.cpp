@@ -1,12 +1,15 @@
 // The named fields: where each lives, pinned by literal offsets and identifiers and by the
-// simulator's own identifier table; what each takes and how it shows, by literal cases; and
-// every name through show and set.
+// simulator's own identifier table; what each takes and how it shows, by literal cases; the
+// range of every number; and every name through show and set.
 #include "params/field_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "device_dictionary.h"
 #include "forms/control_states.h"
@@ -56,6 +59,27 @@ constexpr Place kPlaces[] = {
     {"slot1.data_bits", 3071, 1, 'E', 7548}, {"slot5.data_type", 3768, 4, 'E', 4795},
     {"slot5.gear3.text", 3906, 11, 'E', 3762}, {"slot16.gear8.value", 6388, 4, 'E', 4178},
     {"slot16.gear8.text", 6469, 11, 'E', 4179}, {"slot16.other_text", 6480, 11, 'E', 4197},
+};
+// clang-format on
+
+// Every number field's range, from the hints beside the pages' boxes ("100-65535ms",
+// "1-65535次") and otherwise the field's width, with how many fields each pattern names.
+struct Bounds {
+  const char* pattern;
+  uint32_t min, max;
+  int fields;
+};
+// clang-format off
+constexpr Bounds kNumberBounds[] = {
+    {"network.dhcp", 0, 1, 1},                 {"network.upgrade_target_port", 0, 65535, 1},
+    {"network.upgrade_source_port", 0, 65535, 1},
+    {"camera?.port", 0, 65535, 4},             {"camera?.source_port", 0, 65535, 4},
+    {"camera?.line?.x", 0, 65535, 32},         {"camera?.line?.y", 0, 65535, 32},
+    {"rs485.poll_interval", 100, 65535, 1},    {"rs485.timeout", 100, 65535, 1},
+    {"rs485.retry_limit", 1, 65535, 1},
+    {"slot*.enable", 0, 1, 16},                {"slot*.slave_address", 0, 255, 16},
+    {"slot*.start_register", 0, 65535, 16},    {"slot*.register_count", 0, 65535, 16},
+    {"slot*.data_offset", 0, 65535, 16},       {"slot*.data_bits", 0, 255, 16},
 };
 // clang-format on
 
@@ -156,12 +180,7 @@ TEST(FieldTable, ValuesAreTakenAndShownAsThePagesDo) {
       {"network.ip", "192.168.001.010", {192, 168, 1, 10}, "192.168.1.10"},
       {"network.ip", "256.1.1.1", {}, nullptr},
       {"network.ip", "1.2.3", {}, nullptr},
-      {"network.upgrade_source_port", "65535", {0xFF, 0xFF}, "65535"},
-      {"network.upgrade_source_port", "65536", {}, nullptr},
       {"network.upgrade_source_port", "-1", {}, nullptr},
-      {"network.dhcp", "2", {}, nullptr},
-      {"rs485.poll_interval", "100", {100, 0}, "100"},
-      {"rs485.poll_interval", "99", {}, nullptr},
       {"rs485.baud", "57600", {0x00, 0xE1, 0, 0}, "57600"},
       {"rs485.baud", "6", {0x00, 0xC2, 0x01, 0}, "115200"},  // by index
       {"rs485.baud", "1200", {}, nullptr},
@@ -209,6 +228,47 @@ TEST(FieldTable, ValuesAreTakenAndShownAsThePagesDo) {
   ClearBlock(*block);
   block->osd.asCamera[0].byBrand = 255;
   EXPECT_EQ(FieldValueText(Field("camera1.brand"), *block), "255");
+}
+
+// Both edges of every number field are taken and stored as they are; one beyond either edge is
+// refused, naming the range.
+TEST(FieldTable, EveryNumberTakesItsRangeAndNothingBeyond) {
+  std::vector<int> named(std::size(kNumberBounds));
+  for (const NamedField& field : FieldTable()) {
+    SCOPED_TRACE(field.name);
+    const Bounds* bounds = nullptr;
+    for (size_t i = 0; i < std::size(kNumberBounds); ++i) {
+      if (!MatchesPattern(kNumberBounds[i].pattern, field.name)) continue;
+      EXPECT_EQ(bounds, nullptr) << "named by two rows";
+      bounds = &kNumberBounds[i];
+      ++named[i];
+    }
+    EXPECT_EQ(field.kind == FieldKind::Number, bounds != nullptr);
+    if (!bounds || field.kind != FieldKind::Number) continue;
+    std::vector<std::pair<uint64_t, bool>> edges = {
+        {bounds->min, true}, {bounds->max, true}, {uint64_t{bounds->max} + 1, false}};
+    if (bounds->min > 0) edges.push_back({bounds->min - 1, false});
+    for (const auto& [value, taken] : edges) {
+      const std::string text = std::to_string(value);
+      const std::string why = CheckFieldValue(field, text);
+      if (!taken) {
+        EXPECT_NE(why.find(std::to_string(bounds->min) + " to " + std::to_string(bounds->max)),
+                  std::string::npos)
+            << text << " taken: " << why;
+        continue;
+      }
+      ASSERT_EQ(why, "") << text;
+      auto block = std::make_unique<DeviceParameterBlock>();
+      std::memset(block.get(), 0xEE, sizeof *block);
+      StoreFieldValue(field, text, *block);
+      const auto* bytes = reinterpret_cast<const uint8_t*>(block.get()) + field.offset;
+      for (size_t b = 0; b < field.size; ++b)
+        EXPECT_EQ(bytes[b], (value >> (8 * b)) & 0xFF) << text << " byte " << b;
+      EXPECT_EQ(FieldValueText(field, *block), text);
+    }
+  }
+  for (size_t i = 0; i < std::size(kNumberBounds); ++i)
+    EXPECT_EQ(named[i], kNumberBounds[i].fields) << kNumberBounds[i].pattern;
 }
 
 TEST(FieldTable, EveryNameRoundTripsThroughShowAndSet) {

@@ -1,12 +1,13 @@
 // The RS-485 page's read and download through the session, on simulated devices with the worker
 // stepped by hand: a download needs a whole read, asks before values of another device go out,
-// and nothing starts while a transfer runs.
+// and nothing starts while a transfer runs either way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/frame.h"
 #include "params/dictionary.h"
@@ -113,29 +114,47 @@ TEST_F(Rs485TransferSessionTest, AnotherDevicesValuesGoOutOnlyWhenTheUserSaysSo)
   EXPECT_EQ(notifier.Count(), 0u);
 }
 
-// While entries move, "读取" (even for another device), "下载" and "导入参数" each refuse with a
-// box; nothing is marked, no file is chosen, and the device ends with exactly the page's values.
+// While entries move either way, "读取" (even for another device), "下载" and "导入参数" each
+// refuse with a box; nothing is marked, no file is chosen, and the transfer ends with exactly the
+// page's values on the device (download) or the device's on the page (read).
 TEST_F(Rs485TransferSessionTest, NothingStartsWhileATransferRuns) {
-  Select(kMacA);
-  session.OnRs485Read();
-  ASSERT_TRUE(Step([&] { return Idle(); }, kUntilGivenUp));
-  block.modbus.asSlot[3].wStartReg = 4321;  // the page's edit
-  session.OnRs485Download();
-  ASSERT_TRUE(Step([&] { return DictionaryRequests() > 19; }, 10));  // under way
-  notifier.Clear();
-  Select(kMacB);
-  const int pending = Pending();
-  ASSERT_GT(pending, 0);
-  session.OnRs485Read();
-  session.OnRs485Download();
-  view.importChoice = "/nonexistent/any.ini";
-  session.OnImportParams();
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>(3, kRunning)));
-  EXPECT_EQ(Pending(), pending);
-  EXPECT_EQ(std::count(view.pageCalls.begin(), view.pageCalls.end(), "ChooseImportFile"), 0);
-  ASSERT_TRUE(Step([&] { return Idle(); }, kUntilGivenUp));
-  EXPECT_TRUE(SameEntries(port.Device(kMacA).modbus, block.modbus));
-  EXPECT_EQ(port.Device(kMacA).modbus.asSlot[3].wStartReg, 4321);
+  const struct {
+    const char* transfer;
+    bool write;
+    uint16_t edit;  // typed into the page before the transfer
+    // For "读取", "下载" and "导入参数": a read under way has taken back what the last one allowed.
+    std::vector<std::string> boxes;
+  } cases[] = {
+      {"download", true, 4321, {kRunning, kRunning, kRunning}},
+      {"read", false, 1234, {kRunning, "请先读取485参数后下载", kRunning}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.transfer);
+    Select(kMacA);
+    session.OnRs485Read();
+    ASSERT_TRUE(Step([&] { return Idle(); }, kUntilGivenUp));
+    block.modbus.asSlot[3].wStartReg = c.edit;  // the page's edit
+    const size_t requests = DictionaryRequests();
+    if (c.write)
+      session.OnRs485Download();
+    else
+      session.OnRs485Read();
+    ASSERT_TRUE(Step([&] { return DictionaryRequests() > requests; }, 10));  // under way
+    notifier.Clear();
+    Select(kMacB);
+    const int pending = Pending();
+    ASSERT_GT(pending, 0);
+    session.OnRs485Read();
+    session.OnRs485Download();
+    view.importChoice = "/nonexistent/any.ini";
+    session.OnImportParams();
+    EXPECT_EQ(BoxTexts(), c.boxes);
+    EXPECT_EQ(Pending(), pending);
+    EXPECT_EQ(std::count(view.pageCalls.begin(), view.pageCalls.end(), "ChooseImportFile"), 0);
+    ASSERT_TRUE(Step([&] { return Idle(); }, kUntilGivenUp));
+    EXPECT_TRUE(SameEntries(port.Device(kMacA).modbus, block.modbus));
+    EXPECT_EQ(port.Device(kMacA).modbus.asSlot[3].wStartReg == c.edit, c.write);
+  }
 }
 
 }  // namespace
