@@ -68,8 +68,8 @@ bool MeasureRead(std::vector<double>& runs, int& requests) {
   BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
   std::vector<cli::FoundDevice> found;
-  if (!port.Open(error) || !cli::SearchDevices(port, 2s, {"00E04C3A2C00"}, found) ||
-      found.empty()) {
+  if (port.Open(error) != BroadcastPort::Opening::Opened ||
+      !cli::SearchDevices(port, 2s, {"00E04C3A2C00"}, found) || found.empty()) {
     std::fprintf(stderr, "quillon_bench: quillon-cli: device not found %s\n", error.c_str());
     return false;
   }
@@ -141,8 +141,10 @@ bool MeasureBatch(Batch& batch) {
   if (!devices) return false;
   BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
-  if (!port.Open(error)) return false;
-  const cli::PortOpener open = [&](std::string&) -> TransferPort* { return &port; };
+  if (port.Open(error) != BroadcastPort::Opening::Opened) return false;
+  const cli::PortOpener open = [&](std::optional<uint32_t>) {
+    return cli::OpenedPort{&port, {}, false};
+  };
   // Runs quillon-cli; its standard output comes back in `out`, its wall time in `ms`.
   auto run = [&](std::vector<std::string> words, std::string& out, double& ms) {
     std::vector<const char*> argv{"quillon-cli"};

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
   BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
   std::vector<cli::FoundDevice> found;
-  if (!port.Open(error) || !cli::SearchDevices(port, std::chrono::seconds(2), {argv[1]}, found) ||
-      found.empty()) {
+  if (port.Open(error) != BroadcastPort::Opening::Opened ||
+      !cli::SearchDevices(port, std::chrono::seconds(2), {argv[1]}, found) || found.empty()) {
     std::fprintf(stderr, "rs485_read: %s not found %s\n", argv[1], error.c_str());
     return 1;
   }

@@ -9,7 +9,8 @@
 #   3. end to end: quillon-cli.exe search, read and apply against the Linux simulator, and the
 #      Linux quillon-cli against quillon-devsim.exe, each compared byte for byte with the same run
 #      of the Linux programs: what they print, the file read, the simulator's state after the
-#      apply, and every frame on port 1901.
+#      apply, and every frame on port 1901; quillon-cli.exe also takes a file by a path from
+#      the root ("/...") and by its drive ("Z:\...").
 #
 #   scripts/wine-test.sh [LINUX_BUILD [WINDOWS_BUILD]]
 #   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]   the RS-485 read under Wine
@@ -116,8 +117,9 @@ scenario() {
     cd "$run"
     "$@" search >search.txt 2>search.err
     "$@" read 00E04C3A1B01 --out template.ini >read.txt 2>read.err
-    "$@" apply template.ini 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 --ip-from 192.168.1.100 \
-      --verify >apply.txt 2>apply.err
+    # The file by its path from the root: on Windows too a path, not a Windows-style option.
+    "$@" apply "$run/template.ini" 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 \
+      --ip-from 192.168.1.100 --verify >apply.txt 2>apply.err
   ) || { echo "wine-test: $(basename "$run"): a command failed:" >&2; cat "$run"/*.err >&2; return 1; }
   sleep 0.3  # the last replies reach the recorder
   stop_last
@@ -210,6 +212,17 @@ run=$work/quillon-cli.exe
 mkdir -p "$run"
 start_devices "$devsim_linux"
 scenario "${cli_windows[@]}" && same_as_linux || failed=1
+# The same file by its path from the root of the drive and by the drive's own name.
+drive_path="Z:$(printf '%s' "$run/template.ini" | tr / '\\')"
+if "${wine[@]}" "$cli_exe" show "$run/template.ini" network.ip >"$run/show.txt" 2>&1 &&
+   "${wine[@]}" "$cli_exe" diff "$run/template.ini" "$drive_path" >"$run/diff.txt" 2>&1 &&
+   grep -q '^network.ip ' "$run/show.txt"; then
+  echo "wine-test: quillon-cli.exe takes a '/...' and a 'Z:\...' path"
+else
+  echo "wine-test: quillon-cli.exe show/diff with a '/...' or 'Z:\...' path failed:" >&2
+  cat "$run/show.txt" "$run/diff.txt" >&2
+  failed=1
+fi
 stop_last
 
 # The device side starts a wineserver of its own.

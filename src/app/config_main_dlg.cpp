@@ -16,6 +16,7 @@
 #include "app/param_file_dialogs.h"
 #include "pages/net_param_page.h"
 #include "pages/rs485_page.h"
+#include "text/ipv4_text.h"
 #include "widgets/dialog_units.h"
 #include "widgets/tab_control.h"
 
@@ -33,13 +34,7 @@ namespace {
 
 enum DeviceColumn { kColumnIp, kColumnName, kColumnMac, kColumnVersion, kColumnCount };
 
-QString DottedAddress(uint32_t address) {
-  return QStringLiteral("%1.%2.%3.%4")
-      .arg(address >> 24)
-      .arg((address >> 16) & 0xFF)
-      .arg((address >> 8) & 0xFF)
-      .arg(address & 0xFF);
-}
+QString DottedAddress(uint32_t address) { return QString::fromStdString(Ipv4Text(address)); }
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 #include "link/broadcast_port.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace quillon {
 
@@ -17,26 +17,36 @@ std::string ErrorText(const char* what, int error) {
 
 }  // namespace
 
-std::string Ipv4Text(uint32_t address) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
-                (address >> 8) & 0xFF, address & 0xFF);
-  return text;
-}
-
-BroadcastPort::BroadcastPort(SocketApi& sockets, AddressSource addresses)
-    : sockets_(sockets), addresses_(std::move(addresses)) {}
+BroadcastPort::BroadcastPort(SocketApi& sockets, AddressSource addresses,
+                             InterfaceSource interfaces)
+    : sockets_(sockets),
+      addresses_(std::move(addresses)),
+      interfaceSource_(std::move(interfaces)) {}
 
 BroadcastPort::~BroadcastPort() {
   if (receiveSocket_ >= 0) sockets_.Close(receiveSocket_);
   for (const Endpoint& endpoint : endpoints_) sockets_.Close(endpoint.socket);
 }
 
-bool BroadcastPort::Open(std::string& error) {
+BroadcastPort::Opening BroadcastPort::Open(std::string& error, std::optional<uint32_t> via) {
+  std::vector<uint32_t> addresses = addresses_ ? addresses_() : std::vector<uint32_t>{};
+  if (via) {
+    // Checked before any socket is opened: a mistyped card changes nothing on the network.
+    if (std::find(addresses.begin(), addresses.end(), *via) == addresses.end()) {
+      std::string list;
+      for (const uint32_t address : addresses)
+        list += (list.empty() ? "" : ", ") + Ipv4Text(address);
+      error = Ipv4Text(*via) + " is not an address of this PC; " +
+              (list.empty() ? "it has no network interface with an IPv4 address up"
+                            : "its addresses: " + list);
+      return Opening::NotLocal;
+    }
+    addresses = {*via};
+  }
   receiveSocket_ = sockets_.OpenUdp();
   if (receiveSocket_ < 0) {
     error = ErrorText("cannot open a UDP socket", sockets_.LastError());
-    return false;
+    return Opening::Failed;
   }
   sockets_.SetBroadcast(receiveSocket_);
   // Address reuse lets the window and this program listen on port 1901 side by side; both get
@@ -44,16 +54,18 @@ bool BroadcastPort::Open(std::string& error) {
   if (sockets_.SetReuseAddress(receiveSocket_) < 0 ||
       sockets_.Bind(receiveSocket_, kAnyAddress, kDevicePort) < 0) {
     error = ErrorText("cannot listen on UDP port 1901", sockets_.LastError());
-    return false;
+    return Opening::Failed;
   }
   sockets_.SetReceiveBuffer(receiveSocket_, kReceiveBufferBytes);
   sockets_.SetReceiveTimestamps(receiveSocket_);
   // Which interface each reply comes in on tells through which of the PC's addresses the
   // device answers.
   sockets_.SetPacketInfo(receiveSocket_);
-  interfaces_ = LocalInterfaceAddresses();
+  interfaces_ = interfaceSource_ ? interfaceSource_() : std::vector<InterfaceAddress>{};
+  via_ = via;
+  for (const InterfaceAddress& entry : interfaces_)
+    if (via && entry.address == *via && viaIndex_ == 0) viaIndex_ = entry.index;
 
-  const std::vector<uint32_t> addresses = addresses_ ? addresses_() : std::vector<uint32_t>{};
   std::string failures;
   for (const uint32_t address : addresses) {
     const int socket = sockets_.OpenUdp();
@@ -69,9 +81,9 @@ bool BroadcastPort::Open(std::string& error) {
   if (endpoints_.empty()) {
     error = addresses.empty() ? "no network interface with an IPv4 address is up"
                               : "cannot broadcast from any local address" + failures;
-    return false;
+    return Opening::Failed;
   }
-  return true;
+  return Opening::Opened;
 }
 
 bool BroadcastPort::Send(std::span<const uint8_t> frame) {
@@ -108,6 +120,13 @@ std::optional<PortDatagram> BroadcastPort::Receive(Clock::time_point deadline) {
     // Past the deadline only what arrived in time counts; later ones belong to no request that
     // is still waiting.
     if (left <= 0 && received > deadline) return std::nullopt;
+    if (via_) {
+      // Through one card only: what another card hears is for another network. A system that
+      // cannot tell the card gets everything, as without the choice.
+      if (viaIndex_ != 0 && details.interfaceIndex != 0 && details.interfaceIndex != viaIndex_)
+        continue;
+      return PortDatagram{Bytes(buffer, buffer + size), received, *via_};
+    }
     return PortDatagram{Bytes(buffer, buffer + size), received,
                         LocalAddress(details.interfaceIndex, details.sender)};
   }

@@ -1,28 +1,42 @@
 // The transfer port on real sockets: one socket bound to 0.0.0.0:1901 that receives, and one
 // socket per local IPv4 address that broadcasts, as the window's link has them, but without a
-// receive thread: a transfer takes each datagram itself as soon as it arrives.
+// receive thread: a transfer takes each datagram itself as soon as it arrives. Or, through one
+// network card only: one sending socket on that card's address, and only what comes in on that
+// card is taken.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/socket_api.h"
 #include "link/transfer_port.h"
 #include "link/udp_link.h"
+#include "text/ipv4_text.h"
 
 namespace quillon {
 
+// Every IPv4 address of the PC's interfaces, as LocalInterfaceAddresses lists them.
+using InterfaceSource = std::function<std::vector<InterfaceAddress>()>;
+
 class BroadcastPort : public TransferPort {
  public:
-  BroadcastPort(SocketApi& sockets, AddressSource addresses);
+  BroadcastPort(SocketApi& sockets, AddressSource addresses,
+                InterfaceSource interfaces = LocalInterfaceAddresses);
   ~BroadcastPort() override;
   BroadcastPort(const BroadcastPort&) = delete;
   BroadcastPort& operator=(const BroadcastPort&) = delete;
 
-  // Opens the receive socket and one sending socket per local address. False with a message
-  // when the receive socket cannot be had or no address can send.
-  bool Open(std::string& error);
+  enum class Opening {
+    Opened,
+    Failed,    // no receive socket, or no address could send
+    NotLocal,  // `via` is not one of the PC's addresses (the error lists them)
+  };
+  // Opens the receive socket and one sending socket per local address, or only the one of
+  // `via`. The error says why it did not open.
+  Opening Open(std::string& error, std::optional<uint32_t> via = std::nullopt);
 
   Clock::time_point Now() override { return Clock::now(); }
   bool Send(std::span<const uint8_t> frame) override;
@@ -41,12 +55,12 @@ class BroadcastPort : public TransferPort {
 
   SocketApi& sockets_;
   AddressSource addresses_;
+  InterfaceSource interfaceSource_;
   int receiveSocket_ = -1;
   std::vector<Endpoint> endpoints_;
   std::vector<InterfaceAddress> interfaces_;
+  std::optional<uint32_t> via_;
+  unsigned viaIndex_ = 0;  // the interface of via_; 0 when the system does not tell
 };
-
-// "10.77.0.1" for 0x0A4D0001.
-std::string Ipv4Text(uint32_t address);
 
 }  // namespace quillon

@@ -3,15 +3,11 @@
 #include <cstdio>
 
 #include "text/gbk.h"
+#include "text/ipv4_text.h"
 
 namespace quillon {
 
-std::string DeviceRecord::IpText() const {
-  char text[16];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (ip >> 24) & 0xFF, (ip >> 16) & 0xFF,
-                (ip >> 8) & 0xFF, ip & 0xFF);
-  return text;
-}
+std::string DeviceRecord::IpText() const { return Ipv4Text(ip); }
 
 std::string DeviceRecord::MacText() const { return FormatMac(mac); }
 

@@ -12,6 +12,13 @@ namespace quillon {
 // Search replies carry the name from this offset on.
 constexpr size_t kSearchReplyNameOffset = 22;
 
+// The firmware generations, by the major version a search reply gives. Below 2: the first
+// generation, which this program does not serve (the window warns, the command line refuses).
+// Below 32: the camera line texts travel inside the parameter frames; from 32 on, as dictionary
+// entries.
+constexpr int kFirstServedMajor = 2;
+constexpr int kFirstDictionaryMajor = 32;
+
 // The decoded identity of one search reply.
 struct DeviceRecord {
   uint32_t ip = 0;  // most significant byte = first dotted number
@@ -21,6 +28,8 @@ struct DeviceRecord {
 
   uint8_t Major() const { return static_cast<uint8_t>(version >> 8); }
   uint8_t Minor() const { return static_cast<uint8_t>(version); }
+  bool FirstGeneration() const { return Major() < kFirstServedMajor; }
+  bool LegacyLineText() const { return Major() < kFirstDictionaryMajor; }
   std::string IpText() const;       // "192.168.1.100"
   std::string MacText() const;      // "0011223344AB"
   std::string VersionText() const;  // "03.07"

@@ -1,32 +1,5 @@
-// The sockets of a POSIX system; the Winsock ones are in socket_api_windows.cpp. The address
-// parser, the same on both, comes first.
+// The sockets of a POSIX system; the Winsock ones are in socket_api_windows.cpp.
 #include "link/socket_api.h"
-
-namespace quillon {
-
-std::optional<uint32_t> ParseIpv4Text(std::string_view text) {
-  uint32_t address = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (text.empty() || text.front() != '.') return std::nullopt;
-      text.remove_prefix(1);
-    }
-    size_t digits = 0;
-    unsigned value = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 4) {
-      value = value * 10 + static_cast<unsigned>(text[digits] - '0');
-      ++digits;
-    }
-    if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text.front() == '0'))
-      return std::nullopt;
-    address = address << 8 | value;
-    text.remove_prefix(digits);
-  }
-  if (!text.empty()) return std::nullopt;
-  return address;
-}
-
-}  // namespace quillon
 
 #ifndef _WIN32
 

@@ -6,9 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quillon {
@@ -77,8 +75,5 @@ struct InterfaceAddress {
 
 // Every IPv4 address of the PC's interfaces, in the order the system lists them.
 std::vector<InterfaceAddress> LocalInterfaceAddresses();
-
-// "A.B.C.D" with four decimal numbers of 0 to 255, none with a leading zero, nothing around them.
-std::optional<uint32_t> ParseIpv4Text(std::string_view text);
 
 }  // namespace quillon

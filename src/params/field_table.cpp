@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "text/gbk.h"
+#include "text/ipv4_text.h"
 #include "text/number_text.h"
 
 namespace quillon {
@@ -170,20 +171,6 @@ bool ParseWhole(std::string_view text, uint32_t& value) {
   return true;
 }
 
-bool ParseDotted(std::string_view text, uint8_t (&address)[4]) {
-  for (int i = 0; i < 4; ++i) {
-    const size_t dot = i < 3 ? text.find('.') : text.size();
-    if (dot == std::string_view::npos) return false;
-    const std::string_view part = text.substr(0, dot);
-    uint32_t value = 0;
-    // One to three digits each: "010" is ten here, never octal.
-    if (part.size() > 3 || !ParseWhole(part, value) || value > 255) return false;
-    address[i] = static_cast<uint8_t>(value);
-    text.remove_prefix(i < 3 ? dot + 1 : dot);
-  }
-  return true;
-}
-
 // A real number written in full: an optional sign, digits with an optional point and fraction,
 // an optional exponent, nothing else, within the range of a float.
 bool ParseStrictReal(std::string_view text, float& value) {
@@ -242,8 +229,7 @@ std::string FieldValueText(const NamedField& field, const DeviceParameterBlock& 
   const uint8_t* bytes = Bytes(block, field);
   switch (field.kind) {
     case FieldKind::Ipv4:
-      return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
-             std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+      return Ipv4Text(Ipv4FromBytes(bytes));
     case FieldKind::Number:
       return FormatUnsigned(LoadNumber(bytes, field.size));
     case FieldKind::Real: {
@@ -268,10 +254,8 @@ std::string CheckFieldValue(const NamedField& field, std::string_view text) {
     return field.name + "=" + std::string(text) + ": " + why + "; it takes " + AllowedValues(field);
   };
   switch (field.kind) {
-    case FieldKind::Ipv4: {
-      uint8_t address[4];
-      return ParseDotted(text, address) ? "" : refuse("not an IPv4 address");
-    }
+    case FieldKind::Ipv4:
+      return ParseIpv4(text) ? "" : refuse("not an IPv4 address");
     case FieldKind::Number: {
       uint32_t value = 0;
       if (!ParseWhole(text, value)) return refuse("not a whole number");
@@ -300,11 +284,9 @@ std::string CheckFieldValue(const NamedField& field, std::string_view text) {
 void StoreFieldValue(const NamedField& field, std::string_view text, DeviceParameterBlock& block) {
   uint8_t* bytes = Bytes(block, field);
   switch (field.kind) {
-    case FieldKind::Ipv4: {
-      uint8_t address[4];
-      if (ParseDotted(text, address)) std::memcpy(bytes, address, 4);
+    case FieldKind::Ipv4:
+      if (const std::optional<uint32_t> address = ParseIpv4(text)) Ipv4ToBytes(*address, bytes);
       break;
-    }
     case FieldKind::Number: {
       uint32_t value = 0;
       if (ParseWhole(text, value)) StoreNumber(bytes, field.size, value);

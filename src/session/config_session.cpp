@@ -22,11 +22,6 @@ constexpr const char* kFirstGenerationWarning =
     "请使用老版（V1.X版本)"
     "配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常";
 
-// Firmware below this major version carries line texts inside commands 3 and 4.
-constexpr int kFirstDictionaryMajor = 32;
-// Firmware below this major version is the first generation, which this program does not serve.
-constexpr int kFirstServedMajor = 2;
-
 constexpr const char* kImportErrorText = "参数载入错误";
 constexpr const char* kTransferRunningText = "正在传输参数，请等待本次传输结束后再操作";
 constexpr const char* kExportErrorText = "参数文件写入失败";

@@ -103,13 +103,15 @@ std::string Address(const uint8_t bytes[4]) {
 }  // namespace
 
 TEST(CliE2e, SearchListsEachDeviceOnceInEveryFormat) {
-  // Every reply comes twice; each device is listed once, with the PC's address it came in through.
+  // Every reply comes twice, and each device drops the first search request it hears: each
+  // device is listed once, with the PC's address it came in through.
   SimulatorRun sim(SimulatorRun::ThreeDevices());
-  ASSERT_TRUE(sim.Start({"--answer-twice"})) << sim.Error();
+  ASSERT_TRUE(sim.Start({"--answer-twice", "--fault-search", "--silent", "1"})) << sim.Error();
   const std::string pc = std::getenv("QUILLON_PC_ADDR") ? std::getenv("QUILLON_PC_ADDR") : "";
 
-  // Each search ends once the three have answered (their duplicates do not count twice).
-  const ProcessResult json = Cli({"search", "--wait", "30", "--expect", "3", "--json"});
+  // Each search ends once the three have answered (their duplicates do not count twice); the
+  // first one once they have answered its second request, a third of the wait later.
+  const ProcessResult json = Cli({"search", "--wait", "3", "--expect", "3", "--json"});
   ASSERT_EQ(json.status, 0) << Describe(json);
   EXPECT_EQ(JsonDevice(json.out, kCurrentMac),
             nlohmann::json::parse(R"({"mac": "00E04C3A1B01", "ip": "192.168.1.64",
@@ -121,6 +123,8 @@ TEST(CliE2e, SearchListsEachDeviceOnceInEveryFormat) {
   EXPECT_EQ(nlohmann::json::parse(json.out).size(), 3u);
   // The warning about first-generation firmware goes to standard error, not into the list.
   EXPECT_NE(json.err.find("00E04C3A1B03 runs first-generation firmware 01.09"), std::string::npos);
+  EXPECT_EQ(sim.CountLogLines("silent search"), 3);
+  EXPECT_EQ(sim.CountLogLines("search"), 2);
 
   const ProcessResult csv = Cli({"search", "--wait", "30", "--expect", "3", "--csv"});
   ASSERT_EQ(csv.status, 0) << Describe(csv);
@@ -158,6 +162,25 @@ TEST(CliE2e, ADeviceReachedThroughTwoLocalAddressesIsListedOnce) {
   std::vector<std::string> addresses = JsonDevice(json.out, kCurrentMac)["local_addresses"];
   std::sort(addresses.begin(), addresses.end());
   EXPECT_EQ(addresses, (std::vector<std::string>{"10.77.0.1", "10.77.1.1"})) << json.out;
+  // Three requests, each through both cards: each simulator, listening on both, hears six.
+  EXPECT_EQ(first.CountLogLines("search"), 6);
+
+  // Through one card: each request leaves once, and only what that card hears is taken.
+  const ProcessResult via = Cli({"search", "--wait", "3", "--json", "--via", "10.77.1.1"});
+  ASSERT_EQ(via.status, 0) << Describe(via);
+  EXPECT_EQ(JsonDevice(via.out, kCurrentMac)["local_addresses"],
+            nlohmann::json::parse(R"(["10.77.1.1"])"))
+      << via.out;
+  EXPECT_EQ(first.CountLogLines("search"), 9);
+  EXPECT_EQ(second.CountLogLines("search"), 9);
+  // The device side's address is not the PC's.
+  const ProcessResult other = Cli({"search", "--via", "10.77.1.2"});
+  EXPECT_EQ(other.status, 2) << Describe(other);
+  EXPECT_NE(other.err.find("10.77.1.2 is not an address of this PC; its addresses: "),
+            std::string::npos)
+      << other.err;
+  EXPECT_NE(other.err.find("10.77.1.1"), std::string::npos) << other.err;
+  EXPECT_EQ(first.CountLogLines("search"), 9);
 }
 
 TEST(CliE2e, ReadWritesTheWindowsParameterFile) {
@@ -319,6 +342,8 @@ TEST(CliE2e, DeviceFaultsAreReportedOrOvercome) {
       {{"--partial-ack", "5"}, 0, "verified"},
       {{"--delay-ms", "150"}, 0, "verified"},
       {{"--foreign-id"}, 0, "verified"},
+      // The first search request is lost: the next copy finds the device.
+      {{"--silent", "1", "--fault-search"}, 0, "verified"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.faults.front());

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cli_commands.h"
+#include "support/simulated_port.h"
+#include "text/ipv4_text.h"
 
 namespace quillon::fakes {
 
@@ -14,7 +16,8 @@ struct CliResult {
   int status = -1;
   std::string out;
   std::string err;
-  int opened = 0;  // how many times the command asked for the network
+  int opened = 0;               // how many times the command asked for the network
+  std::optional<uint32_t> via;  // the local address it asked for
 };
 
 inline std::string TakeText(std::FILE* file) {
@@ -26,15 +29,19 @@ inline std::string TakeText(std::FILE* file) {
   return text;
 }
 
-// Runs quillon-cli with `words`; a null `port` cannot be opened ("no network here").
-inline CliResult RunCliOn(TransferPort* port, const std::vector<std::string>& words) {
+// Runs quillon-cli with `words`; a null `port` cannot be opened ("no network here"). The port's
+// local address is the PC's only one: --via refuses any other, as the broadcast port does.
+inline CliResult RunCliOn(SimulatedPort* port, const std::vector<std::string>& words) {
   CliResult result;
   std::vector<const char*> argv{"quillon-cli"};
   for (const std::string& word : words) argv.push_back(word.c_str());
-  const cli::PortOpener open = [&](std::string& error) {
+  const cli::PortOpener open = [&](std::optional<uint32_t> via) {
     ++result.opened;
-    if (!port) error = "no network here";
-    return port;
+    result.via = via;
+    if (!port) return cli::OpenedPort{nullptr, "no network here", false};
+    if (via && *via != port->localAddress)
+      return cli::OpenedPort{nullptr, Ipv4Text(*via) + " is not an address of this PC", true};
+    return cli::OpenedPort{port, {}, false};
   };
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
@@ -55,7 +62,7 @@ inline std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
-inline CliResult RunCliOn(TransferPort* port, const std::string& line) {
+inline CliResult RunCliOn(SimulatedPort* port, const std::string& line) {
   return RunCliOn(port, Words(line));
 }
 

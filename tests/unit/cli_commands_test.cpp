@@ -16,10 +16,12 @@
 #include "support/temp_folder.h"
 
 using namespace quillon;
+using cli::Json;
 using fakes::CliResult;
 using fakes::RunCliOn;
 using fakes::SimulatedPort;
 using fakes::TempFolder;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -30,6 +32,12 @@ const std::vector<std::string> kDevices = {
     "ip=192.168.1.64,mac=00E04C3A1B01,version=32.05,name=甲",
     "ip=192.168.1.65,mac=00E04C3A1B02,version=20.03,name=乙",
     "ip=192.168.1.66,mac=00E04C3A1B03,version=32.07,name=丙"};
+
+int Count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
 
 std::string Describe(const CliResult& r) {
   return "exit " + std::to_string(r.status) + "\nstdout:\n" + r.out + "stderr:\n" + r.err;
@@ -72,6 +80,8 @@ class CliCommands : public ::testing::Test {
 
 TEST_F(CliCommands, EveryExitStatusAndRefusal) {
   const std::string bad = folder.Write("bad.ini", "[sOSDCommPara]\r\nsOSDCommPara=00\r\n");
+  const std::string noMacs = folder.Write("names.csv", "ip,name\n192.168.1.64,甲\n");
+  const std::string badMac = folder.Write("bad.csv", "name,Mac \n甲,00E04C3A1B01\n乙,xyz\n");
   const struct {
     bool network;  // false: the port cannot be opened
     std::string line;
@@ -114,6 +124,13 @@ TEST_F(CliCommands, EveryExitStatusAndRefusal) {
       {true, "diff " + file + " " + bad, 2, "", "bad file", 0},
       {true, "backup --all --out-dir " + file, 2, "", "cannot make the folder", 0},
       {true, "apply " + file, 2, "", "apply needs the devices' MACs or --all", 0},
+      // An address that is not the PC's: refused before anything is sent.
+      {true, "search --via 10.77.0.9", 2, "", "quillon-cli: --via: 10.77.0.9 is not an address", 1},
+      {true, "set --all rs485.baud=9600 --via 10.77.0.9", 2, "", "not an address of this PC", 1},
+      {true, "search --expect-file " + (folder / "none.csv"), 2, "", "cannot read", 0},
+      {true, "search --expect-file " + noMacs, 2, "", "names.csv has no mac column", 0},
+      {true, "search --expect-file " + badMac, 2, "", "bad.csv, row 3: not a MAC address: 'xyz'",
+       0},
       {true, "frobnicate", 2, "", "frobnicate", 0},
   };
   for (const auto& c : cases) {
@@ -150,12 +167,44 @@ TEST_F(CliCommands, EveryExitStatusAndRefusal) {
   }
 }
 
-// --expect ends the search once that many devices have answered, not at the end of the wait.
-TEST_F(CliCommands, SearchEndsWhenTheExpectedDevicesAnswered) {
-  const CliResult r = Run("search --csv --expect 2 --wait 30");
-  EXPECT_EQ(r.status, 0) << Describe(r);
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;  // the header, two devices
-  EXPECT_LT(port.Elapsed(), std::chrono::seconds(1));
+// The request goes out again at each third of the wait, so a device whose copy was lost is
+// found by the next, and listed once however many it answered; --expect and a device named
+// end the search early, and then no copy follows.
+TEST_F(CliCommands, SearchSendsThreeTimesOverItsWaitAndListsEachDeviceOnce) {
+  const struct {
+    std::string line;
+    int dropped;  // the first search requests that no device hears
+    int status;
+    int lines;  // of standard output
+    int requests;
+    std::chrono::milliseconds elapsed;  // at most
+    std::optional<uint32_t> via;
+  } cases[] = {
+      {"search --csv --expect 2 --wait 30", 0, 0, 3, 1, 1s, std::nullopt},
+      {"search --csv --wait 3 --via 010.077.000.001", 1, 0, 4, 3, 3s, 0x0A4D0001},
+      {"search --wait 3", 2, 0, 4, 3, 3s, std::nullopt},
+      {"search --json --wait 3", 3, 0, 1, 3, 3s, std::nullopt},
+      {"read 00E04C3A1B02 --quiet --wait 3 --out " + (folder / "b2.ini"), 1, 0, 1, 2, 2s,
+       std::nullopt},
+      {"read 00E04C3A1B02 --quiet --wait 0 --out " + (folder / "b2.ini"), 1, 1, 0, 1, 0s,
+       std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    SimulatedPort p(kDevices);
+    int searches = 0;
+    p.answer = [&](const Bytes& request) {
+      if (request[3] == CMD_SEARCH && ++searches <= c.dropped) return std::vector<Bytes>{};
+      return p.SimulatorAnswer(request);
+    };
+    const CliResult r = RunCliOn(&p, c.line);
+    EXPECT_EQ(r.status, c.status) << Describe(r);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.lines) << r.out;
+    EXPECT_EQ(Sent(p, CMD_SEARCH), c.requests);
+    EXPECT_LE(p.Elapsed(), c.elapsed);
+    EXPECT_EQ(r.via, c.via);
+    for (const char* mac : {kMacA, kMacB, kMacC}) EXPECT_LE(Count(r.out, mac), 1) << r.out;
+  }
 }
 
 TEST_F(CliCommands, AReadThatFailsMidwayLeavesNoFile) {
@@ -241,7 +290,9 @@ TEST_F(CliCommands, ReportsAsText_Csv_AndJson) {
             "00E04C3A1B01  ok      192.168.1.64: cameras, rs485 written; verified (0.8 s)\n"
             "00E04C3A1B03  ok      192.168.1.66: cameras, rs485 written; verified (0.8 s)\n"
             "2 of 2 device(s) done\n");
-  r = Run("apply " + file + " 00E04C3A1B02 --only network --ip-from 192.168.1.90 --json --quiet");
+  // A leading zero is decimal: 090 is ninety.
+  r = Run("apply " + file +
+          " 00E04C3A1B02 --only network --ip-from 192.168.001.090 --json --quiet");
   EXPECT_EQ(r.status, 0) << Describe(r);
   EXPECT_EQ(r.out, R"({
   "file": ")" + file + R"(",
@@ -326,6 +377,16 @@ TEST_F(CliCommands, SetWritesOnlyWhatChanged) {
   EXPECT_LT(lastWrite, download);  // the entry first: the download restarts the device
   EXPECT_STREQ(port.Device(kMacB).osd.asCamera[0].asLine[0].szText, "ABCDEFGHIJKLMNOPQ");
   EXPECT_EQ(Sent(port, CMD_DOWNLOAD_PARAMS), 1);
+
+  // Addresses with leading zeros, in the device's own subnet, read as decimal.
+  r = Run("set 00E04C3A1B01 network.ip=192.168.1.070 camera1.ip=010.0.0.1 --verify --quiet");
+  EXPECT_EQ(r.status, 0) << Describe(r);
+  EXPECT_EQ(r.out,
+            "00E04C3A1B01  ok      192.168.1.64: network.ip, camera1.ip written, downloaded, "
+            "static IP 192.168.1.70; verified (0.8 s)\n"
+            "1 of 1 device(s) done\n");
+  const uint8_t* camera = port.Device(kMacA).osd.asCamera[0].abyCameraIP;
+  EXPECT_EQ(std::vector<int>(camera, camera + 4), (std::vector<int>{10, 0, 0, 1}));
 }
 
 TEST_F(CliCommands, SetGivesAddressesByThePlan) {
@@ -445,4 +506,36 @@ TEST(CliBackup, EveryDeviceIntoItsFileButASilentOne) {
   EXPECT_EQ(std::memcmp(&c->osd, &port.Device(kMacC).osd, sizeof c->osd), 0);
   EXPECT_EQ(std::memcmp(&c->modbus, &port.Device(kMacC).modbus, offsetof(sModBusPara, awDictId)),
             0);
+}
+
+TEST(CliSearch, AnInventoryNamesTheDevicesMissingAndThoseNotInIt) {
+  TempFolder folder;
+  SimulatedPort site(kDevices);
+  ASSERT_EQ(RunCliOn(&site, "backup --all --quiet --out-dir " + (folder / "site")).status, 0);
+  const std::string list = folder / "site/devices.csv";
+  // Later B is gone, and D, which the list does not hold, answers.
+  SimulatedPort later({kDevices[0], kDevices[2], "ip=192.168.1.67,mac=00E04C3A1B04,version=32.05"});
+  CliResult r = RunCliOn(&later, "search --expect-file " + list);
+  EXPECT_EQ(r.status, 1) << Describe(r);
+  EXPECT_EQ(r.out.substr(r.out.find("1 of 3")),
+            "1 of 3 device(s) of " + list +
+                " did not answer: 00E04C3A1B02\n1 device(s) answered that " + list +
+                " does not list: 00E04C3A1B04\n");
+  r = RunCliOn(&later, "search --csv --expect-file " + list);
+  EXPECT_EQ(r.status, 1) << Describe(r);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;  // the list alone
+  EXPECT_NE(r.err.find("did not answer: 00E04C3A1B02\n"), std::string::npos) << r.err;
+  r = RunCliOn(&later, "search --json --expect-file " + list);
+  const Json json = Json::parse(r.out);
+  EXPECT_EQ(json["devices"].size(), 3u);
+  EXPECT_EQ(json["missing"], Json::array({kMacB}));
+  EXPECT_EQ(json["unexpected"], Json::array({"00E04C3A1B04"}));
+
+  // A list of one's own: the MAC column anywhere, quoted, with separators; blank rows passed over.
+  const std::string own = folder.Write(
+      "own.csv",
+      "Name,\"MAC\"\r\n\"东门, 1号\",00:e0:4c:3a:1b:01\r\n丙,00-E0-4C-3A-1B-03\r\n,\r\n");
+  r = RunCliOn(&later, "search --expect-file " + own);
+  EXPECT_EQ(r.status, 0) << Describe(r);
+  EXPECT_NE(r.out.find("all 2 device(s) of " + own + " answered\n"), std::string::npos) << r.out;
 }

@@ -7,14 +7,13 @@
 #include <memory>
 
 #include "apply_plan.h"
-#include "batch_apply.h"
 #include "cli_options.h"
 #include "cli_text.h"
 #include "device_search.h"
-#include "link/broadcast_port.h"
 #include "support/cli_run.h"
 #include "support/simulated_port.h"
 #include "text/gbk.h"
+#include "text/ipv4_text.h"
 
 using namespace quillon;
 using namespace quillon::cli;
@@ -72,6 +71,11 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
       {"set --all --values v.json", nullptr},
       {"backup --all --out-dir d --json", nullptr},
       {"fields --names", nullptr},
+      // A path that begins with '/' is a path on Windows too, not an option.
+      {"apply /data/site.ini 00E04C3A1B01", nullptr},
+      {"diff /data/a.ini Z:\\data\\b.ini", nullptr},
+      {"show /data/site.ini network.*", nullptr},
+      {"search --via 010.77.0.1 --expect-file /data/devices.csv", nullptr},
       {"", "no command"},
       {"frobnicate", "frobnicate"},
       {"search --json --csv", "excludes"},
@@ -89,7 +93,12 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
       {"apply f.ini 00E04C3A1B01 --all", "not both"},
       {"apply f.ini 00E04C3A1B01 00:e0:4c:3a:1b:01", "named twice"},
       {"apply f.ini 00E04C3A1B01 --only network,firmware", "--only"},
-      {"apply f.ini 00E04C3A1B01 --ip-from 10.0.0.256", "--ip-from"},
+      {"apply f.ini 00E04C3A1B01 --ip-from 10.0.0.256",
+       "--ip-from: not an IPv4 address: '10.0.0.256'"},
+      {"apply f.ini --all --ip-from 10.0.0.0005", "'10.0.0.0005'"},
+      {"read 00E04C3A1B01 --out a.ini --via 10.77.0", "--via: not an IPv4 address: '10.77.0'"},
+      {"fields --via 10.77.0.1", "--via"},
+      {"search --expect-file", "--expect-file"},
       {"apply f.ini 00E04C3A1B01 --only rs485 --ip-from 10.0.0.5", "leaves out"},
       {"show", "SOURCE"},
       {"diff f.ini", "SOURCE"},
@@ -129,6 +138,14 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
   EXPECT_EQ(options.macs, (std::vector<std::string>{kMacA, kMacB}));
   EXPECT_EQ(options.assignments, (std::vector<std::pair<std::string, std::string>>{
                                      {"slot1.name", "a=b"}, {"rs485.baud", "9600"}}));
+  ASSERT_EQ(Parse("apply /data/site.ini 00E04C3A1B01 --ip-from 010.0.0.020", options).kind,
+            ParseOutcome::Kind::Run);
+  EXPECT_EQ(options.filePath, "/data/site.ini");
+  EXPECT_EQ(options.ipFrom, 0x0A000014u);
+  ASSERT_EQ(Parse("diff /data/a.ini Z:\\data\\b.ini --via 10.77.0.1", options).kind,
+            ParseOutcome::Kind::Run);
+  EXPECT_EQ(options.sources, (std::vector<std::string>{"/data/a.ini", "Z:\\data\\b.ini"}));
+  EXPECT_EQ(options.via, 0x0A4D0001u);
 }
 
 TEST(CliCommandLine, EveryCommandHasHelpNamingItsOptions) {
@@ -347,14 +364,14 @@ TEST(CliApplyToDevice, ReadWriteDownloadAndCheckEachDevice) {
   ApplySettings settings;
   settings.verify = true;
   std::vector<std::string> steps;
-  const DeviceReport report =
+  const DeviceOutcome report =
       ApplyToDevice(port, Found(kMacA, "192.168.1.64"), file, settings, *ParseIpv4("10.1.2.3"),
                     [&](std::string_view step, int percent) {
                       if (percent == 0) steps.emplace_back(step);
                     });
   EXPECT_TRUE(report.ok) << report.failedStep << ": " << report.error;
   EXPECT_TRUE(report.verified);
-  EXPECT_EQ(report.written, unsigned{kAllParts});
+  EXPECT_EQ(report.writtenParts, unsigned{kAllParts});
   EXPECT_EQ(report.staticIp, 0x0A010203u);
   EXPECT_EQ(report.rs485Entries, 566);
   EXPECT_EQ(report.lineTextFramesAcknowledged, 4);
@@ -365,7 +382,7 @@ TEST(CliApplyToDevice, ReadWriteDownloadAndCheckEachDevice) {
                                              "reading RS-485 entries"}));
   const DeviceParameterBlock& a = port.Device(kMacA);
   const DeviceParameterBlock& b = port.Device(kMacB);
-  EXPECT_EQ(Ipv4Text(StaticIp(a.osd)), "10.1.2.3");
+  EXPECT_EQ(Ipv4Text(Ipv4FromBytes(a.osd.abyIP)), "10.1.2.3");
   EXPECT_EQ(0, std::memcmp(a.osd.asCamera, b.osd.asCamera, sizeof a.osd.asCamera));
   EXPECT_EQ(0, std::memcmp(&a.modbus, &b.modbus, offsetof(sModBusPara, awDictId)));
   EXPECT_EQ(+a.osd.dwAux, 0x12345600u);  // never sent, so A keeps its own
@@ -435,7 +452,7 @@ TEST(CliApplyToDevice, FailuresNameTheirStep) {
     const ParamImages file = Images(port.Device(kMacB));
     ApplySettings settings;
     settings.verify = true;
-    const DeviceReport report =
+    const DeviceOutcome report =
         ApplyToDevice(port, Found(kMacA, "192.168.1.64", c.firstGeneration ? 0x0109 : 0x2005), file,
                       settings, std::nullopt, {});
     EXPECT_FALSE(report.ok);
@@ -467,8 +484,8 @@ TEST(CliApplyToDevice, TheCheckWaitsForARestartingDevice) {
   };
   ApplySettings settings;
   settings.verify = true;
-  const DeviceReport report = ApplyToDevice(port, Found(kMacA, "192.168.1.64"),
-                                            Images(port.Device(kMacB)), settings, {}, {});
+  const DeviceOutcome report = ApplyToDevice(port, Found(kMacA, "192.168.1.64"),
+                                             Images(port.Device(kMacB)), settings, {}, {});
   EXPECT_TRUE(report.ok) << report.error;
   EXPECT_TRUE(report.verified);
   EXPECT_GE(report.time, 8s);
@@ -492,4 +509,20 @@ TEST(CliOutput, DeviceListsQuoteWhatDevicesCallThemselves) {
             "00E04C3A1B01  192.168.1.64     01.09    first-gen     10.77.0.1,192.168.1.2  "
             "a\"b,c??[2J\xFF\n");
   EXPECT_EQ(FormatDevices({}, OutputFormat::Json), "[]\n");
+}
+
+TEST(CliOutput, CsvRecordsReadBackWhatCsvFieldsWrite) {
+  using Records = std::vector<std::vector<std::string>>;
+  const std::string name = " a\"b,c\r\nd ";
+  const struct {
+    std::string text;
+    Records records;
+  } cases[] = {
+      {"mac,name\n00E04C3A1B01," + CsvField(name) + "\n",
+       {{"mac", "name"}, {"00E04C3A1B01", name}}},
+      {"\xEF\xBB\xBFMAC;x,\"\"\r\n\r\n\n,\r\nlast", {{"MAC;x", ""}, {"", ""}, {"last"}}},
+      {"a,\"b\"\"\",\"unended\n", {{"a", "b\"", "unended\n"}}},
+      {"", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CsvRecords(c.text), c.records) << c.text;
 }

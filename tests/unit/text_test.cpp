@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "text/gbk.h"
+#include "text/ipv4_text.h"
 #include "text/number_text.h"
 
 using namespace quillon;
@@ -117,4 +120,40 @@ TEST(NumberText, RealsShowThreeDecimalsAndReadTheirDecimalPrefix) {
   for (const auto& c : cases) EXPECT_EQ(ParseReal(c.text), c.value) << c.text;
   EXPECT_EQ(ParseReal("3.4028235e38"), 3.4028235e38f);
   EXPECT_GT(ParseReal("1e-40"), 0.0f);  // a subnormal float is still a float
+}
+
+// Every place a user types an address reads it so: a leading zero is decimal, as the window's
+// address box reads each byte; anything else is no address at all.
+TEST(Ipv4Text, FourDecimalNumbersWithLeadingZerosReadAsDecimal) {
+  const struct {
+    const char* text;
+    std::optional<uint32_t> address;
+  } cases[] = {{"10.77.0.1", 0x0A4D0001},
+               {"255.255.255.255", 0xFFFFFFFF},
+               {"0.0.0.0", 0},
+               {"192.168.1.070", 0xC0A80146},
+               {"010.0.0.1", 0x0A000001},
+               {"000.00.0.009", 9},
+               {"192.168.1.256", std::nullopt},
+               {"0010.0.0.1", std::nullopt},
+               {"192.168.1", std::nullopt},
+               {"192.168.1.1.", std::nullopt},
+               {" 192.168.1.1", std::nullopt},
+               {"1.2.3.4x", std::nullopt},
+               {"1..3.4", std::nullopt},
+               {"1234.1.1.1", std::nullopt},
+               {"", std::nullopt},
+               {"+1.2.3.4", std::nullopt},
+               {"1.2.3.-4", std::nullopt},
+               {"0x1.2.3.4", std::nullopt},
+               {"1.2.3.4 ", std::nullopt},
+               {"1,2,3,4", std::nullopt},
+               {"1.2.3.4.5", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(ParseIpv4(c.text), c.address) << c.text;
+  for (const char* text : {"10.77.0.1", "255.255.255.255", "0.0.0.0", "192.168.1.70"})
+    EXPECT_EQ(Ipv4Text(*ParseIpv4(text)), text);
+  uint8_t bytes[4];
+  Ipv4ToBytes(0xC0A80146, bytes);
+  EXPECT_EQ(std::vector<int>(bytes, bytes + 4), (std::vector<int>{192, 168, 1, 70}));
+  EXPECT_EQ(Ipv4FromBytes(bytes), 0xC0A80146u);
 }

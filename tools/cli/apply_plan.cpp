@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "cli_text.h"
-#include "link/broadcast_port.h"
 #include "params/dictionary.h"
 #include "text/gbk.h"
+#include "text/ipv4_text.h"
 
 namespace quillon::cli {
 
@@ -17,10 +17,6 @@ constexpr size_t kSettingsAndSlots = offsetof(sModBusPara, awDictId);
 constexpr size_t kLoginTextBytes = 29;  // a camera login travels as 30 bytes, terminated at 29
 constexpr size_t kLegacyLineTextBytes = 17;
 constexpr size_t kLineTextBytes = 72;
-
-uint32_t Address(const uint8_t bytes[4]) {
-  return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
-}
 
 // A mask of the form 1...10...0 with a host part of at least two bits.
 bool IsSubnetMask(uint32_t mask) {
@@ -47,7 +43,7 @@ class Comparison {
 
   void Address(const std::string& what, const uint8_t sent[4], const uint8_t device[4]) {
     if (std::memcmp(sent, device, 4) != 0)
-      Differs(what, Ipv4Text(cli::Address(sent)), Ipv4Text(cli::Address(device)));
+      Differs(what, Ipv4Text(Ipv4FromBytes(sent)), Ipv4Text(Ipv4FromBytes(device)));
   }
   void Number(const std::string& what, unsigned sent, unsigned device) {
     if (sent != device) Differs(what, std::to_string(sent), std::to_string(device));
@@ -175,14 +171,6 @@ void ApplyParts(const ParamImages& file, unsigned parts, DeviceParameterBlock& b
   if (parts & kRs485Part) std::memcpy(&block.modbus, &file.modbus, kSettingsAndSlots);
 }
 
-void SetStaticIp(sOSDCommPara& osd, uint32_t address) {
-  for (int i = 0; i < 4; ++i) osd.abyIP[i] = static_cast<uint8_t>(address >> (24 - 8 * i));
-}
-
-uint32_t StaticIp(const sOSDCommPara& osd) { return Address(osd.abyIP); }
-
-uint32_t AddressOf(const uint8_t bytes[4]) { return Address(bytes); }
-
 AddressPlan CountAddresses(const std::vector<std::string>& targets, uint32_t first,
                            const std::vector<SubnetRule>& rules,
                            const std::vector<FoundDevice>& found) {
@@ -235,9 +223,10 @@ AddressPlan PlanAddresses(const ParamImages& file, unsigned parts,
   AddressPlan plan;
   plan.addresses.assign(targets.size(), std::nullopt);
   if ((parts & kNetworkPart) == 0 || targets.empty()) return plan;
-  const uint32_t own = Address(file.osd.abyIP);
+  const uint32_t own = Ipv4FromBytes(file.osd.abyIP);
   if (ipFrom) {
-    const SubnetRule rule{own, Address(file.osd.abyNetMask), Address(file.osd.abyGateway),
+    const SubnetRule rule{own, Ipv4FromBytes(file.osd.abyNetMask),
+                          Ipv4FromBytes(file.osd.abyGateway),
                           "the file's address " + Ipv4Text(own)};
     return CountAddresses(targets, *ipFrom, std::vector<SubnetRule>(targets.size(), rule), found);
   }

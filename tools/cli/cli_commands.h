@@ -9,15 +9,18 @@
 
 namespace quillon::cli {
 
+// Each in the file of its name (show and diff in show_command.cpp).
 int RunSearch(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 int RunRead(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 int RunApply(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-// field_commands.cpp: the fields by name.
 int RunShow(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 int RunDiff(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 int RunFields(const CliOptions& options, std::FILE* out, std::FILE* err);
+
+// The list of a search as a table, as JSON or as CSV.
+std::string FormatDevices(const std::vector<FoundDevice>& devices, OutputFormat format);
 
 // Runs the command the options name.
 int RunCommand(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);

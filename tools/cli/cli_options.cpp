@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <set>
 
-#include "link/socket_api.h"
+#include "text/ipv4_text.h"
 
 namespace quillon::cli {
 
@@ -11,7 +11,8 @@ namespace {
 
 const char* const kProgramHelp =
     "Configures network video character-overlay devices on UDP port 1901 without the window.\n"
-    "It broadcasts to 255.255.255.255:1901 through every local IPv4 address.";
+    "It broadcasts to 255.255.255.255:1901 through every local IPv4 address, or through the\n"
+    "one that --via names.";
 
 const char* const kProgramFooter =
     "'quillon-cli COMMAND --help' tells more about each. Progress goes to standard error,\n"
@@ -23,7 +24,11 @@ const char* const kSearchFooter =
     "Flags: first-gen (firmware below 02.00, which this program does not serve) and\n"
     "legacy-texts (firmware below 32.00, line texts inside the parameter frames).\n"
     "--json gives an array of objects: mac, ip, name, version, first_generation,\n"
-    "legacy_line_text, local_addresses; --csv the same fields with a header line.";
+    "legacy_line_text, local_addresses; --csv the same fields with a header line.\n"
+    "--expect-file takes a CSV file with a mac column (the devices.csv of backup) and names\n"
+    "the devices of it that did not answer and those that are not in it; exit status 1 when\n"
+    "any did not answer. With --json the output is then an object: devices, missing,\n"
+    "unexpected.";
 
 const char* const kApplyFooter =
     "PARTS is a comma-separated choice of network (DHCP, static IP, mask, gateway, upgrade\n"
@@ -77,6 +82,9 @@ class Parser {
     app_.footer(kProgramFooter);
     app_.set_version_flag("--version", "quillon-cli " QUILLON_VERSION);
     app_.require_subcommand(0, 1);
+    // "/data/site.ini" is a path on every system, not a Windows-style option: the options
+    // are --long and -s everywhere. Set before the commands, which take it over.
+    app_.allow_windows_style_options(false);
 
     CLI::App* search = Command("search", Command::Search, "list the devices that answer a search",
                                "Broadcasts a search and lists every device that answers within "
@@ -89,6 +97,11 @@ class Parser {
                      "end the search as soon as N devices have answered (at most the wait)")
         ->check(CLI::PositiveNumber)
         ->type_name("N");
+    search
+        ->add_option("--expect-file", o_.expectFile,
+                     "the devices that should answer: a CSV file with a mac column")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->type_name("FILE.csv");
     CLI::Option* json = search->add_flag("--json", json_, "the list as JSON");
     search->add_flag("--csv", csv_, "the list as CSV")->excludes(json);
 
@@ -240,6 +253,9 @@ class Parser {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
         ->check(kSeconds)
         ->type_name("SECONDS");
+    sub->add_option("--via", via_, "send and listen through this local address only")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->type_name("A.B.C.D");
   }
   void Quiet(CLI::App* sub) { sub->add_flag("--quiet", o_.quiet, "no progress on standard error"); }
   void Json(CLI::App* sub, const char* what) { sub->add_flag("--json", json_, what); }
@@ -311,6 +327,10 @@ class Parser {
       if ((o_.parts & kNetworkPart) == 0)
         return "--ip-from sets the network part, which --only leaves out";
     }
+    if (!via_.empty()) {
+      o_.via = ParseIpv4(via_);
+      if (!o_.via) return "--via: not an IPv4 address: '" + via_ + "'";
+    }
     return {};
   }
 
@@ -323,6 +343,7 @@ class Parser {
   std::vector<std::string> setWords_;
   std::string parts_;
   std::string ipFrom_;
+  std::string via_;
   bool json_ = false;
   bool csv_ = false;
 };
@@ -379,19 +400,18 @@ std::optional<unsigned> ParseParts(std::string_view text) {
   return parts;
 }
 
-std::string PartsText(unsigned parts) {
-  std::string text;
-  auto add = [&](unsigned part, const char* name) {
-    if ((parts & part) == 0) return;
-    if (!text.empty()) text += ", ";
-    text += name;
-  };
-  add(kNetworkPart, "network");
-  add(kCamerasPart, "cameras");
-  add(kRs485Part, "rs485");
-  return text;
+std::vector<std::string> PartNames(unsigned parts) {
+  std::vector<std::string> names;
+  if (parts & kNetworkPart) names.push_back("network");
+  if (parts & kCamerasPart) names.push_back("cameras");
+  if (parts & kRs485Part) names.push_back("rs485");
+  return names;
 }
 
-std::optional<uint32_t> ParseIpv4(std::string_view text) { return ParseIpv4Text(text); }
+std::string Joined(const std::vector<std::string>& texts, const char* separator) {
+  std::string text;
+  for (const std::string& each : texts) text += (text.empty() ? "" : separator) + each;
+  return text;
+}
 
 }  // namespace quillon::cli

@@ -30,8 +30,10 @@ constexpr int kExitDiffer = 1;
 
 struct CliOptions {
   Command command = Command::None;
-  double waitSeconds = 2.0;  // how long the search collects replies (at most, when it has MACs)
-  size_t expectDevices = 0;  // search: ends as soon as this many devices answered (0: the wait)
+  double waitSeconds = 2.0;     // how long the search collects replies (at most, when it has MACs)
+  size_t expectDevices = 0;     // search: ends as soon as this many devices answered (0: the wait)
+  std::string expectFile;       // search: the CSV of the devices that should answer
+  std::optional<uint32_t> via;  // the one local address to send and listen through
   OutputFormat format = OutputFormat::Text;
   std::vector<std::string> macs;  // twelve upper-case hex digits each
   bool all = false;
@@ -66,10 +68,10 @@ std::optional<std::string> NormalizeMac(std::string_view text);
 
 // "network,cameras" as parts; "all" is every part.
 std::optional<unsigned> ParseParts(std::string_view text);
-// "network, cameras, rs485" (the chosen ones, in that order).
-std::string PartsText(unsigned parts);
+// "network", "cameras", "rs485": the chosen ones, in that order.
+std::vector<std::string> PartNames(unsigned parts);
 
-// A dotted IPv4 address (four decimal numbers 0 to 255) in host order.
-std::optional<uint32_t> ParseIpv4(std::string_view text);
+// The texts one after the other, `separator` between each two.
+std::string Joined(const std::vector<std::string>& texts, const char* separator = ", ");
 
 }  // namespace quillon::cli

@@ -1,5 +1,7 @@
 #include "cli_text.h"
 
+#include <utility>
+
 #include "files/file_bytes.h"
 
 namespace quillon::cli {
@@ -9,6 +11,11 @@ std::string PrintableText(std::string_view text) {
   for (char& c : out)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   return out;
+}
+
+std::string Pad(std::string text, size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
 }
 
 std::string CsvField(std::string_view text) {
@@ -21,6 +28,47 @@ std::string CsvField(std::string_view text) {
     out.push_back(c);
   }
   return out + "\"";
+}
+
+std::vector<std::vector<std::string>> CsvRecords(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> record;
+  std::string field;
+  bool quoted = false, filled = false;
+  auto endRecord = [&] {
+    if (filled) {
+      record.push_back(std::move(field));
+      records.push_back(std::move(record));
+    }
+    field.clear();
+    record.clear();
+    filled = false;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c != '"')
+        field.push_back(c);
+      else if (i + 1 < text.size() && text[i + 1] == '"')
+        field.push_back(text[++i]);
+      else
+        quoted = false;
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      endRecord();
+    } else {
+      filled = true;
+      if (c == '"')
+        quoted = true;
+      else if (c == ',')
+        record.push_back(std::exchange(field, {}));
+      else
+        field.push_back(c);
+    }
+  }
+  endRecord();
+  return records;
 }
 
 ProgressLine::ProgressLine(std::FILE* out, bool enabled)

@@ -1,6 +1,7 @@
 #include "command_support.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "files/file_bytes.h"
 #include "files/ini_profile.h"
@@ -21,11 +22,33 @@ void Message(std::FILE* err, const std::string& text) {
   std::fprintf(err, "quillon-cli: %s\n", text.c_str());
 }
 
-TransferPort* OpenPort(const PortOpener& open, std::FILE* err) {
-  std::string error;
-  TransferPort* port = open(error);
-  if (!port) Message(err, error);
-  return port;
+std::optional<int> OpenAndSearch(const CliOptions& options, const PortOpener& open,
+                                 const std::vector<std::string>& wanted, std::FILE* err,
+                                 TransferPort*& port, std::vector<FoundDevice>& found,
+                                 int failure) {
+  const OpenedPort opened = open(options.via);
+  port = opened.port;
+  if (!port) {
+    Message(err, (opened.refused ? "--via: " : "") + opened.error);
+    return opened.refused ? kExitRefused : failure;
+  }
+  if (!SearchDevices(*port, Milliseconds(options.waitSeconds), wanted, found,
+                     options.expectDevices)) {
+    Message(err, "the search could not be sent through any local address");
+    return failure;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> Targets(const CliOptions& options, const std::vector<FoundDevice>& found,
+                                 std::FILE* err) {
+  std::vector<std::string> targets = options.macs;
+  if (options.all) {
+    for (const FoundDevice& device : found) targets.push_back(device.Mac());
+    if (targets.empty())
+      Message(err, "no device answered the search within " + SecondsText(options.waitSeconds));
+  }
+  return targets;
 }
 
 void WarnFirstGeneration(const FoundDevice& device, std::FILE* err) {
@@ -58,10 +81,13 @@ std::optional<ParamImages> LoadParamFile(const std::string& path, std::string& w
   return std::nullopt;
 }
 
-void Idle(TransferPort& port, std::chrono::milliseconds duration) {
-  const TransferPort::Clock::time_point until = port.Now() + duration;
-  while (port.Receive(until)) {
-  }
+std::unique_ptr<DeviceParameterBlock> NewDeviceBlock(const FoundDevice& device) {
+  auto block = std::make_unique<DeviceParameterBlock>();
+  ClearBlock(*block);
+  BuildDictionaryIndex(block->modbus);
+  std::memcpy(block->abySelectedMac, device.record.mac, 6);
+  block->bLegacyLineText = device.LegacyLineText() ? 1 : 0;
+  return block;
 }
 
 TransferResult ReadWholeDevice(DeviceTransfer& transfer, bool legacyLineText,

@@ -1,14 +1,17 @@
-// What the commands of quillon-cli share: the port opener, messages, loading a parameter file,
-// reading a whole device, and printing JSON.
+// What the commands of quillon-cli share: opening the network and searching, the devices of a
+// batch, messages, loading a parameter file, reading a whole device, and printing JSON.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cli_options.h"
 #include "device_search.h"
 #include "files/param_file.h"
 #include "link/transfer_port.h"
@@ -16,16 +19,18 @@
 
 namespace quillon::cli {
 
-// Opens the network the first time a command needs it: the port, or nullptr with a message. A
-// command that is refused before it would send anything never calls it.
-using PortOpener = std::function<TransferPort*(std::string& error)>;
+// The network as the opener hands it over: the port, or why there is none.
+struct OpenedPort {
+  TransferPort* port = nullptr;
+  std::string error;
+  bool refused = false;  // what was asked cannot be (--via names no address of the PC)
+};
+// Opens the network, through `via` alone when it is given, the first time a command needs it.
+// A command that is refused before it would send anything never calls it.
+using PortOpener = std::function<OpenedPort(std::optional<uint32_t> via)>;
 
 // JSON objects keep their keys in the order they were written.
 using Json = nlohmann::ordered_json;
-
-// Between two read-backs of a device that does not hold what was sent yet (it may still be
-// restarting after a download).
-constexpr std::chrono::milliseconds kVerifyRetryPause{2000};
 
 std::chrono::milliseconds Milliseconds(double seconds);
 // "2 s", "0.5 s".
@@ -34,16 +39,26 @@ std::string SecondsText(double seconds);
 // "quillon-cli: TEXT" on its own line.
 void Message(std::FILE* err, const std::string& text);
 
-// The port, or nullptr after saying why it could not be opened.
-TransferPort* OpenPort(const PortOpener& open, std::FILE* err);
+// Opens the network and searches for `wanted` (none: every device, for the whole wait).
+// nullopt with the port and what was found, or the exit status after saying why: `failure`
+// when the network cannot be had, kExitRefused for an address that is not the PC's.
+std::optional<int> OpenAndSearch(const CliOptions& options, const PortOpener& open,
+                                 const std::vector<std::string>& wanted, std::FILE* err,
+                                 TransferPort*& port, std::vector<FoundDevice>& found,
+                                 int failure = kExitDeviceFailed);
+
+// The devices of a batch: those named, or with --all every one that answered. Empty after
+// saying that none did.
+std::vector<std::string> Targets(const CliOptions& options, const std::vector<FoundDevice>& found,
+                                 std::FILE* err);
 
 void WarnFirstGeneration(const FoundDevice& device, std::FILE* err);
 
 // Reads a parameter file and checks both halves; nullopt with the reason.
 std::optional<ParamImages> LoadParamFile(const std::string& path, std::string& why);
 
-// Lets `duration` pass, taking whatever arrives meanwhile.
-void Idle(TransferPort& port, std::chrono::milliseconds duration);
+// A block for one device's transfers: zero, with the dictionary index, addressed to the device.
+std::unique_ptr<DeviceParameterBlock> NewDeviceBlock(const FoundDevice& device);
 
 // Everything a parameter file holds of a device: its parameters, its line texts (current
 // firmware) and all its RS-485 entries, into a block made by NewDeviceBlock.

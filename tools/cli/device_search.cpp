@@ -3,42 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cli_text.h"
-#include "command_support.h"
-#include "link/broadcast_port.h"
-
 namespace quillon::cli {
 
-namespace {
-
-std::string Addresses(const std::vector<uint32_t>& addresses, const char* separator) {
-  std::string text;
-  for (const uint32_t address : addresses) {
-    if (!text.empty()) text += separator;
-    text += Ipv4Text(address);
-  }
-  return text;
-}
-
-std::string Flags(const FoundDevice& device) {
-  if (device.FirstGeneration()) return "first-gen";
-  if (device.LegacyLineText()) return "legacy-texts";
-  return "-";
-}
-
-std::string Pad(std::string text, size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
-}
-
-}  // namespace
+constexpr int kSearchRequests = 3;
 
 bool SearchDevices(TransferPort& port, std::chrono::milliseconds wait,
                    const std::vector<std::string>& wanted, std::vector<FoundDevice>& found,
                    size_t enough) {
   found.clear();
+  const Bytes request = BuildSearchRequest();
   const TransferPort::Clock::time_point sentAt = port.Now();
-  if (!port.Send(BuildSearchRequest())) return false;
+  if (!port.Send(request)) return false;
   const TransferPort::Clock::time_point deadline = sentAt + wait;
 
   auto allWantedSeen = [&] {
@@ -47,9 +22,20 @@ bool SearchDevices(TransferPort& port, std::chrono::milliseconds wait,
     return std::all_of(wanted.begin(), wanted.end(),
                        [&](const std::string& mac) { return FindDevice(found, mac) != nullptr; });
   };
-  while (!allWantedSeen()) {
-    std::optional<PortDatagram> datagram = port.Receive(deadline);
-    if (!datagram) break;
+  // A request or a reply lost on the way costs one copy of the request, not the device.
+  for (int sent = 1; !allWantedSeen();) {
+    const TransferPort::Clock::time_point again = sentAt + wait * sent / kSearchRequests;
+    const bool more = sent < kSearchRequests && again < deadline;
+    if (more && port.Now() >= again) {
+      port.Send(request);
+      ++sent;
+      continue;
+    }
+    std::optional<PortDatagram> datagram = port.Receive(more ? again : deadline);
+    if (!datagram) {
+      if (more) continue;
+      break;
+    }
     // Only replies to this search: a reply that reached the PC before it went out answers
     // someone else's.
     if (datagram->received < sentAt || !IsAcceptableReply(datagram->bytes) ||
@@ -80,46 +66,6 @@ const FoundDevice* FindDevice(const std::vector<FoundDevice>& devices, const std
   for (const FoundDevice& device : devices)
     if (device.Mac() == mac) return &device;
   return nullptr;
-}
-
-std::string FormatDevices(const std::vector<FoundDevice>& devices, OutputFormat format) {
-  std::string out;
-  switch (format) {
-    case OutputFormat::Json: {
-      Json list = Json::array();
-      for (const FoundDevice& d : devices) {
-        Json addresses = Json::array();
-        for (const uint32_t address : d.localAddresses) addresses.push_back(Ipv4Text(address));
-        list.push_back({{"mac", d.Mac()},
-                        {"ip", d.record.IpText()},
-                        {"name", d.record.name},
-                        {"version", d.record.VersionText()},
-                        {"first_generation", d.FirstGeneration()},
-                        {"legacy_line_text", d.LegacyLineText()},
-                        {"local_addresses", addresses}});
-      }
-      out = JsonText(list);
-      break;
-    }
-    case OutputFormat::Csv:
-      out = "mac,ip,name,version,first_generation,legacy_line_text,local_addresses\n";
-      for (const FoundDevice& d : devices) {
-        out += d.Mac() + "," + d.record.IpText() + "," + CsvField(d.record.name) + "," +
-               d.record.VersionText() + "," + (d.FirstGeneration() ? "true" : "false") + "," +
-               (d.LegacyLineText() ? "true" : "false") + "," +
-               CsvField(Addresses(d.localAddresses, ";")) + "\n";
-      }
-      break;
-    case OutputFormat::Text:
-      out = "MAC           IP               VERSION  FLAGS         VIA              NAME\n";
-      for (const FoundDevice& d : devices) {
-        out += d.Mac() + "  " + Pad(d.record.IpText(), 15) + "  " + Pad(d.record.VersionText(), 7) +
-               "  " + Pad(Flags(d), 12) + "  " + Pad(Addresses(d.localAddresses, ","), 15) + "  " +
-               PrintableText(d.record.name) + "\n";
-      }
-      break;
-  }
-  return out;
 }
 
 }  // namespace quillon::cli

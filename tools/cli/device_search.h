@@ -1,10 +1,9 @@
-// The search as the command line does it: one broadcast, then every reply within the wait,
-// merged by MAC, and the ways to print the list.
+// The search as the command line does it: the request three times over the wait, every reply
+// within it, merged by MAC, and the ways to print the list.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,11 +13,6 @@
 
 namespace quillon::cli {
 
-// Firmware below this major version carries line texts inside commands 3 and 4.
-constexpr int kFirstDictionaryMajor = 32;
-// Firmware below this major version is the first generation, which this program does not serve.
-constexpr int kFirstServedMajor = 2;
-
 // One device, however many times it answered.
 struct FoundDevice {
   DeviceRecord record;
@@ -27,22 +21,20 @@ struct FoundDevice {
   std::vector<uint32_t> localAddresses;
 
   std::string Mac() const { return record.MacText(); }
-  bool FirstGeneration() const { return record.Major() < kFirstServedMajor; }
-  bool LegacyLineText() const { return record.Major() < kFirstDictionaryMajor; }
+  bool FirstGeneration() const { return record.FirstGeneration(); }
+  bool LegacyLineText() const { return record.LegacyLineText(); }
 };
 
-// Broadcasts the search and collects the replies that arrive within `wait`. When `wanted` names
+// Broadcasts the search at the start and at each third of `wait`, and collects the replies that
+// arrive within it, each device once whichever requests it answered. When `wanted` names
 // devices, the search ends as soon as each of them has answered, and when `enough` is not 0, as
-// soon as that many devices have. The list is ordered by IP address, then MAC. False when the
-// search could not be sent.
+// soon as that many devices have (and the request is not sent again). The list is ordered by IP
+// address, then MAC. False when the search could not be sent.
 bool SearchDevices(TransferPort& port, std::chrono::milliseconds wait,
                    const std::vector<std::string>& wanted, std::vector<FoundDevice>& found,
                    size_t enough = 0);
 
 // The device of `mac` in the list, or nullptr.
 const FoundDevice* FindDevice(const std::vector<FoundDevice>& devices, const std::string& mac);
-
-// The list as a table, as JSON or as CSV.
-std::string FormatDevices(const std::vector<FoundDevice>& devices, OutputFormat format);
 
 }  // namespace quillon::cli

@@ -1,10 +1,9 @@
-// Fields of one device by name: the least a set of fields takes to read, and a change of one
-// device in which only what changed is written.
+// Fields of one device by name: the least a set of fields takes to read, and the values given
+// for them.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <optional>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,12 @@
 namespace quillon::cli {
 
 using FieldList = std::vector<const NamedField*>;
+
+// The fields that the patterns name, in the order of the table; every field without patterns.
+// False after saying which pattern names none.
+bool SelectFields(const std::vector<std::string>& patterns, FieldList& fields, std::FILE* err);
+// The width of the longest name.
+size_t NameWidth(const FieldList& fields);
 
 // What reading a set of fields takes from a device.
 struct FieldReads {
@@ -37,38 +42,7 @@ struct FieldValue {
   std::string text;
 };
 
-struct SetSettings {
-  bool verify = false;
-  std::chrono::milliseconds verifyWait{30000};
-  bool forceFirstGeneration = false;
-};
-
-// What a set did to one device.
-struct SetReport {
-  std::string mac;
-  std::string name;  // UTF-8, as the device gives it
-  std::string ip;    // as the search saw it
-  std::string version;
-  bool ok = false;
-  std::string failedStep;  // search, firmware, read, rs485, download, verify
-  std::string error;
-  std::vector<std::string> written;  // the fields that changed, by name
-  int entries = 0;                   // RS-485 dictionary entries written
-  bool downloaded = false;           // the parameter download went out and was taken
-  std::optional<uint32_t> staticIp;  // network.ip as downloaded
-  bool verified = false;
-  std::vector<std::string> mismatches;
-  std::vector<std::string> notes;
-  int retries = 0;
-  std::chrono::milliseconds time{0};
-};
-
-// Sets `values` on a device found by the search: reads what the change needs, writes changed
-// RS-485 fields as their dictionary entries alone, then downloads changed network and camera
-// fields (the device restarts), and with `verify` reads the fields back. `staticIp` is the
-// address plan's value of network.ip for this device.
-SetReport SetOnDevice(TransferPort& port, const FoundDevice& device,
-                      const std::vector<FieldValue>& values, const SetSettings& settings,
-                      std::optional<uint32_t> staticIp, const TransferProgress& progress);
+// Marks the index positions of `ids` in `marks` (abyDictRead or abyDictWrite).
+void MarkEntries(sModBusPara& modbus, const std::vector<uint16_t>& ids, uint8_t* marks);
 
 }  // namespace quillon::cli

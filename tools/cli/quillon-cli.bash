@@ -26,7 +26,7 @@ _quillon_cli() {
   fi
 
   case $prev in
-    --out | --values)
+    --out | --values | --expect-file)
       COMPREPLY=($(compgen -f -- "$cur"))
       return ;;
     --out-dir)
@@ -35,19 +35,19 @@ _quillon_cli() {
     --only)
       COMPREPLY=($(compgen -W "network cameras rs485 network,cameras network,rs485 cameras,rs485" -- "$cur"))
       return ;;
-    --wait | --verify-wait | --ip-from)
+    --wait | --verify-wait | --ip-from | --via | --expect)
       return ;;
   esac
 
   local options
   case $command in
-    search) options="--wait --json --csv --help" ;;
-    read) options="--out --wait --quiet --help" ;;
-    apply) options="--all --only --verify --verify-wait --ip-from --json --wait --quiet --force-first-generation --help" ;;
-    show) options="--json --wait --quiet --help" ;;
-    diff) options="--json --wait --quiet --help" ;;
-    set) options="--all --values --verify --verify-wait --json --wait --quiet --force-first-generation --help" ;;
-    backup) options="--all --out-dir --json --wait --quiet --help" ;;
+    search) options="--wait --via --expect --expect-file --json --csv --help" ;;
+    read) options="--out --wait --via --quiet --help" ;;
+    apply) options="--all --only --verify --verify-wait --ip-from --json --wait --via --quiet --force-first-generation --help" ;;
+    show) options="--json --wait --via --quiet --help" ;;
+    diff) options="--json --wait --via --quiet --help" ;;
+    set) options="--all --values --verify --verify-wait --json --wait --via --quiet --force-first-generation --help" ;;
+    backup) options="--all --out-dir --json --wait --via --quiet --help" ;;
     fields) options="--names --json --help" ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac

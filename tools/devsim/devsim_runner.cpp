@@ -12,6 +12,7 @@
 #include "devsim_state.h"
 #include "files/file_bytes.h"
 #include "link/socket_api.h"
+#include "text/ipv4_text.h"
 
 namespace quillon::devsim {
 
@@ -82,7 +83,7 @@ bool ParseDevsimCommandLine(int argc, const char* const* argv, DevsimOptions& op
       ->type_name("ADDRESS")
       ->check(CLI::Validator(
           [](std::string& text) {
-            return ParseIpv4Text(text) ? std::string() : "not an IPv4 address: '" + text + "'";
+            return ParseIpv4(text) ? std::string() : "not an IPv4 address: '" + text + "'";
           },
           "A.B.C.D"));
   std::vector<std::string> devices, silentDevices, silentTexts;
@@ -198,8 +199,7 @@ int RunDevsim(const DevsimOptions& options) {
     log.Line("error: receive socket on 0.0.0.0:1901: " + error);
     return 1;
   }
-  const int sendSocket =
-      OpenPortSocket(sockets, ParseIpv4Text(options.bindAddress).value_or(0), error);
+  const int sendSocket = OpenPortSocket(sockets, ParseIpv4(options.bindAddress).value_or(0), error);
   if (sendSocket < 0) {
     log.Line("error: send socket on " + options.bindAddress + ":1901: " + error);
     sockets.Close(receiveSocket);

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "device_dictionary.h"
-#include "link/socket_api.h"
 #include "text/gbk.h"
+#include "text/ipv4_text.h"
 
 namespace quillon::devsim {
 namespace {
@@ -108,7 +108,7 @@ bool ParseDeviceDescription(const std::string& description, int index, DeviceIde
     pos = end + 1;
 
     if (key == "ip") {
-      const std::optional<uint32_t> ip = ParseIpv4Text(value);
+      const std::optional<uint32_t> ip = ParseIpv4(value);
       if (!ip) {
         error = "bad ip '" + value + "'";
         return false;

@@ -1,0 +1,171 @@
+#include "device_batch.h"
+
+#include <memory>
+
+namespace quillon::cli {
+
+void DeviceOutcome::Fail(const char* step, const TransferResult& result) {
+  failedStep = step;
+  error = result.message;
+}
+
+DeviceOutcome ServeDevice(TransferPort& port, const FoundDevice& device, FirstGeneration policy,
+                          const TransferProgress& progress, const DeviceWork& work, std::FILE* err,
+                          size_t index) {
+  const TransferPort::Clock::time_point start = port.Now();
+  DeviceOutcome outcome;
+  outcome.mac = device.Mac();
+  outcome.name = device.record.name;
+  outcome.ip = device.record.IpText();
+  outcome.version = device.record.VersionText();
+  DeviceTransfer transfer(port, device.record.mac, device.LegacyLineText());
+  transfer.SetProgress(progress);
+  if (device.FirstGeneration() && policy == FirstGeneration::Refuse) {
+    outcome.failedStep = "firmware";
+    outcome.error = "first-generation firmware " + outcome.version +
+                    " is not served (--force-first-generation serves it all the same)";
+  } else {
+    if (device.FirstGeneration() && policy == FirstGeneration::Warn && err)
+      WarnFirstGeneration(device, err);
+    work({index, device, transfer, progress}, outcome);
+  }
+  outcome.ok = outcome.failedStep.empty();
+  outcome.retries = transfer.Retries();
+  outcome.notes.insert(outcome.notes.end(), transfer.Notes().begin(), transfer.Notes().end());
+  outcome.time = std::chrono::duration_cast<std::chrono::milliseconds>(port.Now() - start);
+  return outcome;
+}
+
+std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
+                                      const std::vector<FoundDevice>& found, const Batch& batch,
+                                      std::FILE* err, const DeviceWork& work) {
+  ProgressLine progress(err, !batch.quiet);
+  std::vector<DeviceOutcome> outcomes;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    progress.Device(static_cast<int>(i + 1), static_cast<int>(targets.size()), targets[i]);
+    DeviceOutcome outcome;
+    if (const FoundDevice* device = FindDevice(found, targets[i])) {
+      outcome = ServeDevice(
+          port, *device, batch.policy,
+          [&](std::string_view step, int percent) { progress.Step(step, percent); }, work, err, i);
+    } else {
+      outcome.mac = targets[i];
+      outcome.failedStep = "search";
+      outcome.error = batch.notFound;
+    }
+    progress.Finish(outcome.ok ? batch.finished
+                               : "FAILED: " + outcome.failedStep + ": " + outcome.error);
+    outcomes.push_back(std::move(outcome));
+  }
+  return outcomes;
+}
+
+void ReadIntoFile(const DeviceJob& job, const std::string& path, DeviceOutcome& outcome) {
+  std::unique_ptr<DeviceParameterBlock> block = NewDeviceBlock(job.device);
+  const TransferResult result = ReadWholeDevice(job.transfer, job.device.LegacyLineText(), *block);
+  if (!result.Ok()) return outcome.Fail("read", result);
+  if (!ExportParamFile(path, TakeImages(*block)))
+    return outcome.Fail("write", {TransferResult::Status::Done, "cannot write " + path});
+}
+
+void VerifyDevice(TransferPort& port, DeviceOutcome& outcome, std::chrono::milliseconds wait,
+                  const TransferProgress& progress,
+                  const std::function<TransferResult(std::vector<std::string>&)>& check) {
+  const TransferPort::Clock::time_point deadline = port.Now() + wait;
+  for (;;) {
+    if (progress) progress("checking", 0);
+    outcome.mismatches.clear();
+    const TransferResult result = check(outcome.mismatches);
+    if (result.Ok() && outcome.mismatches.empty()) {
+      outcome.verified = true;
+      return;
+    }
+    // Only a device that restarts may come back with its old values, or none, for a while.
+    if (!outcome.downloaded || port.Now() + kVerifyRetryPause >= deadline) {
+      if (result.Ok()) {
+        outcome.failedStep = "verify";
+        outcome.error =
+            std::to_string(outcome.mismatches.size()) + " field(s) differ from what was sent";
+      } else {
+        outcome.Fail("verify", result);
+        outcome.error = "reading back: " + outcome.error;
+        outcome.mismatches.clear();
+      }
+      return;
+    }
+    Idle(port, kVerifyRetryPause);
+  }
+}
+
+void Idle(TransferPort& port, std::chrono::milliseconds duration) {
+  const TransferPort::Clock::time_point until = port.Now() + duration;
+  while (port.Receive(until)) {
+  }
+}
+
+std::string WriteReport(const std::vector<DeviceOutcome>& outcomes, const ReportStyle& style,
+                        OutputFormat format) {
+  std::vector<std::string> failedMacs;
+  for (const DeviceOutcome& o : outcomes)
+    if (!o.ok) failedMacs.push_back(o.mac);
+  const size_t failed = failedMacs.size();
+  std::string out;
+  switch (format) {
+    case OutputFormat::Json: {
+      Json json = style.head;
+      json["devices"] = Json::array();
+      for (const DeviceOutcome& o : outcomes) json["devices"].push_back(style.json(o));
+      json["succeeded"] = outcomes.size() - failed;
+      json["failed"] = failed;
+      return JsonText(json);
+    }
+    case OutputFormat::Csv:
+      out = "mac,ip,name,version,file,error\n";
+      for (const DeviceOutcome& o : outcomes)
+        out += o.mac + "," + o.ip + "," + CsvField(o.name) + "," + o.version + "," + o.file + "," +
+               CsvField(o.ok ? "" : o.failedStep + ": " + o.error) + "\n";
+      return out;
+    case OutputFormat::Text:
+      break;
+  }
+  for (const DeviceOutcome& o : outcomes) {
+    out += o.mac + (o.ok ? "  ok      " : "  FAILED  ") +
+           (o.ok ? "" : o.failedStep + ": " + o.error) + style.line(o) + "\n";
+    const size_t shown = std::min(o.mismatches.size(), style.mismatchLines);
+    for (size_t i = 0; i < shown; ++i) out += "    " + PrintableText(o.mismatches[i]) + "\n";
+    if (o.mismatches.size() > shown)
+      out += "    ... and " + std::to_string(o.mismatches.size() - shown) + " more\n";
+    for (size_t i = 0; style.notes && i < o.notes.size(); ++i)
+      out += "    " + PrintableText(o.notes[i]) + "\n";
+  }
+  out += std::to_string(outcomes.size() - failed) + " of " + std::to_string(outcomes.size()) +
+         " device(s) " + style.summary;
+  return out + (style.namesFailed && failed ? "; failed: " + Joined(failedMacs) + "\n" : "\n");
+}
+
+std::string Seconds(std::chrono::milliseconds time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(time.count()) / 1000);
+  return text;
+}
+
+Json TextOrNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
+
+Json TransferJson(const DeviceOutcome& o, const Json& own) {
+  Json json = {{"mac", o.mac},
+               {"name", o.name},
+               {"ip", TextOrNull(o.ip)},
+               {"version", TextOrNull(o.version)},
+               {"ok", o.ok},
+               {"failed_step", TextOrNull(o.failedStep)},
+               {"error", TextOrNull(o.error)}};
+  json.update(own);
+  json.update(Json{{"verified", o.verified},
+                   {"mismatches", o.mismatches},
+                   {"notes", o.notes},
+                   {"retries", o.retries},
+                   {"seconds", static_cast<double>(o.time.count()) / 1000}});
+  return json;
+}
+
+}  // namespace quillon::cli
