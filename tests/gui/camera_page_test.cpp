@@ -16,15 +16,7 @@ using quillon::CameraForm;
 using quillon::CameraPageLayout;
 using quillon::CCameraPage;
 
-namespace {
-
-// Types `text` into the list's edit field, as from the keyboard (the field emits textEdited).
-void TypeIntoList(QComboBox* list, const QString& text) {
-  list->lineEdit()->setText(text);
-  emit list->lineEdit()->textEdited(text);
-}
-
-}  // namespace
+using quillon::fakes::TypeIntoList;
 
 class CameraPageTest : public QObject {
   Q_OBJECT

@@ -17,21 +17,8 @@
 
 using namespace quillon;
 
-namespace {
-
-// A user's choice in a list.
-void Pick(QComboBox* combo, int index) {
-  combo->setCurrentIndex(index);
-  emit combo->activated(index);
-}
-
-// Types `text` into the list's edit field, as from the keyboard (the field emits textEdited).
-void TypeIntoList(QComboBox* list, const QString& text) {
-  list->lineEdit()->setText(text);
-  emit list->lineEdit()->textEdited(text);
-}
-
-}  // namespace
+using fakes::Pick;
+using fakes::TypeIntoList;
 
 class Rs485PageTest : public QObject {
   Q_OBJECT

@@ -15,6 +15,18 @@
 
 namespace quillon::fakes {
 
+// A user's choice in a list.
+inline void Pick(QComboBox* combo, int index) {
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+}
+
+// Types `text` into the list's edit field, as from the keyboard (the field emits textEdited).
+inline void TypeIntoList(QComboBox* list, const QString& text) {
+  list->lineEdit()->setText(text);
+  emit list->lineEdit()->textEdited(text);
+}
+
 inline void CheckBoundBothWays(const ControlMap& controls, const FormControls& form,
                                const std::function<void()>& show,
                                const std::function<void()>& read) {

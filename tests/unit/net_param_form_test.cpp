@@ -7,17 +7,15 @@
 #include <cstring>
 #include <string>
 
+#include "support/block_bytes.h"
 #include "support/list_items.h"
 
 namespace quillon {
 namespace {
 
+using fakes::Image;
 using fakes::ListItems;
 using fakes::WalkEveryItem;
-
-std::string Image(const void* data, size_t offset, size_t size) {
-  return std::string(static_cast<const char*>(data) + offset, size);
-}
 
 // Offset of camera k, line j inside the network block.
 size_t LineOffset(int k, int j) { return 52 + 694 * k + 68 + 78 * j; }

@@ -9,18 +9,16 @@
 
 #include "forms/dialog_layout.h"
 #include "forms/gear_form.h"
+#include "support/block_bytes.h"
 #include "support/list_items.h"
 #include "text/gbk.h"
 
 namespace quillon {
 namespace {
 
+using fakes::Image;
 using fakes::ListItems;
 using fakes::WalkEveryItem;
-
-std::string Image(const void* data, size_t offset, size_t size) {
-  return std::string(static_cast<const char*>(data) + offset, size);
-}
 
 class Rs485FormTest : public testing::Test {
  protected:
