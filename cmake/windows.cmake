@@ -35,6 +35,25 @@ add_subdirectory(src)
 target_link_libraries(quillon_core PUBLIC ws2_32 iphlpapi)
 if(TARGET quillon)
   set_target_properties(quillon PROPERTIES WIN32_EXECUTABLE ON)  # no console beside the window
+else()
+  # The window as a native program (src/win32): dialogs and common controls over the same forms,
+  # session, link and worker; one static file with its icons, manifest and version information.
+  enable_language(RC)
+  file(GLOB QUILLON_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/win32/*.cpp)
+  list(REMOVE_ITEM QUILLON_WIN32_SOURCES ${CMAKE_SOURCE_DIR}/src/win32/main.cpp)
+  add_library(quillon_win32 STATIC ${QUILLON_WIN32_SOURCES})
+  target_compile_definitions(quillon_win32 PUBLIC UNICODE _UNICODE)
+  target_link_libraries(quillon_win32 PUBLIC quillon_session comctl32 comdlg32 uxtheme ole32
+                        oleacc)
+  # The version of the project, for the resource file's version information.
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/quillon_version.h CONTENT
+    "#define QUILLON_VERSION_MAJOR @PROJECT_VERSION_MAJOR@\n#define QUILLON_VERSION_MINOR @PROJECT_VERSION_MINOR@\n#define QUILLON_VERSION_TEXT \"@PROJECT_VERSION@\"\n")
+  set(QUILLON_WINDOW_RESOURCES ${CMAKE_SOURCE_DIR}/res/quillon.rc)
+  add_executable(quillon WIN32 ${CMAKE_SOURCE_DIR}/src/win32/main.cpp ${QUILLON_WINDOW_RESOURCES})
+  target_include_directories(quillon PRIVATE ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(quillon PRIVATE quillon_win32)
+  # wWinMain; no symbols in the program itself.
+  target_link_options(quillon PRIVATE -municode -s)
 endif()
 add_subdirectory(tools/devsim)
 add_subdirectory(tools/cli)
@@ -76,6 +95,9 @@ target_compile_definitions(unit_tests PRIVATE
   QUILLON_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 
 add_subdirectory(tests/windows)
+if(TARGET quillon_win32)
+  add_subdirectory(tests/win32)
+endif()
 # quillon-cli's RS-485 read alone, for `make bench` under Wine.
 add_executable(rs485_read ${CMAKE_SOURCE_DIR}/bench/rs485_read.cpp)
 target_link_libraries(rs485_read PRIVATE quillon_cli_lib)
