@@ -112,8 +112,10 @@ bench: build windows
 	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench
 	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh --bench $(BUILD) $(WINDOWS_BUILD)
 
-# quillon-cli.exe and quillon-devsim.exe (static, 64-bit) with Debian's MinGW-w64, the unit tests
-# and the profile look-up program for Windows, and $(WINDOWS_BUILD)/quillon-VERSION-windows-x64.zip.
+# quillon.exe (the window), quillon-cli.exe and quillon-devsim.exe (static, 64-bit) with Debian's
+# MinGW-w64, the unit and window tests and the profile look-up program for Windows,
+# $(WINDOWS_BUILD)/quillon-VERSION-windows-x64.zip and the installer
+# $(WINDOWS_BUILD)/quillon-VERSION-windows-x64-setup.exe (NSIS).
 windows: deps-windows
 	@[ -f $(WINDOWS_BUILD)/CMakeCache.txt ] || cmake -S . -B $(WINDOWS_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
@@ -121,7 +123,8 @@ windows: deps-windows
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 # The Windows programs under Wine in a private network: their unit tests, the INI differential
-# against Wine's profile functions, and both tools end to end against the Linux ones.
+# against Wine's profile functions, the window's tests, both tools end to end against the Linux
+# ones, the window end to end against the Qt window, and the installer.
 windows-test: build windows
 	cmake --build $(BUILD) -j $(JOBS) --target quillon_fuzz_seeds
 	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh $(BUILD) $(WINDOWS_BUILD)

@@ -54,6 +54,18 @@ else()
   target_link_libraries(quillon PRIVATE quillon_win32)
   # wWinMain; no symbols in the program itself.
   target_link_options(quillon PRIVATE -municode -s)
+
+  # The installer (NSIS): the three programs, Start-menu entries, the uninstaller.
+  find_program(QUILLON_MAKENSIS makensis REQUIRED)
+  set(QUILLON_INSTALLER ${CMAKE_BINARY_DIR}/quillon-${PROJECT_VERSION}-windows-x64-setup.exe)
+  add_custom_command(OUTPUT ${QUILLON_INSTALLER}
+    COMMAND ${QUILLON_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
+            -DSOURCE=${CMAKE_SOURCE_DIR} -DBUILD=${CMAKE_BINARY_DIR} -DOUTFILE=${QUILLON_INSTALLER}
+            ${CMAKE_SOURCE_DIR}/res/quillon.nsi
+    DEPENDS quillon quillon-cli quillon-devsim ${CMAKE_SOURCE_DIR}/res/quillon.nsi
+            ${CMAKE_SOURCE_DIR}/res/quillon.ico ${CMAKE_SOURCE_DIR}/docs/windows/README.txt
+    VERBATIM)
+  add_custom_target(windows_installer ALL DEPENDS ${QUILLON_INSTALLER})
 endif()
 add_subdirectory(tools/devsim)
 add_subdirectory(tools/cli)
@@ -61,11 +73,11 @@ add_subdirectory(tools/cli)
 set(QUILLON_WINDOWS_ZIP ${CMAKE_BINARY_DIR}/quillon-${PROJECT_VERSION}-windows-x64.zip)
 add_custom_command(OUTPUT ${QUILLON_WINDOWS_ZIP}
   COMMAND ${CMAKE_COMMAND} -E make_directory zip
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quillon-cli> $<TARGET_FILE:quillon-devsim>
-          ${CMAKE_SOURCE_DIR}/docs/windows/README.txt zip/
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quillon> $<TARGET_FILE:quillon-cli>
+          $<TARGET_FILE:quillon-devsim> ${CMAKE_SOURCE_DIR}/docs/windows/README.txt zip/
   COMMAND ${CMAKE_COMMAND} -E chdir zip ${CMAKE_COMMAND} -E tar cf ${QUILLON_WINDOWS_ZIP}
-          --format=zip quillon-cli.exe quillon-devsim.exe README.txt
-  DEPENDS quillon-cli quillon-devsim ${CMAKE_SOURCE_DIR}/docs/windows/README.txt
+          --format=zip quillon.exe quillon-cli.exe quillon-devsim.exe README.txt
+  DEPENDS quillon quillon-cli quillon-devsim ${CMAKE_SOURCE_DIR}/docs/windows/README.txt
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 add_custom_target(windows_zip ALL DEPENDS ${QUILLON_WINDOWS_ZIP})
 
