@@ -19,7 +19,12 @@
 #      started, then uninstalled, leaving the prefix's files as they were.
 #
 #   scripts/wine-test.sh [LINUX_BUILD [WINDOWS_BUILD]]
-#   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]   the RS-485 read under Wine
+#   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]
+#       the RS-485 read under Wine; the window's start under Wine (warm) beside the Linux window's
+#       (QUILLON_LINUX_START_MS, from quillon_bench's table), and quillon.exe's size
+#   scripts/wine-test.sh --screenshots DOCS [LINUX_BUILD [WINDOWS_BUILD]]
+#       the Win32 window's pictures (DOCS/windows-*.png) on a virtual screen (xvfb-run), through
+#       the steps of the end-to-end comparison
 #
 # Wine's sockets are made by its wineserver process, so Wine runs here only inside the private
 # network of netns-run.sh: the wineserver of the build's prefix is stopped first, started by the
@@ -29,11 +34,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bench=0
-if [ "${1:-}" = "--bench" ]; then
-  bench=1
-  shift
-fi
+mode=test
+case "${1:-}" in
+  --bench)
+    mode=bench
+    shift
+    ;;
+  --screenshots)
+    mode=screenshots
+    docs=$(realpath "$2")
+    shift 2
+    ;;
+esac
 linux=$(realpath "${1:-build}")
 windows=$(realpath "${2:-build-windows}")
 fuzz_build=${FUZZ_BUILD:-build-fuzz}
@@ -47,7 +59,8 @@ fi
 
 if [ "${QUILLON_WINE_NETNS:-}" != 1 ]; then
   args=("$linux" "$windows")
-  [ $bench -eq 0 ] || args=(--bench "${args[@]}")
+  [ $mode != bench ] || args=(--bench "${args[@]}")
+  [ $mode != screenshots ] || args=(--screenshots "$docs" "${args[@]}")
   QUILLON_WINE_NETNS=1 exec scripts/netns-run.sh "$linux/tools/devsim/quillon-devsim" "$0" \
     "${args[@]}"
 fi
@@ -185,7 +198,19 @@ cli_windows=("${wine[@]}" "$cli_exe")
 devsim_linux=$linux/tools/devsim/quillon-devsim
 devsim_windows=("${wine[@]}" "$devsim_exe")
 
-if [ $bench -eq 1 ]; then
+if [ $mode = screenshots ]; then
+  run=$work/screenshots
+  mkdir -p "$run"
+  start_devices "$devsim_linux"
+  # A display for every Windows program from here on: a wineserver of its own, started anew.
+  stop_wineserver
+  xvfb-run -a -s "-screen 0 1280x1024x24" "${wine[@]}" "$window_tests_exe" --steps "Z:$run" \
+    "Z:$docs" 2>"$run/steps.err" || { cat "$run/steps.err" >&2; exit 1; }
+  stop_wineserver
+  exit 0
+fi
+
+if [ $mode = bench ]; then
   run=$work/bench
   mkdir -p "$run"
   start_devices "$devsim_linux"
@@ -204,6 +229,17 @@ if [ $bench -eq 1 ]; then
     printf '  %-62s %d ms\n' "'quillon-cli read', the whole command with its start: $side" \
       $(( ($(date +%s%N) - start) / 1000000 ))
   done
+  echo
+  echo "The window's start, process start until the main window shows (goal: 0.3 s warm), and size:"
+  printf '  %-62s %s\n' "quillon (Qt) on Linux, offscreen (the cold start of the table)" \
+    "${QUILLON_LINUX_START_MS:-not measured here: the cold start row of quillon_bench}"
+  # The first start warms Wine's own DLLs and the program's file; the figure is of the later ones.
+  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null
+  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt"
+  printf '  %-62s %s ms\n' "quillon.exe under Wine, warm, median of 10" \
+    "$(awk '{print $2}' "$run/starts.txt" | sort -n | awk '{v[NR] = $1} END {printf "%.0f", (v[5] + v[6]) / 2}')"
+  printf '  %-62s %s\n' "quillon.exe, one static program (goal: under 3 MB)" \
+    "$(awk -v b="$(stat -c %s "$window_exe")" 'BEGIN {printf "%.2f MB (%d bytes)", b / 1048576, b}')"
   exit 0
 fi
 

@@ -155,6 +155,16 @@ bool Play(WindowRun& run, const Step& s, const std::string& out, const std::stri
       if (shots.empty()) return true;
       ::Sleep(300);  // the caret and the last repaints
       return SavePicture(run.Dialog(page), shots + "/windows-" + s.text + ".png");
+    case Act::About: {
+      ::PostMessageW(run.Main(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+      const Box about = run.WaitBox("关于 Quillon");
+      if (!about) return false;
+      if (!shots.empty()) {
+        ::Sleep(300);
+        if (!SavePicture(about.hwnd, shots + "/windows-" + s.text + ".png")) return false;
+      }
+      return run.Press(about, IDOK);
+    }
   }
   return false;
 }

@@ -1,9 +1,9 @@
 // One session at the window, step by step, as a user plays it against the simulated devices of
 // scripts/wine-test.sh: search, read, the network download with a camera page's edits, the RS-485
 // read, a slot and its gear table edited, a refused and an accepted RS-485 download, export, and
-// import with its question before the download. The Qt window on Linux and the Win32 window under
-// Wine both follow this table; the frames they send, the boxes they show, the file they write
-// and the devices' state afterwards must be the same byte for byte.
+// import with its question before the download, and the about box. The Qt window on Linux and the
+// Win32 window under Wine both follow this table; the frames they send, the boxes they show, the
+// file they write and the devices' state afterwards must be the same byte for byte.
 #pragma once
 
 #include <string>
@@ -27,6 +27,7 @@ enum class Act {
   Export,       // "导出参数", the file `text` of the output folder chosen
   Import,       // "导入参数", the same
   Shot,         // the window's picture as docs/windows-`text`.png (Win32, on a display only)
+  About,        // the about box from the system menu, pictured as `text`, closed with its button
 };
 // Where a control is: the main window, its pages, camera page 2, or the dialog over the main
 // window (the gear dialog, a box).
@@ -98,6 +99,7 @@ inline const std::vector<Step>& WindowSteps() {
       {Click, Rs485, IDC_RS485_DOWNLOAD},
       {Box, Main, kStaticId, "提示", kIdYes},
       {WaitLog, Main, IDC_LOG, "正在下载字典,已完成100%\r\n"},
+      {About, Main, kStaticId, "about-box"},
   };
   return steps;
 }

@@ -130,6 +130,11 @@ class Player {
         return true;
       case Act::Shot:
         return true;
+      case Act::About: {
+        fakes::ModalWatch watch([](QWidget* about) { static_cast<QDialog*>(about)->accept(); });
+        run_.dlg.ShowAbout();
+        return watch.Handled();
+      }
     }
     return false;
   }
