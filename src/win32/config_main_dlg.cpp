@@ -15,6 +15,10 @@ namespace {
 
 enum DeviceColumn { kColumnIp, kColumnName, kColumnMac, kColumnVersion, kColumnCount };
 
+// The timer that makes the hidden pages: the lowest of the window's messages, it comes once the
+// window has been drawn.
+constexpr UINT_PTR kMakePagesTimer = 1;
+
 // A multi-line edit box in a dialog answers Escape by closing the dialog, which here would end
 // the program: the log box takes Escape as the rest of the window does, by doing nothing.
 LRESULT CALLBACK LogKeys(HWND log, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -92,8 +96,8 @@ BOOL CConfigMainDlg::OnInitDialog() {
   const HWND tabs = Item(IDC_TABS);
   InsertTabs(tabs, {kPageTabs[0], kPageTabs[1]});
   PlacePage(netPage_, tabs, kMainPageInsets);
-  PlacePage(rs485Page_, tabs, kMainPageInsets);
   ::ShowWindow(netPage_.Hwnd(), SW_SHOW);
+  ::SetTimer(hwnd, kMakePagesTimer, 0, nullptr);
   ::SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
   netPage_.onDownload = [this] { session_.OnDownload(); };
   rs485Page_.onRead = [this] { session_.OnRs485Read(); };
@@ -123,6 +127,7 @@ void CConfigMainDlg::OnDestroy() {
   MSG message;
   while (::PeekMessageW(&message, Hwnd(), WM_FRAME_RECEIVED, WM_FRAME_RECEIVED, PM_REMOVE))
     delete reinterpret_cast<Datagram*>(message.lParam);
+  ::KillTimer(Hwnd(), kMakePagesTimer);
   for (const auto& [id, action] : timers_) ::KillTimer(Hwnd(), id);
   timers_.clear();
   session_.DetachView();
@@ -160,8 +165,13 @@ void CConfigMainDlg::OnNotify(const NMHDR& header) {
 void CConfigMainDlg::OnSelchangeTab() {
   const int selection = static_cast<int>(::SendMessageW(Item(IDC_TABS), TCM_GETCURSEL, 0, 0));
   if (selection != 0 && selection != 1) return;
+  if (selection == 1) MakeRs485Page();
   ::ShowWindow(netPage_.Hwnd(), selection == 0 ? SW_SHOW : SW_HIDE);
   ::ShowWindow(rs485Page_.Hwnd(), selection == 1 ? SW_SHOW : SW_HIDE);
+}
+
+void CConfigMainDlg::MakeRs485Page() {
+  if (!rs485Page_.Created()) PlacePage(rs485Page_, Item(IDC_TABS), kMainPageInsets);
 }
 
 bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
@@ -175,6 +185,12 @@ bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
       session_.RefreshLog();
       return true;
     case WM_TIMER: {
+      if (wParam == kMakePagesTimer) {
+        ::KillTimer(Hwnd(), kMakePagesTimer);
+        netPage_.MakeCameraPages();
+        MakeRs485Page();
+        return true;
+      }
       const auto timer = timers_.find(static_cast<UINT_PTR>(wParam));
       if (timer == timers_.end()) return false;
       ::KillTimer(Hwnd(), timer->first);

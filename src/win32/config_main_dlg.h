@@ -80,6 +80,9 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
  private:
   std::optional<std::string> ChooseFile(bool save, const std::string& initialName);
   void OnSelchangeTab();
+  // The RS-485 page, as the hidden camera pages, is made once the window shows, or when its tab
+  // is chosen first.
+  void MakeRs485Page();
   // Posts to the window while it exists; false when it is gone.
   bool Post(UINT message, LPARAM lParam);
 
@@ -92,7 +95,7 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   std::mutex postMutex_;
   HWND postTarget_ = nullptr;  // the window, for the other threads' posts, while it takes them
   std::map<UINT_PTR, std::function<void()>> timers_;
-  UINT_PTR nextTimer_ = 1;
+  UINT_PTR nextTimer_ = 0x100;  // CallLater's; below them the window's own
   bool showingLog_ = false;
   std::string shownLog_;    // the log text as last shown in the box
   bool boxEdited_ = false;  // the user changed the box since

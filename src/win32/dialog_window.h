@@ -25,6 +25,7 @@ class CDialogWindow {
   void CreatePage(HWND parent);
 
   HWND Hwnd() const { return hwnd_; }
+  bool Created() const { return hwnd_ != nullptr; }
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
   const DialogLayout& Layout() const { return layout_; }
 

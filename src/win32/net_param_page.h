@@ -17,8 +17,10 @@ class CCameraPage : public CDialogWindow {
   explicit CCameraPage(CameraForm& form)
       : CDialogWindow(CameraPageLayout(), DialogRole::Page), form_(form) {}
 
-  void Show(CameraForm& form) { view_.Show(form.Controls()); }
-  void Read(CameraForm& form) { view_.Read(form.Controls()); }
+  // A page not made yet shows the form once it is made; until then its controls hold nothing
+  // the user could have changed, and reading them leaves the form as it is.
+  void Show(CameraForm& form);
+  void Read(CameraForm& form);
 
  protected:
   BOOL OnInitDialog() override;
@@ -26,6 +28,7 @@ class CCameraPage : public CDialogWindow {
 
  private:
   CameraForm& form_;
+  CameraForm* pending_ = nullptr;  // shown before the page was made
   FormView view_;
 };
 
@@ -39,6 +42,10 @@ class CNetParamPage : public CDialogWindow {
   void Show(NetParamForm& form);
   void Read(NetParamForm& form);
   CCameraPage& CameraPage(int k) { return cameraPages_[static_cast<size_t>(k)]; }
+  // The page makes camera page 0 at once, the others when they are first chosen or when this is
+  // called (once the window shows): Wine makes a control in about a millisecond, and the window
+  // shows sooner with the three hidden pages' 150 controls made after it.
+  void MakeCameraPages();
 
   // "下载数据" was clicked.
   std::function<void()> onDownload;
@@ -49,6 +56,8 @@ class CNetParamPage : public CDialogWindow {
   void OnNotify(const NMHDR& header) override;
 
  private:
+  void MakeCameraPage(int k);
+
   NetParamForm& form_;
   FormView view_;
   std::array<CCameraPage, kCameras> cameraPages_;

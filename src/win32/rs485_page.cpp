@@ -1,5 +1,7 @@
 #include "win32/rs485_page.h"
 
+#include <utility>
+
 namespace quillon::win32 {
 
 bool CRemoteAdjustDlg::Run(HWND owner, GearForm& form) {
@@ -29,15 +31,25 @@ void CRemoteAdjustDlg::OnCommand(int id, int code) {
 BOOL CRs485Page::OnInitDialog() {
   view_ = FormView(Hwnd());
   view_.BindLists(form_.Controls());
+  if (pending_) Show(*std::exchange(pending_, nullptr));
   return FALSE;
 }
 
 void CRs485Page::Show(Rs485Form& form) {
+  if (!Created()) {
+    pending_ = &form;
+    return;
+  }
   view_.Show(form.Controls());
   ApplyControlStates(form);
 }
 
+void CRs485Page::Read(Rs485Form& form) {
+  if (Created()) view_.Read(form.Controls());
+}
+
 void CRs485Page::ApplyControlStates(const Rs485Form& form) {
+  if (!Created()) return;
   for (const ControlLayout& c : Layout().controls)
     if (c.id != kStaticId) ::EnableWindow(Item(c.id), form.Enabled(c.id));
 }

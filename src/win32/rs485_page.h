@@ -38,8 +38,9 @@ class CRs485Page : public CDialogWindow {
   explicit CRs485Page(Rs485Form& form)
       : CDialogWindow(Rs485PageLayout(), DialogRole::Page), form_(form) {}
 
+  // As a camera page: a page not made yet shows the form once it is made.
   void Show(Rs485Form& form);
-  void Read(Rs485Form& form) { view_.Read(form.Controls()); }
+  void Read(Rs485Form& form);
   // Enables and disables the controls as the form says.
   void ApplyControlStates(const Rs485Form& form);
   CRemoteAdjustDlg& RemoteAdjustDialog() { return m_dlgRemoteAdjust; }
@@ -55,6 +56,7 @@ class CRs485Page : public CDialogWindow {
   void OnProtocolOrTypeChanged();
 
   Rs485Form& form_;
+  Rs485Form* pending_ = nullptr;  // shown before the page was made
   FormView view_;
   CRemoteAdjustDlg m_dlgRemoteAdjust;
 };

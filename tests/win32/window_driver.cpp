@@ -100,6 +100,11 @@ void WindowRun::Begin(std::function<std::unique_ptr<win32::CConfigApp>()> make) 
     return search.found != nullptr;
   });
   main_ = search.found;
+  // The hidden pages are made once the window has shown.
+  WaitUntil([&] {
+    const std::vector<HWND> pages = ChildDialogs(::GetDlgItem(main_, IDC_TABS));
+    return pages.size() == 2 && ChildDialogs(::GetDlgItem(pages[0], IDC_CAMERA_TABS)).size() == 4;
+  });
 }
 
 WindowRun::~WindowRun() {

@@ -4,8 +4,12 @@
 //                         tests/windows/window_steps.h against the simulated devices; the boxes
 //                         go to OUT/boxes.txt, the exported file to OUT; with SHOTS (on a
 //                         display) the window's pictures as SHOTS/windows-NAME.png
-//   --probe EXE RUNS      starts EXE RUNS times, each until its main window shows, and closes it
-//                         by its close box: "window_shown_ms MS" per run
+//   --probe EXE RUNS [ARG] starts EXE (with ARG) RUNS times, each until its main window shows
+//                         and is drawn, and closes it by its close box: "window_shown_ms MS"
+//                         per run
+//   --bare                an empty dialog of the main window's size and caption: the least a
+//                         window of this size costs to come up, beside which --probe times the
+//                         program's
 #include <windows.h>
 // The imaging component's class ids are defined here: nothing else of the program uses it.
 #include <initguid.h>
@@ -17,6 +21,7 @@
 #include <string>
 
 #include "../windows/window_steps.h"
+#include "win32/dialog_window.h"
 #include "win32/wide_text.h"
 #include "window_driver.h"
 
@@ -190,9 +195,23 @@ int RunSteps(const std::string& out, const std::string& shots) {
   return 0;
 }
 
-int Probe(const std::string& program, int runs) {
+int Bare() {
+  struct Empty : win32::CDialogWindow {
+    explicit Empty(const DialogLayout& layout)
+        : CDialogWindow(layout, win32::DialogRole::MainWindow) {}
+    void OnCommand(int id, int) override {
+      if (id == IDCANCEL) ::EndDialog(Hwnd(), 0);
+    }
+  };
+  DialogLayout layout = MainWindowLayout();
+  layout.controls.clear();
+  Empty(layout).RunModal(nullptr);
+  return 0;
+}
+
+int Probe(const std::string& program, int runs, const std::string& argument) {
   for (int i = 0; i < runs; ++i) {
-    std::wstring command = L"\"" + win32::Wide(program) + L"\"";
+    std::wstring command = L"\"" + win32::Wide(program) + L"\" " + win32::Wide(argument);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -205,7 +224,8 @@ int Probe(const std::string& program, int runs) {
     WaitUntil(
         [&] {
           window = ::FindWindowW(nullptr, caption.c_str());
-          return window && ::IsWindowVisible(window);
+          // Shown and drawn: nothing of it waits to be painted.
+          return window && ::IsWindowVisible(window) && !::GetUpdateRect(window, nullptr, FALSE);
         },
         30s);
     const double ms =

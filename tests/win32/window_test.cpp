@@ -25,7 +25,8 @@
 namespace quillon::fakes {
 
 int RunSteps(const std::string& out, const std::string& shots);
-int Probe(const std::string& program, int runs);
+int Probe(const std::string& program, int runs, const std::string& argument);
+int Bare();
 
 namespace {
 
@@ -355,7 +356,9 @@ int main(int argc, char** argv) {
   using namespace quillon::fakes;
   if (argc >= 3 && std::string(argv[1]) == "--steps")
     return RunSteps(argv[2], argc > 3 ? argv[3] : "");
-  if (argc == 4 && std::string(argv[1]) == "--probe") return Probe(argv[2], std::atoi(argv[3]));
+  if (argc >= 4 && std::string(argv[1]) == "--probe")
+    return Probe(argv[2], std::atoi(argv[3]), argc > 4 ? argv[4] : "");
+  if (argc == 2 && std::string(argv[1]) == "--bare") return Bare();
   ::testing::InitGoogleTest(&argc, argv);
   // Each case within its limit: one that hangs ends the run, by name.
   static std::mutex watch;
