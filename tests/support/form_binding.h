@@ -64,8 +64,7 @@ inline void CheckBoundBothWays(const ControlMap& controls, const FormControls& f
       // Typed text that is no item shows as typed, beside the selected item.
       (*list)->SetState(last, "typed");
       show();
-      QVERIFY2(combo->currentIndex() == last && combo->currentText() == "typed",
-               qPrintable(name));
+      QVERIFY2(combo->currentIndex() == last && combo->currentText() == "typed", qPrintable(name));
       combo->setCurrentIndex(0);
       combo->setEditText(QStringLiteral("x") + id);
       read();
@@ -90,8 +89,8 @@ inline void CheckEveryInputIsBound(const DialogLayout& layout, const FormControl
     const bool input = c.kind == ControlKind::Edit || c.kind == ControlKind::CheckBox ||
                        c.kind == ControlKind::ComboBox || c.kind == ControlKind::Ipv4;
     if (!input) continue;
-    const bool bound = std::any_of(form.begin(), form.end(),
-                                   [&](const FormControl& f) { return f.id == c.id; });
+    const bool bound =
+        std::any_of(form.begin(), form.end(), [&](const FormControl& f) { return f.id == c.id; });
     QVERIFY2(bound, qPrintable(QString::fromStdString(c.name) + " is bound to no form field"));
   }
 }

@@ -60,7 +60,8 @@ TEST_F(NetParamFormTest, StoresEveryFieldAtItsOffset) {
   form.sourcePort = "00080";
   std::memset(&osd, 0xEE, sizeof osd);
   EXPECT_FALSE(form.Store(osd));
-  EXPECT_EQ(Image(&osd, 0, 13), std::string("\x01\xC0\xA8\x01\x64\xC0\xA8\x01\x01\xFF\xFF\xFF\x00", 13));
+  EXPECT_EQ(Image(&osd, 0, 13),
+            std::string("\x01\xC0\xA8\x01\x64\xC0\xA8\x01\x01\xFF\xFF\xFF\x00", 13));
   EXPECT_EQ(Image(&osd, 28, 8), std::string("\x0A\x00\x07\x00\x50\x00\xFF\xFF", 8));
 }
 
@@ -96,7 +97,7 @@ TEST_F(NetParamFormTest, PortTextConversions) {
   const struct {
     const char* typed;
     int stored;
-  } cases[] = {{"65535", 0xFFFF}, {"65536", 0}, {"70000", 4464},   {"abc", 0},
+  } cases[] = {{"65535", 0xFFFF}, {"65536", 0},     {"70000", 4464}, {"abc", 0},
                {"", 0},           {"  1901", 1901}, {"80a", 80}};
   for (const auto& c : cases) {
     form.targetPort = form.sourcePort = c.typed;
@@ -166,15 +167,14 @@ TEST_F(CameraFormTest, EveryListItemBothWays) {
        1,
        {{0, "海康威视"}, {1, "大华"}, {2, "宇视科技"}, {3, "中维世纪"}, {4, "华为"}}}};
   for (uint32_t n = 1; n <= 8; ++n) lists[0].items.push_back({n, std::to_string(n)});
-  WalkEveryItem(osd, lists, [&] { form.Fill(osd); }, [&] { form.Store(osd); });
+  WalkEveryItem(
+      osd, lists, [&] { form.Fill(osd); }, [&] { form.Store(osd); });
   EXPECT_EQ(form.brand.Count(), 5);
   EXPECT_EQ(form.lineCount.Count(), 8);
 }
 
 TEST_F(CameraFormTest, ValuesBeyondTheListsShowNoSelection) {
-  const struct {
-    int count, brand;
-  } cases[] = {{0, 255}, {9, 5}};
+  const struct { int count, brand; } cases[] = {{0, 255}, {9, 5}};
   for (const auto& c : cases) {
     // A form that showed a selection before must drop it.
     cam.byLineCount = 8;
@@ -250,7 +250,10 @@ TEST_F(CameraFormTest, ChineseTextIsCutBetweenCharacters) {
 }
 
 TEST_F(CameraFormTest, TextsAreShownFromGbkUpToTheirFieldsEnd) {
-  std::memcpy(cam.asLine[3].szText, "\xB4\xF3\xBB\xAA" "A", 6);
+  std::memcpy(cam.asLine[3].szText,
+              "\xB4\xF3\xBB\xAA"
+              "A",
+              6);
   std::memset(cam.szUser, 'u', 30);  // no terminator: all 30 bytes, nothing of the password
   std::memcpy(cam.szPassword, "secret", 7);
   form.Fill(osd);

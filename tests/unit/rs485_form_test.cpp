@@ -196,7 +196,8 @@ TEST_F(Rs485FormTest, EveryListItemBothWays) {
                                "开关量",
                                "遥调"};
   for (uint32_t t = 0; t < 15; ++t) lists[5].items.push_back({t, types[t]});
-  WalkEveryItem(model, lists, [&] { form.Fill(model); }, [&] { form.Store(model); });
+  WalkEveryItem(
+      model, lists, [&] { form.Fill(model); }, [&] { form.Store(model); });
   for (int k = 0; k < 16; ++k)
     EXPECT_EQ(form.slot.Items()[k].label, "槽位" + std::to_string(k + 1));
 }
