@@ -82,7 +82,10 @@ bool Win32Notifier::ShutDown() {
 
 int Win32Notifier::Show(const std::string& caption, const std::string& text, UINT style) {
   buttonHook = ::SetWindowsHookExW(WH_CBT, &ButtonTexts, nullptr, ::GetCurrentThreadId());
-  const int button = ::MessageBoxW(owner_.load(), Wide(text).c_str(), Wide(caption).c_str(), style);
+  // Over the dialog that is up (the gear dialog, another box), so that it too waits for the box.
+  HWND owner = owner_.load();
+  if (owner) owner = ::GetLastActivePopup(owner);
+  const int button = ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
   if (buttonHook) {  // the box never came up
     ::UnhookWindowsHookEx(buttonHook);
     buttonHook = nullptr;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -18,6 +19,8 @@
 #include "params/page_lists.h"
 #include "support/recording_link.h"
 #include "support/temp_folder.h"
+#include "win32/net_param_page.h"
+#include "win32/rs485_page.h"
 #include "win32/wide_text.h"
 #include "win32/win32_notifier.h"
 #include "window_driver.h"
@@ -337,6 +340,95 @@ TEST_F(WindowTest, AboutBoxFromTheSystemMenuOnly) {
   const Box about = run_->WaitBox("关于 Quillon");
   EXPECT_EQ(about.text, "Quillon 2.3 版");
   EXPECT_TRUE(run_->Press(about, IDOK));
+}
+
+// Every control of a form shows its value and reads back what it holds, on the test's own
+// thread: a distinct value put into the form shows in the control of its id, and a value put
+// into the control comes back into the form.
+void CheckBoundBothWays(HWND dialog, const FormControls& form, const std::function<void()>& show,
+                        const std::function<void()>& read) {
+  for (const FormControl& c : form) {
+    const HWND control = ::GetDlgItem(dialog, c.id);
+    ASSERT_TRUE(control) << c.id;
+    const std::string id = std::to_string(c.id);
+    if (auto* text = std::get_if<std::string*>(&c.value)) {
+      **text = id;
+      show();
+      EXPECT_EQ(TextOf(control), id);
+      win32::SetText(control, "w" + id);
+      read();
+      EXPECT_EQ(**text, "w" + id);
+    } else if (auto* box = std::get_if<GbkTextBox*>(&c.value)) {
+      (*box)->text = "文" + id;
+      show();
+      EXPECT_EQ(TextOf(control), "文" + id);
+      win32::SetText(control, "字" + id);
+      read();
+      EXPECT_EQ((*box)->text, "字" + id);
+    } else if (auto* checked = std::get_if<bool*>(&c.value)) {
+      for (const bool value : {true, false}) {
+        **checked = value;
+        show();
+        EXPECT_EQ(::SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED, value) << id;
+        ::SendMessageW(control, BM_SETCHECK, value ? BST_UNCHECKED : BST_CHECKED, 0);
+        read();
+        EXPECT_EQ(**checked, !value) << id;
+      }
+    } else if (auto* list = std::get_if<ListChoice*>(&c.value)) {
+      const int last = (*list)->Count() - 1;
+      ASSERT_EQ(::SendMessageW(control, CB_GETCOUNT, 0, 0), (*list)->Count()) << id;
+      (*list)->Select(last);
+      show();
+      EXPECT_EQ(::SendMessageW(control, CB_GETCURSEL, 0, 0), last) << id;
+      EXPECT_EQ(TextOf(control), (*list)->Items()[static_cast<size_t>(last)].label) << id;
+      (*list)->SetState(last, "typed");  // typed text that is no item shows as typed
+      show();
+      EXPECT_EQ(TextOf(control), "typed") << id;
+      // The user picks the first item, then types over it.
+      ::SendMessageW(control, CB_SETCURSEL, 0, 0);
+      ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(c.id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(control));
+      win32::SetText(control, "x" + id);
+      read();
+      EXPECT_EQ((*list)->Selected(), 0) << id;
+      EXPECT_EQ((*list)->Text(), "x" + id);
+    } else if (auto* address = std::get_if<Ipv4Value*>(&c.value)) {
+      **address = {1, 2, 3, static_cast<uint8_t>(c.id)};
+      show();
+      DWORD shown = 0;
+      ::SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&shown));
+      EXPECT_EQ(shown, MAKEIPADDRESS(1, 2, 3, static_cast<uint8_t>(c.id))) << id;
+      ::SendMessageW(control, IPM_SETADDRESS, 0, MAKEIPADDRESS(9, 8, 7, 6));
+      read();
+      EXPECT_EQ(**address, (Ipv4Value{9, 8, 7, 6})) << id;
+    }
+  }
+}
+
+TEST(Win32PagesTest, EveryControlOfEveryPageIsBoundBothWays) {
+  INITCOMMONCONTROLSEX controls{sizeof controls,
+                                ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_INTERNET_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  const HWND parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 900, nullptr,
+                                        nullptr, nullptr, nullptr);
+  PageForms forms;
+  win32::CNetParamPage net(forms.net);
+  net.CreatePage(parent);
+  net.MakeCameraPages();
+  CheckBoundBothWays(
+      net.Hwnd(), forms.net.Controls(), [&] { net.Show(forms.net); }, [&] { net.Read(forms.net); });
+  for (int k = 0; k < NetParamForm::kCameras; ++k) {
+    CameraForm& camera = forms.net.cameras[static_cast<size_t>(k)];
+    CheckBoundBothWays(
+        net.CameraPage(k).Hwnd(), camera.Controls(), [&] { net.CameraPage(k).Show(camera); },
+        [&] { net.CameraPage(k).Read(camera); });
+  }
+  win32::CRs485Page rs485(forms.rs485);
+  rs485.CreatePage(parent);
+  CheckBoundBothWays(
+      rs485.Hwnd(), forms.rs485.Controls(), [&] { rs485.Show(forms.rs485); },
+      [&] { rs485.Read(forms.rs485); });
+  ::DestroyWindow(parent);
 }
 
 TEST(Win32NotifierTest, BoxesOfTheProgramOnItsOwnThread) {
