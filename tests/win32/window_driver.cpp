@@ -232,13 +232,13 @@ bool WindowRun::Settle() {
   return WaitUntil([&] { return ::SendMessageW(port, EM_GETLIMITTEXT, 0, 0) == mark; });
 }
 
-std::vector<HWND> WindowRun::OpenDialogs() const {
-  std::pair<HWND, std::vector<HWND>> found{main_, {}};
+std::vector<HWND> OpenDialogs(DWORD thread, HWND except) {
+  std::pair<HWND, std::vector<HWND>> found{except, {}};
   ::EnumThreadWindows(
-      uiThread_,
+      thread,
       [](HWND window, LPARAM param) {
-        auto& [main, dialogs] = *reinterpret_cast<std::pair<HWND, std::vector<HWND>>*>(param);
-        if (window != main && ::IsWindowVisible(window) && ClassOf(window) == L"#32770")
+        auto& [skip, dialogs] = *reinterpret_cast<std::pair<HWND, std::vector<HWND>>*>(param);
+        if (window != skip && ::IsWindowVisible(window) && ClassOf(window) == L"#32770")
           dialogs.push_back(window);
         return TRUE;
       },
@@ -246,11 +246,11 @@ std::vector<HWND> WindowRun::OpenDialogs() const {
   return found.second;
 }
 
-Box WindowRun::WaitBox(const std::string& caption, std::chrono::milliseconds limit) {
+Box WaitBox(DWORD thread, const std::string& caption, std::chrono::milliseconds limit) {
   Box box;
   WaitUntil(
       [&] {
-        for (HWND dialog : OpenDialogs()) {
+        for (HWND dialog : OpenDialogs(thread)) {
           if (TextOf(dialog) != caption) continue;
           box.hwnd = dialog;
           for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
@@ -268,7 +268,7 @@ Box WindowRun::WaitBox(const std::string& caption, std::chrono::milliseconds lim
   return box;
 }
 
-bool WindowRun::Press(const Box& box, int button) {
+bool Press(const Box& box, int button) {
   if (!box) return false;
   ::PostMessageW(box.hwnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(box.hwnd, button)));

@@ -37,6 +37,13 @@ struct Box {
   explicit operator bool() const { return hwnd != nullptr; }
 };
 
+// Every top-level dialog of `thread` that is up, but `except`.
+std::vector<HWND> OpenDialogs(DWORD thread, HWND except = nullptr);
+// The next box or dialog with `caption` on `thread`; empty after `limit`.
+Box WaitBox(DWORD thread, const std::string& caption, std::chrono::milliseconds limit = 20s);
+// Closes a box with one of its buttons (IDOK, IDYES, IDNO) and waits until it is gone.
+bool Press(const Box& box, int button);
+
 // The window's dialogs: the main window, its pages, a camera page, or a modal dialog over it.
 enum class Page { Main, Net, Camera0, Camera1, Camera2, Camera3, Rs485, Modal };
 
@@ -77,13 +84,14 @@ class WindowRun {
   bool Settle();
 
   // The next box or dialog with `caption` on the window's thread; empty after `limit`.
-  Box WaitBox(const std::string& caption, std::chrono::milliseconds limit = 20s);
-  // Closes a box with one of its buttons (IDOK, IDYES, IDNO) and waits until it is gone.
-  bool Press(const Box& box, int button);
+  Box WaitBox(const std::string& caption, std::chrono::milliseconds limit = 20s) {
+    return fakes::WaitBox(uiThread_, caption, limit);
+  }
+  bool Press(const Box& box, int button) { return fakes::Press(box, button); }
   // Answers the next file dialog with `path`; false when none came or it did not close.
   bool AnswerFileDialog(const std::string& path, std::string* shownName = nullptr);
   // Every top-level window of the window's thread that is up, but the main window.
-  std::vector<HWND> OpenDialogs() const;
+  std::vector<HWND> OpenDialogs() const { return fakes::OpenDialogs(uiThread_, main_); }
 
   // The rows of the device list, each as its four texts.
   std::vector<std::vector<std::string>> Rows() const;

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -319,10 +320,11 @@ TEST_F(WindowTest, ExportWritesWhatThePagesHoldUnderTheNameTheDialogOffers) {
   run_->Type(Page::Camera1, IDC_CAMERA_PASSWORD, "密码123");
   run_->Click(Page::Main, IDC_EXPORT);
   std::string offered;
-  ASSERT_TRUE(run_->AnswerFileDialog(folder_ / "out", &offered));
+  ASSERT_TRUE(run_->AnswerFileDialog(folder_ / "参数 备份", &offered));
   EXPECT_TRUE(std::regex_match(offered, std::regex("VRN\\d{8}_\\d{4}\\.ini"))) << offered;
   ASSERT_TRUE(run_->Settle());
-  const std::optional<ParamImages> written = ImportParamFile(folder_ / "out.ini");
+  // The name as typed, Chinese and all, with the extension the dialog adds.
+  const std::optional<ParamImages> written = ImportParamFile(folder_ / "参数 备份.ini");
   ASSERT_TRUE(written);
   EXPECT_EQ(std::vector<uint8_t>(written->osd.abyGateway, written->osd.abyGateway + 4),
             (std::vector<uint8_t>{10, 0, 3, 4}));
@@ -431,7 +433,7 @@ TEST(Win32PagesTest, EveryControlOfEveryPageIsBoundBothWays) {
   ::DestroyWindow(parent);
 }
 
-TEST(Win32NotifierTest, BoxesOfTheProgramOnItsOwnThread) {
+TEST(Win32NotifierTest, BoxesOfOtherThreadsAreShownByTheUserInterfaceThread) {
   // Style of each kind of box, as MessageBoxW takes it.
   EXPECT_EQ(win32::BoxStyle(BoxIcon::None, false), static_cast<UINT>(MB_OK));
   EXPECT_EQ(win32::BoxStyle(BoxIcon::Exclamation, false),
@@ -439,6 +441,60 @@ TEST(Win32NotifierTest, BoxesOfTheProgramOnItsOwnThread) {
   EXPECT_EQ(win32::BoxStyle(BoxIcon::Question, false), static_cast<UINT>(MB_OK | MB_ICONQUESTION));
   EXPECT_EQ(win32::BoxStyle(BoxIcon::Exclamation, true),
             static_cast<UINT>(MB_YESNO | MB_DEFBUTTON2 | MB_ICONEXCLAMATION));
+
+  // A user-interface thread with its message loop; a question asked on it by a thread message.
+  constexpr UINT kAsk = WM_APP + 7;
+  std::atomic<win32::Win32Notifier*> notifier{nullptr};
+  std::atomic<DWORD> ui{0};
+  std::atomic<int> answer{-1};
+  std::thread loop([&] {
+    win32::Win32Notifier own;
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue
+    notifier = &own;
+    ui = ::GetCurrentThreadId();
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+      if (message.message == kAsk) answer = own.AskYesNo("提示", "下载吗？", BoxIcon::Exclamation);
+      ::DispatchMessageW(&message);
+    }
+  });
+  ASSERT_TRUE(WaitUntil([&] { return ui != 0; }));
+  auto buttonText = [](const Box& box, int id) { return TextOf(::GetDlgItem(box.hwnd, id)); };
+
+  // From another thread: the box comes up on the loop's thread, and its caller waits for it.
+  std::atomic<bool> returned{false};
+  std::thread worker([&] {
+    notifier.load()->ShowBox("警告", "读取失败", BoxIcon::Question);
+    returned = true;
+  });
+  const Box failed = WaitBox(ui, "警告");
+  EXPECT_EQ(failed.text, "读取失败");
+  EXPECT_EQ(buttonText(failed, IDOK), "确定");
+  EXPECT_FALSE(returned);
+  EXPECT_TRUE(Press(failed, IDOK));
+  worker.join();
+  EXPECT_TRUE(returned);
+
+  ::PostThreadMessageW(ui, kAsk, 0, 0);
+  const Box question = WaitBox(ui, "提示");
+  EXPECT_EQ(buttonText(question, IDYES), "是");
+  EXPECT_EQ(buttonText(question, IDNO), "否");
+  // "否" is the default: sending is the choice that has to be made on purpose.
+  EXPECT_EQ(::GetWindowLongW(::GetDlgItem(question.hwnd, IDNO), GWL_STYLE) & BS_TYPEMASK,
+            BS_DEFPUSHBUTTON);
+  EXPECT_TRUE(Press(question, IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return answer == 1; }));
+
+  // Released, a waiting caller goes on although its box is still up, and later ones return.
+  std::thread waiting([&] { notifier.load()->ShowBox("警告", "下载失败", BoxIcon::Question); });
+  const Box open = WaitBox(ui, "警告");
+  ASSERT_TRUE(open);
+  notifier.load()->ReleaseWaiting();
+  waiting.join();
+  notifier.load()->ShowBox("警告", "不再显示", BoxIcon::None);
+  EXPECT_TRUE(Press(open, IDOK));
+  ::PostThreadMessageW(ui, WM_QUIT, 0, 0);
+  loop.join();
 }
 
 }  // namespace
