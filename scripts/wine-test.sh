@@ -234,9 +234,12 @@ if [ $mode = bench ]; then
   printf '  %-62s %s\n' "quillon (Qt) on Linux, offscreen (the cold start of the table)" \
     "${QUILLON_LINUX_START_MS:-not measured here: the cold start row of quillon_bench}"
   # The first start warms Wine's own DLLs and the program's file; the figure is of the later ones.
-  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null
-  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt"
-  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 --bare >"$run/bare.txt"
+  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null || true
+  if ! "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt" ||
+     ! "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 --bare >"$run/bare.txt"; then
+    echo "wine-test: the window's start could not be timed (above: why)" >&2
+    exit 1
+  fi
   median() { awk '{print $2}' "$1" | sort -n | awk '{v[NR] = $1} END {printf "%.0f", (v[5] + v[6]) / 2}'; }
   printf '  %-62s %s ms\n' "quillon.exe under Wine, warm, median of 10" "$(median "$run/starts.txt")"
   printf '  %-62s %s ms\n' "floor: an empty dialog of its size under Wine, the same way" \

@@ -217,8 +217,11 @@ int Probe(const std::string& program, int runs, const std::string& argument) {
     PROCESS_INFORMATION process{};
     const auto start = std::chrono::steady_clock::now();
     if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process))
+                          &startup, &process)) {
+      std::fprintf(stderr, "window_tests --probe: cannot start %s (error %lu)\n", program.c_str(),
+                   ::GetLastError());
       return 1;
+    }
     const std::wstring caption = win32::Wide(kMainCaption);
     HWND window = nullptr;
     WaitUntil(
