@@ -87,16 +87,6 @@ Page PageOf(Where where) {
   return Page::Main;
 }
 
-// A box's text without what differs between the systems: the path of the imported file.
-std::string BoxRecord(const std::string& caption, std::string text) {
-  const std::string from = "参数文件 ", to = "，";
-  if (const size_t a = text.find(from); a != std::string::npos)
-    if (const size_t b = text.find(to, a); b != std::string::npos)
-      text.replace(a + from.size(), b - a - from.size(), "FILE");
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-  return caption + "|" + text + "\n";
-}
-
 std::string WindowsPath(std::string path) {
   for (char& c : path)
     if (c == '/') c = '\\';
@@ -119,11 +109,12 @@ bool Play(WindowRun& run, const Step& s, const std::string& out, const std::stri
       run.Choose(page, s.id, s.number);
       return run.Settle();
     case Act::Address: {
-      std::vector<std::string> fields;
-      size_t start = 0;
-      for (size_t dot; (dot = s.text.find('.', start)) != std::string::npos; start = dot + 1)
-        fields.push_back(s.text.substr(start, dot - start));
-      fields.push_back(s.text.substr(start));
+      std::vector<std::string> fields(1);
+      for (char c : s.text)
+        if (c == '.')
+          fields.emplace_back();
+        else
+          fields.back() += c;
       run.TypeAddress(page, s.id, fields);
       return run.Settle();
     }

@@ -6,6 +6,7 @@
 // After windows.h, which it builds on.
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -104,6 +105,16 @@ TEST_F(WindowTest, StartsAsTheProgramStarts) {
   EXPECT_TRUE(::GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_APPWINDOW);  // in the task bar
   EXPECT_TRUE(::SendMessageW(main, WM_GETICON, ICON_BIG, 0));
   EXPECT_TRUE(::SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
+  // The version information of the program's resources.
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::vector<char> version(::GetFileVersionInfoSizeW(self, nullptr));
+  wchar_t* fileVersion = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::GetFileVersionInfoW(self, 0, static_cast<DWORD>(version.size()), version.data()) &&
+              ::VerQueryValueW(version.data(), L"\\StringFileInfo\\080404b0\\FileVersion",
+                               reinterpret_cast<void**>(&fileVersion), &length));
+  EXPECT_EQ(std::wstring(fileVersion), L"2.3");
   EXPECT_EQ(TextOf(At(Page::Main, IDC_LOG)), kHelp);
   EXPECT_EQ(TextOf(At(Page::Main, IDC_LOCAL_IP)), "10.77.0.1");
   EXPECT_EQ(TextOf(At(Page::Main, IDC_LOCAL_PORT)), "1901");

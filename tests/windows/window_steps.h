@@ -46,6 +46,17 @@ struct Step {
 // The simulated devices' first MAC, of current firmware.
 inline constexpr const char* kReadMac = "00E04C3A1B01";
 
+// A box as both runs record it: caption and text on one line, the imported file's path (which
+// differs between the systems) left out.
+inline std::string BoxRecord(const std::string& caption, std::string text) {
+  const std::string from = "参数文件 ", to = "，";
+  if (const size_t a = text.find(from); a != std::string::npos)
+    if (const size_t b = text.find(to, a); b != std::string::npos)
+      text.replace(a + from.size(), b - a - from.size(), "FILE");
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
+  return caption + "|" + text + "\n";
+}
+
 inline const std::vector<Step>& WindowSteps() {
   using enum Act;
   using enum Where;

@@ -44,17 +44,6 @@ const ControlMap& ControlsOf(fakes::MainWindowRun& run, Where where) {
   return run.dlg.Controls();
 }
 
-// The same record of a box as the Win32 run makes: the imported file's path left out.
-std::string BoxRecord(const fakes::RecordedBox& box) {
-  std::string text = box.text;
-  const std::string from = "参数文件 ", to = "，";
-  if (const size_t a = text.find(from); a != std::string::npos)
-    if (const size_t b = text.find(to, a); b != std::string::npos)
-      text.replace(a + from.size(), b - a - from.size(), "FILE");
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-  return box.caption + "|" + text + "\n";
-}
-
 class Player {
  public:
   Player(fakes::MainWindowRun& run, std::string out) : run_(run), out_(std::move(out)) {
@@ -120,7 +109,8 @@ class Player {
       case Act::Box: {
         const auto boxes = run_.notifier.Boxes();
         if (boxes.size() <= boxesSeen_ || boxes[boxesSeen_].caption != s.text) return false;
-        boxes_ += BoxRecord(boxes[boxesSeen_++]);
+        boxes_ += BoxRecord(boxes[boxesSeen_].caption, boxes[boxesSeen_].text);
+        ++boxesSeen_;
         return true;
       }
       case Act::Export:
