@@ -19,6 +19,7 @@ rules=(
   'src/pages|#include ["<](link/|session/|app/|win32/)'
   'src/app|#include ["<](win32/)'
   'src/win32|#include ["<](Q|widgets/|pages/|app/)'
+  'tests/win32|#include ["<](Q|widgets/|pages/|app/)'
   'tools/devsim|#include ["<](Q|forms/|session/|widgets/|pages/|app/|win32/|params/dictionary|params/page_lists)'
   'tools/cli|#include ["<](Q|widgets/|pages/|app/|win32/)'
 )
@@ -34,6 +35,7 @@ why=(
   'pages show forms and move values between them and their controls; they never send'
   'the Qt window and the Win32 window are two views side by side, neither uses the other'
   'the Win32 window shows the forms and the session in native controls: no Qt, nothing of the Qt window'
+  'the Win32 window'"'"'s tests are built for Windows alone: no Qt, nothing of the Qt window'
   'the simulator uses no Qt, and its tables are its own, not the program'"'"'s codec or lists'
   'the command-line tool uses the core and the session, no Qt and nothing of the window'
 )
