@@ -204,7 +204,7 @@ if [ $mode = screenshots ]; then
   start_devices "$devsim_linux"
   # A display for every Windows program from here on: a wineserver of its own, started anew.
   stop_wineserver
-  xvfb-run -a -s "-screen 0 1280x1024x24" "${wine[@]}" "$window_tests_exe" --steps "Z:$run" \
+  timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" "${wine[@]}" "$window_tests_exe" --steps "Z:$run" \
     "Z:$docs" 2>"$run/steps.err" || { cat "$run/steps.err" >&2; exit 1; }
   stop_wineserver
   exit 0
@@ -234,9 +234,10 @@ if [ $mode = bench ]; then
   printf '  %-62s %s\n' "quillon (Qt) on Linux, offscreen (the cold start of the table)" \
     "${QUILLON_LINUX_START_MS:-not measured here: the cold start row of quillon_bench}"
   # The first start warms Wine's own DLLs and the program's file; the figure is of the later ones.
-  "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null || true
-  if ! "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt" ||
-     ! "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 --bare >"$run/bare.txt"; then
+  timeout 120 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null || true
+  if ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt" ||
+     ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 --bare \
+       >"$run/bare.txt"; then
     echo "wine-test: the window's start could not be timed (above: why)" >&2
     exit 1
   fi
@@ -305,7 +306,7 @@ stop_wineserver
 run=$work/window-qt
 mkdir -p "$run"
 start_devices "$devsim_linux"
-window_scenario env QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
+window_scenario timeout 300 env QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
   "$linux/tests/windows/quillon_window_steps" "$run" || failed=1
 stop_last
 
@@ -333,7 +334,7 @@ installer_test() {
   cp -a "$WINEPREFIX" "$prefix"
   prefix_files "$prefix" >"$work/prefix-before.txt"
   (export WINEPREFIX=$prefix
-   timeout 120 "${wine[@]}" "$installer_exe" /S && "$wineserver" -w) || problems+=("the silent install failed")
+   timeout 120 "${wine[@]}" "$installer_exe" /S && timeout 60 "$wineserver" -w) || problems+=("the silent install failed")
   for file in quillon.exe quillon-cli.exe quillon-devsim.exe README.txt quillon-prompt.cmd uninstall.exe; do
     [ -f "$folder/$file" ] || problems+=("no $file in Program Files\\Quillon")
   done
@@ -344,7 +345,7 @@ installer_test() {
    timeout 60 "${wine[@]}" 'C:\Program Files\Quillon\quillon-cli.exe' --help >/dev/null) ||
     problems+=("the installed programs did not start and end")
   (export WINEPREFIX=$prefix
-   timeout 120 "${wine[@]}" 'C:\Program Files\Quillon\uninstall.exe' /S && "$wineserver" -w) ||
+   timeout 120 "${wine[@]}" 'C:\Program Files\Quillon\uninstall.exe' /S && timeout 60 "$wineserver" -w) ||
     problems+=("the silent uninstall failed")
   [ ! -e "$folder" ] || problems+=("Program Files\\Quillon is still there")
   [ ! -e "$menu" ] || problems+=("the Start-menu folder is still there")
