@@ -34,7 +34,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-mode=test
+mode="test"
 case "${1:-}" in
   --bench)
     mode=bench
@@ -188,7 +188,7 @@ lookup_exe=$windows/tests/windows/profile_lookup.exe
 read_exe=$windows/rs485_read.exe
 window_exe=$windows/quillon.exe
 window_tests_exe=$windows/tests/win32/window_tests.exe
-installer_exe=$(ls "$windows"/quillon-*-windows-x64-setup.exe 2>/dev/null | head -n 1 || true)
+installer_exe=$(compgen -G "$windows/quillon-*-windows-x64-setup.exe" | head -n 1 || true)
 for exe in "$cli_exe" "$devsim_exe" "$unit_exe" "$lookup_exe" "$read_exe" "$window_exe" \
            "$window_tests_exe" "$installer_exe"; do
   [ -f "$exe" ] || { echo "wine-test: $exe is missing: make windows" >&2; exit 1; }
