@@ -131,7 +131,7 @@ windows: deps-windows
 # against Wine's profile functions, the window's tests, both tools end to end against the Linux
 # ones, the window end to end against the Qt window, and the installer.
 windows-test: build windows
-	cmake --build $(BUILD) -j $(JOBS) --target quillon_fuzz_seeds
+	cmake --build $(BUILD) -j $(JOBS) --target quillon_fuzz_seeds quillon_window_steps
 	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh $(BUILD) $(WINDOWS_BUILD)
 
 # The Debian package (build/quillon_VERSION_ARCH.deb): program, command-line tool, simulator,

@@ -102,7 +102,6 @@ RECT PageRect(HWND tabs, const PageInsets& insets) {
           client.right - scaled(insets.right), client.bottom - scaled(insets.bottom)};
 }
 
-// Makes `page` a hidden child of the tab control `tabs`, over its panel.
 void PlacePage(CDialogWindow& page, HWND tabs, const PageInsets& insets) {
   page.CreatePage(tabs);
   // The page's background is the tab panel's where a visual style draws one.
