@@ -107,13 +107,20 @@ tsan-test: deps
 fuzz: deps
 	FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The table of quillon_bench, then the figures of the Windows programs under Wine; the Linux
+# window's start from the table stands beside the Win32 window's.
 bench: build windows
 	cmake --build $(BUILD) -j $(JOBS) --target quillon_bench quillon_rs485_read quillon_fuzz_seeds
-	scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim $(BUILD)/bench/quillon_bench
-	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh --bench $(BUILD) $(WINDOWS_BUILD)
+	bash -o pipefail -c 'scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim \
+	  $(BUILD)/bench/quillon_bench | tee $(BUILD)/bench-table.md'
+	QUILLON_LINUX_START_MS="$$(awk -F'|' '/cold start: process start/ {gsub(/^ +| +$$/, "", $$3); print $$3}' \
+	  $(BUILD)/bench-table.md)" FUZZ_BUILD=$(FUZZ_BUILD) \
+	  scripts/wine-test.sh --bench $(BUILD) $(WINDOWS_BUILD)
 
-# quillon-cli.exe and quillon-devsim.exe (static, 64-bit) with Debian's MinGW-w64, the unit tests
-# and the profile look-up program for Windows, and $(WINDOWS_BUILD)/quillon-VERSION-windows-x64.zip.
+# quillon.exe (the window), quillon-cli.exe and quillon-devsim.exe (static, 64-bit) with Debian's
+# MinGW-w64, the unit and window tests and the profile look-up program for Windows,
+# $(WINDOWS_BUILD)/quillon-VERSION-windows-x64.zip and the installer
+# $(WINDOWS_BUILD)/quillon-VERSION-windows-x64-setup.exe (NSIS).
 windows: deps-windows
 	@[ -f $(WINDOWS_BUILD)/CMakeCache.txt ] || cmake -S . -B $(WINDOWS_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
@@ -121,9 +128,10 @@ windows: deps-windows
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 # The Windows programs under Wine in a private network: their unit tests, the INI differential
-# against Wine's profile functions, and both tools end to end against the Linux ones.
+# against Wine's profile functions, the window's tests, both tools end to end against the Linux
+# ones, the window end to end against the Qt window, and the installer.
 windows-test: build windows
-	cmake --build $(BUILD) -j $(JOBS) --target quillon_fuzz_seeds
+	cmake --build $(BUILD) -j $(JOBS) --target quillon_fuzz_seeds quillon_window_steps
 	FUZZ_BUILD=$(FUZZ_BUILD) scripts/wine-test.sh $(BUILD) $(WINDOWS_BUILD)
 
 # The Debian package (build/quillon_VERSION_ARCH.deb): program, command-line tool, simulator,
@@ -137,8 +145,8 @@ package-test: package
 	@timeout --foreground 300 scripts/package-test.sh $(BUILD) || \
 	  { s=$$?; [ $$s -ne 124 ] || echo "package-test: hung, stopped after 300 s" >&2; exit $$s; }
 
-screenshots: build
-	scripts/screenshots.sh $(BUILD)
+screenshots: build windows
+	scripts/screenshots.sh $(BUILD) $(WINDOWS_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

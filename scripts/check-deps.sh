@@ -77,6 +77,8 @@ windows_needs=(
   'x86_64-w64-mingw32-windres|cmake/mingw-w64-x86_64.cmake (make windows)'
   '/usr/lib/wine/wine64|scripts/wine-test.sh (make windows-test)'
   '/usr/lib/wine/wineserver|scripts/wine-test.sh (make windows-test)'
+  'makensis|cmake/windows.cmake (the installer, make windows)'
+  '/usr/share/wine/fonts/tahoma.ttf|scripts/wine-prefix.sh (Wine'"'"'s own fonts in the prefix)'
 )
 case "$group" in
   demo) needs=("${demo_needs[@]}") ;;

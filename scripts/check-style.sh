@@ -18,6 +18,8 @@ rules=(
   'src/widgets|#include ["<](link/|params/|files/|forms/|session/|pages/|app/|win32/)'
   'src/pages|#include ["<](link/|session/|app/|win32/)'
   'src/app|#include ["<](win32/)'
+  'src/win32|#include ["<](Q|widgets/|pages/|app/)'
+  'tests/win32|#include ["<](Q|widgets/|pages/|app/)'
   'tools/devsim|#include ["<](Q|forms/|session/|widgets/|pages/|app/|win32/|params/dictionary|params/page_lists)'
   'tools/cli|#include ["<](Q|widgets/|pages/|app/|win32/)'
 )
@@ -32,6 +34,8 @@ why=(
   'widgets are generic: no model, no forms, no protocol, no pages'
   'pages show forms and move values between them and their controls; they never send'
   'the Qt window and the Win32 window are two views side by side, neither uses the other'
+  'the Win32 window shows the forms and the session in native controls: no Qt, nothing of the Qt window'
+  'the Win32 window'"'"'s tests are built for Windows alone: no Qt, nothing of the Qt window'
   'the simulator uses no Qt, and its tables are its own, not the program'"'"'s codec or lists'
   'the command-line tool uses the core and the session, no Qt and nothing of the window'
 )
@@ -54,9 +58,9 @@ done
 
 # What differs between Linux and Windows stays behind a few seams: the sockets and the local
 # addresses, the GBK codec, files and their UTF-8 paths, the command line, and the test folder's
-# pipes and permission bits. Nothing else asks which system it is built for, nor includes a
-# system's own headers.
-seams='^(src/link/socket_api(_windows)?\.cpp|src/text/gbk(_windows)?\.cpp|src/files/file_bytes(_windows)?\.cpp|src/text/command_line\.cpp|tests/support/temp_folder\.h)$'
+# pipes and permission bits; and the Win32 window, which is Windows' own throughout. Nothing else
+# asks which system it is built for, nor includes a system's own headers.
+seams='^(src/win32/.*|src/link/socket_api(_windows)?\.cpp|src/text/gbk(_windows)?\.cpp|src/files/file_bytes(_windows)?\.cpp|src/text/command_line\.cpp|tests/support/temp_folder\.h)$'
 system_headers='#include <(unistd|fcntl|poll|iconv|ifaddrs|dirent|pwd|spawn|signal|pthread|windows|winsock2|ws2tcpip|io)\.h>|#include <(sys|arpa|netinet|net)/'
 files=$(git ls-files -- 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/unit/*' 'tests/support/*' \
           'tests/fuzz/*' | grep -E '\.(cpp|h)$' | grep -v -E "$seams" || true)

@@ -9,7 +9,7 @@
 # "demo" is what `make demo` needs (the program and the simulator, built and run in a private
 # network, on a virtual screen when there is no display); "all" adds the tests, the house rules,
 # the Debian package and its check, and the fuzzers; "windows" adds the cross-compiler of the
-# Windows programs and Wine, which runs their tests.
+# Windows programs, the installer's compiler, and Wine, which runs their tests.
 set -euo pipefail
 
 # The build of the program and the simulator, and their run.
@@ -19,8 +19,9 @@ demo=(cmake g++ make pkg-config git qt6-base-dev qt6-base-dev-tools libgl-dev fo
 # file) and its check (groff renders the man pages); clang with its sanitizer runtimes and
 # libFuzzer, for the sanitizer builds and the fuzzers.
 tests=(libgtest-dev googletest clang-format dpkg-dev file groff-base clang libclang-rt-14-dev)
-# The Windows programs (make windows) and Wine to run them (make windows-test).
-windows=(g++-mingw-w64-x86-64-posix wine64)
+# The Windows programs (make windows) with their installer (NSIS), and Wine to run them (make
+# windows-test) with its own fonts, which Debian ships apart.
+windows=(g++-mingw-w64-x86-64-posix nsis wine64 fonts-wine)
 
 list=0
 if [ "${1:-}" = "--list" ]; then

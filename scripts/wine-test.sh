@@ -6,27 +6,47 @@
 #      look-ups on the same files (tests/data/ini-profile, every 16-bit character in a UTF-16
 #      file, and the inputs of the parameter-file fuzz target); every difference is named and
 #      fails;
-#   3. end to end: quillon-cli.exe search, read and apply against the Linux simulator, and the
+#   3. the window's tests: quillon.exe's window driven by messages with a recording link
+#      (tests/win32);
+#   4. end to end: quillon-cli.exe search, read and apply against the Linux simulator, and the
 #      Linux quillon-cli against quillon-devsim.exe, each compared byte for byte with the same run
 #      of the Linux programs: what they print, the file read, the simulator's state after the
 #      apply, and every frame on port 1901; quillon-cli.exe also takes a file by a path from
-#      the root ("/...") and by its drive ("Z:\...").
+#      the root ("/...") and by its drive ("Z:\...");
+#   5. the window end to end: the Win32 window and the Qt window played through the same steps
+#      (tests/windows/window_steps.h) against the Linux simulator, compared byte for byte: the
+#      boxes they showed, the file they exported, the simulator's state, every frame;
+#   6. the installer: installed silently into a scratch copy of the prefix, the installed program
+#      started, then uninstalled, leaving the prefix's files as they were.
 #
 #   scripts/wine-test.sh [LINUX_BUILD [WINDOWS_BUILD]]
-#   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]   the RS-485 read under Wine
+#   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]
+#       the RS-485 read under Wine; the window's start under Wine (warm) beside the Linux window's
+#       (QUILLON_LINUX_START_MS, from quillon_bench's table), and quillon.exe's size
+#   scripts/wine-test.sh --screenshots DOCS [LINUX_BUILD [WINDOWS_BUILD]]
+#       the Win32 window's pictures (DOCS/windows-*.png) on a virtual screen (xvfb-run), through
+#       the steps of the end-to-end comparison
 #
 # Wine's sockets are made by its wineserver process, so Wine runs here only inside the private
 # network of netns-run.sh: the wineserver of the build's prefix is stopped first, started by the
 # first Windows program inside the network, and stopped again before the device side starts one
-# of its own. The prefix (WINDOWS_BUILD/wine-prefix) is made once, on the first run.
+# of its own. The prefix (WINDOWS_BUILD/wine-prefix) is made once, on the first run, by
+# scripts/wine-prefix.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bench=0
-if [ "${1:-}" = "--bench" ]; then
-  bench=1
-  shift
-fi
+mode="test"
+case "${1:-}" in
+  --bench)
+    mode=bench
+    shift
+    ;;
+  --screenshots)
+    mode=screenshots
+    docs=$(realpath "$2")
+    shift 2
+    ;;
+esac
 linux=$(realpath "${1:-build}")
 windows=$(realpath "${2:-build-windows}")
 fuzz_build=${FUZZ_BUILD:-build-fuzz}
@@ -40,7 +60,8 @@ fi
 
 if [ "${QUILLON_WINE_NETNS:-}" != 1 ]; then
   args=("$linux" "$windows")
-  [ $bench -eq 0 ] || args=(--bench "${args[@]}")
+  [ $mode != bench ] || args=(--bench "${args[@]}")
+  [ $mode != screenshots ] || args=(--screenshots "$docs" "${args[@]}")
   QUILLON_WINE_NETNS=1 exec scripts/netns-run.sh "$linux/tools/devsim/quillon-devsim" "$0" \
     "${args[@]}"
 fi
@@ -70,12 +91,7 @@ cleanup() {
 trap cleanup EXIT
 
 stop_wineserver
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  start=$(date +%s%N)
-  "${wine[@]}" wineboot --init >/dev/null 2>&1
-  "$wineserver" -w
-  echo "wine-test: Wine prefix made in $(( ($(date +%s%N) - start) / 1000000 )) ms"
-fi
+scripts/wine-prefix.sh
 
 until_in() {  # FILE TEXT SECONDS: waits until FILE holds TEXT
   local i
@@ -108,40 +124,63 @@ stop_last() {
   unset 'pids[-1]'
 }
 
-# One run: search, read, apply with the command-line tool in "$@", every frame recorded.
-scenario() {
+# Runs "$@" in $run with every frame on port 1901 recorded, each side's frames apart.
+recorded() {
   "$linux/tests/windows/quillon_frame_recorder" "$run/frames.txt" >"$run/recorder.out" &
   pids+=($!)
   until_in "$run/recorder.out" ready 10
-  (
-    cd "$run"
-    "$@" search >search.txt 2>search.err
-    "$@" read 00E04C3A1B01 --out template.ini >read.txt 2>read.err
-    # The file by its path from the root: on Windows too a path, not a Windows-style option.
-    "$@" apply "$run/template.ini" 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 \
-      --ip-from 192.168.1.100 --verify >apply.txt 2>apply.err
-  ) || { echo "wine-test: $(basename "$run"): a command failed:" >&2; cat "$run"/*.err >&2; return 1; }
+  local status=0
+  (cd "$run" && "$@") || status=$?
   sleep 0.3  # the last replies reach the recorder
   stop_last
-  # A Windows program ends its lines in CRLF; how long each device took may differ.
-  sed -i -E 's/\r$//; s/ \([0-9.]+ s\)$//' "$run"/search.txt "$run"/read.txt "$run"/apply.txt
   # Each side's frames in their order; how the two sides' frames interleave depends on timing.
   grep '^10\.77\.0\.1 ' "$run/frames.txt" >"$run/frames-pc.txt" || true
   grep '^10\.77\.0\.2 ' "$run/frames.txt" >"$run/frames-devices.txt" || true
+  return $status
 }
 
-same_as_linux() {
-  local failed=0 file
-  for file in search.txt read.txt apply.txt template.ini dump.txt frames-pc.txt frames-devices.txt; do
-    if ! cmp -s "$work/linux/$file" "$run/$file"; then
-      echo "wine-test: $(basename "$run"): $file differs from the Linux run:" >&2
-      diff <(head -c 4000 "$work/linux/$file") <(head -c 4000 "$run/$file") | head -20 >&2 || true
+# Search, read, apply with the command-line tool in "$@".
+cli_session() {
+  "$@" search >search.txt 2>search.err
+  "$@" read 00E04C3A1B01 --out template.ini >read.txt 2>read.err
+  # The file by its path from the root: on Windows too a path, not a Windows-style option.
+  "$@" apply "$run/template.ini" 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 \
+    --ip-from 192.168.1.100 --verify >apply.txt 2>apply.err
+}
+
+# One run of the command-line tool in "$@", every frame recorded.
+scenario() {
+  recorded cli_session "$@" ||
+    { echo "wine-test: $(basename "$run"): a command failed:" >&2; cat "$run"/*.err >&2; return 1; }
+  # A Windows program ends its lines in CRLF; how long each device took may differ.
+  sed -i -E 's/\r$//; s/ \([0-9.]+ s\)$//' "$run"/search.txt "$run"/read.txt "$run"/apply.txt
+}
+
+# The window's steps played by the program in "$@", every frame recorded.
+window_scenario() {
+  recorded "$@" >"$run/steps.out" 2>"$run/steps.err" ||
+    { echo "wine-test: $(basename "$run"): the steps failed:" >&2; cat "$run/steps.err" >&2; return 1; }
+}
+
+# Whether the files named after the reference folder are the same in $run.
+same_as() {
+  local reference=$1 failed=0 file
+  shift
+  for file in "$@"; do
+    if ! cmp -s "$reference/$file" "$run/$file"; then
+      echo "wine-test: $(basename "$run"): $file differs from $(basename "$reference"):" >&2
+      diff <(head -c 4000 "$reference/$file") <(head -c 4000 "$run/$file") | head -20 >&2 || true
       failed=1
     fi
   done
-  [ $failed -eq 0 ] && echo "wine-test: $(basename "$run"): outputs, file, device state and" \
-    "$(wc -l <"$run/frames.txt") frames the same as on Linux"
+  [ $failed -eq 0 ] && echo "wine-test: $(basename "$run"): $* the same as" \
+    "$(basename "$reference")'s ($(wc -l <"$run/frames.txt") frames)"
   return $failed
+}
+
+same_as_linux() {
+  same_as "$work/linux" search.txt read.txt apply.txt template.ini dump.txt frames-pc.txt \
+    frames-devices.txt
 }
 
 cli_exe=$windows/tools/cli/quillon-cli.exe
@@ -149,7 +188,11 @@ devsim_exe=$windows/tools/devsim/quillon-devsim.exe
 unit_exe=$windows/unit_tests.exe
 lookup_exe=$windows/tests/windows/profile_lookup.exe
 read_exe=$windows/rs485_read.exe
-for exe in "$cli_exe" "$devsim_exe" "$unit_exe" "$lookup_exe" "$read_exe"; do
+window_exe=$windows/quillon.exe
+window_tests_exe=$windows/tests/win32/window_tests.exe
+installer_exe=$(compgen -G "$windows/quillon-*-windows-x64-setup.exe" | head -n 1 || true)
+for exe in "$cli_exe" "$devsim_exe" "$unit_exe" "$lookup_exe" "$read_exe" "$window_exe" \
+           "$window_tests_exe" "$installer_exe"; do
   [ -f "$exe" ] || { echo "wine-test: $exe is missing: make windows" >&2; exit 1; }
 done
 cli_linux=$linux/tools/cli/quillon-cli
@@ -157,7 +200,19 @@ cli_windows=("${wine[@]}" "$cli_exe")
 devsim_linux=$linux/tools/devsim/quillon-devsim
 devsim_windows=("${wine[@]}" "$devsim_exe")
 
-if [ $bench -eq 1 ]; then
+if [ $mode = screenshots ]; then
+  run=$work/screenshots
+  mkdir -p "$run"
+  start_devices "$devsim_linux"
+  # A display for every Windows program from here on: a wineserver of its own, started anew.
+  stop_wineserver
+  timeout 300 xvfb-run -a -s "-screen 0 1280x1024x24" "${wine[@]}" "$window_tests_exe" --steps "Z:$run" \
+    "Z:$docs" 2>"$run/steps.err" || { cat "$run/steps.err" >&2; exit 1; }
+  stop_wineserver
+  exit 0
+fi
+
+if [ $mode = bench ]; then
   run=$work/bench
   mkdir -p "$run"
   start_devices "$devsim_linux"
@@ -176,6 +231,24 @@ if [ $bench -eq 1 ]; then
     printf '  %-62s %d ms\n' "'quillon-cli read', the whole command with its start: $side" \
       $(( ($(date +%s%N) - start) / 1000000 ))
   done
+  echo
+  echo "The window's start, process start until the main window shows (goal: 0.3 s warm), and size:"
+  printf '  %-62s %s\n' "quillon (Qt) on Linux, offscreen (the cold start of the table)" \
+    "${QUILLON_LINUX_START_MS:-not measured here: the cold start row of quillon_bench}"
+  # The first start warms Wine's own DLLs and the program's file; the figure is of the later ones.
+  timeout 120 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null || true
+  if ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt" ||
+     ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 --bare \
+       >"$run/bare.txt"; then
+    echo "wine-test: the window's start could not be timed (above: why)" >&2
+    exit 1
+  fi
+  median() { awk '{print $2}' "$1" | sort -n | awk '{v[NR] = $1} END {printf "%.0f", (v[5] + v[6]) / 2}'; }
+  printf '  %-62s %s ms\n' "quillon.exe under Wine, warm, median of 10" "$(median "$run/starts.txt")"
+  printf '  %-62s %s ms\n' "floor: an empty dialog of its size under Wine, the same way" \
+    "$(median "$run/bare.txt")"
+  printf '  %-62s %s\n' "quillon.exe, one static program (goal: under 3 MB)" \
+    "$(awk -v b="$(stat -c %s "$window_exe")" 'BEGIN {printf "%.2f MB (%d bytes)", b / 1048576, b}')"
   exit 0
 fi
 
@@ -201,7 +274,15 @@ LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$wine64" "$lookup_exe" \
   "Z:$work/profile/requests.txt" "Z:$work/profile/answers.txt"
 "$linux/tests/windows/quillon_profile_compare" compare "$work/profile" || failed=1
 
-echo "wine-test: 3. end to end in the private network"
+echo "wine-test: 3. the window's tests (window_tests.exe)"
+if ! timeout 300 "${wine[@]}" "$window_tests_exe" --gtest_brief=1 2>&1 | tee "$work/window.log" |
+     grep -v '^Running main'; then
+  failed=1
+fi
+grep -q '^\[  PASSED  \]' "$work/window.log" && ! grep -q '^\[  FAILED  \]' "$work/window.log" ||
+  failed=1
+
+echo "wine-test: 4. the command-line tools end to end in the private network"
 run=$work/linux
 mkdir -p "$run"
 start_devices "$devsim_linux"
@@ -232,6 +313,67 @@ mkdir -p "$run"
 start_devices "${devsim_windows[@]}"
 scenario "$cli_linux" && same_as_linux || failed=1
 stop_last
+
+echo "wine-test: 5. the window end to end in the private network"
+stop_wineserver
+run=$work/window-qt
+mkdir -p "$run"
+start_devices "$devsim_linux"
+window_scenario timeout 300 env QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
+  "$linux/tests/windows/quillon_window_steps" "$run" || failed=1
+stop_last
+
+run=$work/window-win32
+mkdir -p "$run"
+start_devices "$devsim_linux"
+window_scenario timeout 300 "${wine[@]}" "$window_tests_exe" --steps "Z:$run" &&
+  same_as "$work/window-qt" boxes.txt exported.ini dump.txt frames-pc.txt frames-devices.txt ||
+  failed=1
+stop_last
+
+echo "wine-test: 6. the installer in a scratch prefix"
+# The prefix's files but for what any start of Wine rewrites, and Wine's own Start-menu mirror.
+prefix_files() {
+  (cd "$1/drive_c" && find . -path ./users -prune -o -path './windows/*.log' -prune -o \
+     -path ./windows/temp -prune -o -type f -print | sort)
+}
+installer_test() {
+  local prefix=$work/installer-prefix
+  local folder="$prefix/drive_c/Program Files/Quillon"
+  local menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quillon"
+  local key='Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Quillon'
+  local file problems=()
+  stop_wineserver
+  cp -a "$WINEPREFIX" "$prefix"
+  prefix_files "$prefix" >"$work/prefix-before.txt"
+  (export WINEPREFIX=$prefix
+   timeout 120 "${wine[@]}" "$installer_exe" /S && timeout 60 "$wineserver" -w) || problems+=("the silent install failed")
+  for file in quillon.exe quillon-cli.exe quillon-devsim.exe README.txt quillon-prompt.cmd uninstall.exe; do
+    [ -f "$folder/$file" ] || problems+=("no $file in Program Files\\Quillon")
+  done
+  [ "$(ls "$menu"/*.lnk 2>/dev/null | wc -l)" -eq 3 ] || problems+=("not three Start-menu entries")
+  grep -q "$key" "$prefix/system.reg" || problems+=("no entry under Uninstall")
+  (export WINEPREFIX=$prefix
+   timeout 120 "${wine[@]}" "$window_tests_exe" --probe 'C:\Program Files\Quillon\quillon.exe' 1 &&
+   timeout 60 "${wine[@]}" 'C:\Program Files\Quillon\quillon-cli.exe' --help >/dev/null) ||
+    problems+=("the installed programs did not start and end")
+  (export WINEPREFIX=$prefix
+   timeout 120 "${wine[@]}" 'C:\Program Files\Quillon\uninstall.exe' /S && timeout 60 "$wineserver" -w) ||
+    problems+=("the silent uninstall failed")
+  [ ! -e "$folder" ] || problems+=("Program Files\\Quillon is still there")
+  [ ! -e "$menu" ] || problems+=("the Start-menu folder is still there")
+  ! grep -q "$key" "$prefix/system.reg" || problems+=("the Uninstall entry is still there")
+  prefix_files "$prefix" >"$work/prefix-after.txt"
+  diff "$work/prefix-before.txt" "$work/prefix-after.txt" >&2 || problems+=("files differ from before")
+  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  rm -rf "$prefix"
+  if [ ${#problems[@]} -gt 0 ]; then
+    printf 'wine-test: installer: %s\n' "${problems[@]}" >&2
+    return 1
+  fi
+  echo "wine-test: installer: installed silently, the window and quillon-cli started, uninstalled without a trace"
+}
+installer_test || failed=1
 
 if [ $failed -eq 0 ]; then
   echo "wine-test: the Windows programs pass under Wine"

@@ -27,9 +27,6 @@ class CNetParamPage;
 class CRs485Page;
 class CTabControl;
 
-// The five help lines the log starts with.
-extern const char* const kHelpText;
-
 class CConfigMainDlg : public QDialog, public ConfigView {
   Q_OBJECT
 

@@ -157,6 +157,14 @@ const DialogLayout& GearDialogLayout();
 
 // The main window's texts that are no control of its own.
 inline constexpr const char* kMainCaption = "Quillon|网络视频字符叠加器配置软件-V2.3";
+// The five help lines the information log starts with.
+inline constexpr const char* kHelpText =
+    "单击\"搜索\"按钮搜索设备，设备出现在设备列表后，双击设备更新信息到右边信息框中修改参数后，"
+    "点击\"配置参数\"按钮，设备将保存参数并自动重启\r\n"
+    "注意事项:\r\n"
+    "1、确保软件与设备在同一局域网内\r\n"
+    "2、请确定当前PC只使用一个网卡\r\n"
+    "3、请按照 搜索->双击选中并读取->配置参数 的步骤来操作\r\n";
 inline constexpr const char* kDeviceColumns[4] = {"设备IP", "设备名称", "MAC地址", "固件版本"};
 inline constexpr const char* kPageTabs[2] = {"网络参数", "485参数"};
 inline constexpr const char* kCameraTabs[4] = {"摄像头一", "摄像头二", "摄像头三", "摄像头四"};

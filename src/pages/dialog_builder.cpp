@@ -119,6 +119,7 @@ template <typename... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Spelled out for clang 14, which does not deduce an aggregate's arguments.
 template <typename... F>
 Overloaded(F...) -> Overloaded<F...>;
 

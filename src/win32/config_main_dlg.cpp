@@ -1,0 +1,354 @@
+#include "win32/config_main_dlg.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "win32/wide_text.h"
+
+namespace quillon::win32 {
+
+namespace {
+
+enum DeviceColumn { kColumnIp, kColumnName, kColumnMac, kColumnVersion, kColumnCount };
+
+// The timer that makes the hidden pages: the lowest of the window's messages, it comes once the
+// window has been drawn.
+constexpr UINT_PTR kMakePagesTimer = 1;
+
+// A multi-line edit box in a dialog answers Escape by closing the dialog, which here would end
+// the program: the log box takes Escape as the rest of the window does, by doing nothing.
+LRESULT CALLBACK LogKeys(HWND log, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                         DWORD_PTR) {
+  if ((message == WM_KEYDOWN || message == WM_CHAR) && wParam == VK_ESCAPE) return 0;
+  return ::DefSubclassProc(log, message, wParam, lParam);
+}
+
+}  // namespace
+
+void CAboutDlg::OnCommand(int id, int /*code*/) {
+  if (id == IDOK || id == IDCANCEL) ::EndDialog(Hwnd(), id);
+}
+
+CConfigMainDlg::CConfigMainDlg(ConfigSession& session, AddressSource addresses)
+    : CDialogWindow(MainWindowLayout(), DialogRole::MainWindow),
+      session_(session),
+      addresses_(std::move(addresses)),
+      netPage_(session.Forms().net),
+      rs485Page_(session.Forms().rs485) {
+  icon_ = LoadProgramIcon(IDR_MAINFRAME, ::GetSystemMetrics(SM_CXICON));
+  smallIcon_ = LoadProgramIcon(IDR_MAINFRAME, ::GetSystemMetrics(SM_CXSMICON));
+}
+
+CConfigMainDlg::~CConfigMainDlg() {
+  session_.DetachView();
+  if (icon_) ::DestroyIcon(icon_);
+  if (smallIcon_) ::DestroyIcon(smallIcon_);
+}
+
+void CConfigMainDlg::Run(std::function<void(HWND)> onInit) {
+  onInit_ = std::move(onInit);
+  RunModal(nullptr);
+}
+
+BOOL CConfigMainDlg::OnInitDialog() {
+  const HWND hwnd = Hwnd();
+  {
+    std::lock_guard lock(postMutex_);
+    postTarget_ = hwnd;
+  }
+  ::SendMessageW(Item(IDC_LOG), EM_SETLIMITTEXT, kLogLimit, 0);
+  ::SetWindowSubclass(Item(IDC_LOG), &LogKeys, 0, 0);
+  if (const HMENU menu = ::GetSystemMenu(hwnd, FALSE)) {
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, Wide(kAboutMenuText).c_str());
+  }
+  ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  SetText(Item(IDC_LOCAL_PORT), "1901");
+
+  // The columns; their widths are set once, from the list's client width.
+  const HWND list = Item(IDC_DEVICE_LIST);
+  for (int column = 0; column < kColumnCount; ++column) {
+    std::wstring heading = Wide(kDeviceColumns[column]);
+    LVCOLUMNW c{};
+    c.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
+    c.fmt = LVCFMT_LEFT;
+    c.pszText = heading.data();
+    c.iSubItem = column;
+    ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                   reinterpret_cast<LPARAM>(&c));
+  }
+  RECT client{};
+  ::GetClientRect(list, &client);
+  for (int column = 0; column < kColumnCount; ++column)
+    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                   DeviceColumnWidth(column, client.right));
+
+  session_.AttachView(*this);
+  session_.AppendLog(kHelpText);
+  session_.RefreshLog();
+
+  // Tabs and pages: both pages over the tab control's panel, the network page first.
+  const HWND tabs = Item(IDC_TABS);
+  InsertTabs(tabs, {kPageTabs[0], kPageTabs[1]});
+  PlacePage(netPage_, tabs, kMainPageInsets);
+  ::ShowWindow(netPage_.Hwnd(), SW_SHOW);
+  ::SetTimer(hwnd, kMakePagesTimer, 0, nullptr);
+  ::SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
+  netPage_.onDownload = [this] { session_.OnDownload(); };
+  rs485Page_.onRead = [this] { session_.OnRs485Read(); };
+  rs485Page_.onDownload = [this] { session_.OnRs485Download(); };
+  rs485Page_.onSlotChosen = [this](int index) { session_.OnSlotChanged(index); };
+  rs485Page_.onRemoteAdjust = [this] { session_.OnRemoteAdjust(); };
+
+  // Both blocks zeroed, the dictionary index built, the flags cleared: before the worker starts,
+  // which polls the index's marks.
+  session_.InitModel();
+  ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+
+  const std::vector<uint32_t> local = addresses_ ? addresses_() : std::vector<uint32_t>{};
+  SetText(Item(IDC_LOCAL_IP), local.empty() ? "0.0.0.0" : DottedAddress(local.front()));
+
+  if (onInit_) onInit_(hwnd);
+  ::SetFocus(Item(IDC_SEARCH));
+  return FALSE;
+}
+
+void CConfigMainDlg::OnDestroy() {
+  {
+    std::lock_guard lock(postMutex_);
+    postTarget_ = nullptr;
+  }
+  // What was posted but never taken.
+  MSG message;
+  while (::PeekMessageW(&message, Hwnd(), WM_FRAME_RECEIVED, WM_FRAME_RECEIVED, PM_REMOVE))
+    delete reinterpret_cast<Datagram*>(message.lParam);
+  ::KillTimer(Hwnd(), kMakePagesTimer);
+  for (const auto& [id, action] : timers_) ::KillTimer(Hwnd(), id);
+  timers_.clear();
+  session_.DetachView();
+}
+
+void CConfigMainDlg::OnCommand(int id, int code) {
+  // Enter (IDOK) and Escape (IDCANCEL) do nothing here: Enter in a box would end the program and
+  // drop the edits. Only the close box ends the window.
+  if (id == IDC_LOG && code == EN_CHANGE && !showingLog_) boxEdited_ = true;
+  if (code != BN_CLICKED) return;
+  switch (id) {
+    case IDC_SEARCH:
+      session_.OnSearch();
+      break;
+    case IDC_CLEAR_LOG:
+      session_.ClearLog();
+      break;
+    case IDC_EXPORT:
+      session_.OnExportParams();
+      break;
+    case IDC_IMPORT:
+      session_.OnImportParams();
+      break;
+    default:
+      break;
+  }
+}
+
+void CConfigMainDlg::OnNotify(const NMHDR& header) {
+  if (header.idFrom == IDC_TABS && header.code == TCN_SELCHANGE) OnSelchangeTab();
+  if (header.idFrom == IDC_DEVICE_LIST && header.code == NM_DBLCLK)
+    session_.OnDeviceDoubleClicked();
+}
+
+void CConfigMainDlg::OnSelchangeTab() {
+  const int selection = static_cast<int>(::SendMessageW(Item(IDC_TABS), TCM_GETCURSEL, 0, 0));
+  if (selection != 0 && selection != 1) return;
+  if (selection == 1) MakeRs485Page();
+  ::ShowWindow(netPage_.Hwnd(), selection == 0 ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(rs485Page_.Hwnd(), selection == 1 ? SW_SHOW : SW_HIDE);
+}
+
+void CConfigMainDlg::MakeRs485Page() {
+  if (!rs485Page_.Created()) PlacePage(rs485Page_, Item(IDC_TABS), kMainPageInsets);
+}
+
+bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+  switch (message) {
+    case WM_FRAME_RECEIVED: {
+      const std::unique_ptr<Datagram> datagram(reinterpret_cast<Datagram*>(lParam));
+      session_.OnFrameReceived(datagram->bytes, datagram->received);
+      return true;
+    }
+    case WM_LOG_REFRESH:
+      session_.RefreshLog();
+      return true;
+    case WM_TIMER: {
+      if (wParam == kMakePagesTimer) {
+        ::KillTimer(Hwnd(), kMakePagesTimer);
+        netPage_.MakeCameraPages();
+        MakeRs485Page();
+        return true;
+      }
+      const auto timer = timers_.find(static_cast<UINT_PTR>(wParam));
+      if (timer == timers_.end()) return false;
+      ::KillTimer(Hwnd(), timer->first);
+      const std::function<void()> action = std::move(timer->second);
+      timers_.erase(timer);
+      action();
+      return true;
+    }
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return false;
+      {
+        CAboutDlg about;
+        about.RunModal(Hwnd());
+      }
+      result = TRUE;
+      return true;
+    case WM_CLOSE:
+      // The dialog manager would turn the close box into IDCANCEL, which does nothing here.
+      ::EndDialog(Hwnd(), 0);
+      result = TRUE;
+      return true;
+    case WM_PAINT: {
+      if (!::IsIconic(Hwnd())) return false;
+      PAINTSTRUCT paint;
+      const HDC dc = ::BeginPaint(Hwnd(), &paint);
+      RECT client;
+      ::GetClientRect(Hwnd(), &client);
+      const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+      ::DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, icon_);
+      ::EndPaint(Hwnd(), &paint);
+      result = TRUE;
+      return true;
+    }
+    case WM_QUERYDRAGICON:
+      result = reinterpret_cast<INT_PTR>(icon_);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CConfigMainDlg::Post(UINT message, LPARAM lParam) {
+  std::lock_guard lock(postMutex_);
+  return postTarget_ && ::PostMessageW(postTarget_, message, 0, lParam);
+}
+
+void CConfigMainDlg::PostDatagram(Datagram datagram) {
+  auto copy = std::make_unique<Datagram>(std::move(datagram));
+  if (Post(WM_FRAME_RECEIVED, reinterpret_cast<LPARAM>(copy.get()))) copy.release();
+}
+
+void CConfigMainDlg::RequestLogRefresh() { Post(WM_LOG_REFRESH, 0); }
+
+void CConfigMainDlg::ShowLogText(const std::string& text) {
+  const HWND log = Item(IDC_LOG);
+  // The log mostly grows by a line at a time: while the box still holds what was shown last,
+  // only the new lines go in, instead of the whole text, which would make the replies of many
+  // devices cost the square of their count.
+  const bool grows = !boxEdited_ && !shownLog_.empty() && shownLog_.back() == '\n' &&
+                     text.size() >= shownLog_.size() &&
+                     text.compare(0, shownLog_.size(), shownLog_) == 0;
+  const std::wstring shown = Wide(grows ? std::string_view(text).substr(shownLog_.size()) : text);
+  const int length = ::GetWindowTextLengthW(log);
+  showingLog_ = true;
+  if (grows && length + static_cast<long long>(shown.size()) <= kLogLimit) {
+    ::SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(length), length);
+    ::SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(shown.c_str()));
+  } else {
+    ::SetWindowTextW(log, Wide(text).c_str());
+  }
+  showingLog_ = false;
+  shownLog_ = text;
+  boxEdited_ = false;
+  const int end = ::GetWindowTextLengthW(log);
+  ::SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(end), end);
+  ::SendMessageW(log, EM_SCROLLCARET, 0, 0);
+}
+
+void CConfigMainDlg::ClearDeviceList() {
+  ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_DELETEALLITEMS, 0, 0);
+}
+
+void CConfigMainDlg::InsertDeviceRow(const DeviceRow& row) {
+  const HWND list = Item(IDC_DEVICE_LIST);
+  const std::string* texts[kColumnCount] = {&row.ip, &row.name, &row.mac, &row.version};
+  std::wstring text = Wide(*texts[0]);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = 0;
+  item.pszText = text.data();
+  const auto index = ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  if (index < 0) return;
+  for (int column = 1; column < kColumnCount; ++column) {
+    text = Wide(*texts[column]);
+    item.iSubItem = column;
+    item.pszText = text.data();
+    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
+  const HWND list = Item(IDC_DEVICE_LIST);
+  const auto index = ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  if (index < 0) return std::nullopt;
+  auto cell = [&](int column) {
+    wchar_t text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(&item));
+    return Utf8(text);
+  };
+  return DeviceRow{cell(kColumnIp), cell(kColumnName), cell(kColumnMac), cell(kColumnVersion)};
+}
+
+bool CConfigMainDlg::RunGearDialog(GearForm& form) {
+  return rs485Page_.RemoteAdjustDialog().Run(Hwnd(), form);
+}
+
+std::optional<std::string> CConfigMainDlg::ChooseFile(bool save, const std::string& initialName) {
+  // Room for the long file names of Windows 10.
+  std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring initial = Wide(initialName);
+  initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = Hwnd();
+  dialog.lpstrFilter = L"INI files(*.ini)\0*.ini\0";
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrDefExt = L"ini";
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
+                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  const BOOL chosen = save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+  if (!chosen) return std::nullopt;
+  return Utf8(file.data());
+}
+
+std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
+  return ChooseFile(true, defaultName);
+}
+
+std::optional<std::string> CConfigMainDlg::ChooseImportFile() { return ChooseFile(false, "*.ini"); }
+
+void CConfigMainDlg::PauseMs(int milliseconds) {
+  // The pauses of the read and download sequences block the user-interface thread on purpose:
+  // no other handler may run between the frames.
+  if (milliseconds > 0) ::Sleep(static_cast<DWORD>(milliseconds));
+}
+
+void CConfigMainDlg::CallLater(int milliseconds, std::function<void()> action) {
+  if (!Hwnd()) return;
+  const UINT_PTR id = nextTimer_++;
+  if (::SetTimer(Hwnd(), id, static_cast<UINT>(milliseconds < 0 ? 0 : milliseconds), nullptr))
+    timers_[id] = std::move(action);
+}
+
+}  // namespace quillon::win32

@@ -1,0 +1,104 @@
+// The main window: local address, search, the device list, the information log and the tab
+// control with the network and RS-485 pages, as a native dialog. The protocol flows live in the
+// ConfigSession that the application object hands it; the window is that session's view and
+// routes its controls' events to it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "link/frame_link.h"
+#include "link/udp_link.h"
+#include "session/config_session.h"
+#include "win32/dialog_window.h"
+#include "win32/net_param_page.h"
+#include "win32/rs485_page.h"
+
+namespace quillon::win32 {
+
+// A received datagram (lParam: a Datagram* the window takes over), and the worker's request for
+// a refresh of the log box.
+inline constexpr UINT WM_FRAME_RECEIVED = WM_USER + 10;
+inline constexpr UINT WM_LOG_REFRESH = WM_USER + 11;
+
+class CAboutDlg : public CDialogWindow {
+ public:
+  CAboutDlg() : CDialogWindow(AboutLayout(), DialogRole::Modal) {}
+
+ protected:
+  void OnCommand(int id, int code) override;
+};
+
+class CConfigMainDlg : public CDialogWindow, public ConfigView {
+ public:
+  static constexpr int kLogLimit = 10240000;  // characters the log box takes
+
+  // `addresses` fills the local-address box with the PC's first address.
+  CConfigMainDlg(ConfigSession& session, AddressSource addresses);
+  ~CConfigMainDlg() override;
+
+  // Runs the window modally; returns when its close box ended it. `onInit` runs at the end of
+  // the window's initialisation, with the window: the application object starts the link and
+  // the worker there.
+  void Run(std::function<void(HWND)> onInit);
+
+  // Hands one received datagram to the user-interface thread, which dispatches it; any thread.
+  // The bytes travel with the posted message; a datagram the window no longer takes is freed.
+  void PostDatagram(Datagram datagram);
+
+  // ConfigView.
+  void ShowLogText(const std::string& text) override;
+  void RequestLogRefresh() override;
+  void ClearDeviceList() override;
+  void InsertDeviceRow(const DeviceRow& row) override;
+  std::optional<DeviceRow> SelectedDeviceRow() override;
+  void ShowNetForm(NetParamForm& form) override { netPage_.Show(form); }
+  void ReadNetForm(NetParamForm& form) override { netPage_.Read(form); }
+  void ShowRs485Form(Rs485Form& form) override { rs485Page_.Show(form); }
+  void ReadRs485Form(Rs485Form& form) override { rs485Page_.Read(form); }
+  bool RunGearDialog(GearForm& form) override;
+  std::optional<std::string> ChooseExportFile(const std::string& defaultName) override;
+  std::optional<std::string> ChooseImportFile() override;
+  void PauseMs(int milliseconds) override;
+  void CallLater(int milliseconds, std::function<void()> action) override;
+
+  CNetParamPage& NetPage() { return netPage_; }
+  CRs485Page& Rs485Page() { return rs485Page_; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnCommand(int id, int code) override;
+  void OnNotify(const NMHDR& header) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+  void OnDestroy() override;
+
+ private:
+  std::optional<std::string> ChooseFile(bool save, const std::string& initialName);
+  void OnSelchangeTab();
+  // The RS-485 page, as the hidden camera pages, is made once the window shows, or when its tab
+  // is chosen first.
+  void MakeRs485Page();
+  // Posts to the window while it exists; false when it is gone.
+  bool Post(UINT message, LPARAM lParam);
+
+  ConfigSession& session_;
+  AddressSource addresses_;
+  std::function<void(HWND)> onInit_;
+  CNetParamPage netPage_;
+  CRs485Page rs485Page_;
+  HICON icon_ = nullptr, smallIcon_ = nullptr;
+  std::mutex postMutex_;
+  HWND postTarget_ = nullptr;  // the window, for the other threads' posts, while it takes them
+  std::map<UINT_PTR, std::function<void()>> timers_;
+  UINT_PTR nextTimer_ = 0x100;  // CallLater's; below them the window's own
+  bool showingLog_ = false;
+  std::string shownLog_;    // the log text as last shown in the box
+  bool boxEdited_ = false;  // the user changed the box since
+};
+
+}  // namespace quillon::win32
