@@ -57,10 +57,10 @@ done
 [ $failed -eq 0 ] || exit 1
 
 # What differs between Linux and Windows stays behind a few seams: the sockets and the local
-# addresses, the GBK codec, files and their UTF-8 paths, the command line, and the test folder's
-# pipes and permission bits; and the Win32 window, which is Windows' own throughout. Nothing else
-# asks which system it is built for, nor includes a system's own headers.
-seams='^(src/win32/.*|src/link/socket_api(_windows)?\.cpp|src/text/gbk(_windows)?\.cpp|src/files/file_bytes(_windows)?\.cpp|src/text/command_line\.cpp|tests/support/temp_folder\.h)$'
+# addresses, the GBK codec and UTF-16 text, files and their UTF-8 paths, the command line, and
+# the test folder's pipes and permission bits; and the Win32 window, which is Windows' own
+# throughout. Nothing else asks which system it is built for, nor includes a system's own headers.
+seams='^(src/win32/.*|src/link/socket_api(_windows)?\.cpp|src/text/gbk(_windows)?\.cpp|src/text/utf16_windows\.cpp|src/files/file_bytes(_windows)?\.cpp|src/text/command_line\.cpp|tests/support/temp_folder\.h)$'
 system_headers='#include <(unistd|fcntl|poll|iconv|ifaddrs|dirent|pwd|spawn|signal|pthread|windows|winsock2|ws2tcpip|io)\.h>|#include <(sys|arpa|netinet|net)/'
 files=$(git ls-files -- 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/unit/*' 'tests/support/*' \
           'tests/fuzz/*' | grep -E '\.(cpp|h)$' | grep -v -E "$seams" || true)

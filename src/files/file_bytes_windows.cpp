@@ -10,19 +10,11 @@
 #include <cstring>
 
 #include "files/file_bytes.h"
+#include "text/utf16.h"
 
 namespace quillon {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int length = static_cast<int>(utf8.size());
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), size);
-  return wide;
-}
 
 // Closes a handle when it goes out of scope.
 class Handle {

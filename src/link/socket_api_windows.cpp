@@ -31,6 +31,7 @@
 #include <thread>
 
 #include "link/socket_api.h"
+#include "text/utf16.h"
 
 namespace quillon {
 namespace {
@@ -327,13 +328,6 @@ class WindowsSocketApi final : public SocketApi {
 
 thread_local int WindowsSocketApi::lastError_ = 0;
 
-std::string Utf8(const wchar_t* text, int length) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-  if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-  return out;
-}
-
 }  // namespace
 
 SocketApi& SystemSockets() {
@@ -346,7 +340,7 @@ std::string SocketErrorText(int error) {
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = length > 0 ? Utf8(text, static_cast<int>(length)) : std::string();
+  std::string message = length > 0 ? Utf8(std::wstring_view(text, length)) : std::string();
   if (text != nullptr) ::LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.'))

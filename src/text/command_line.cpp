@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <shellapi.h>
 // clang-format on
+
+#include "text/utf16.h"
 #endif
 
 namespace quillon {
@@ -18,14 +20,7 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
   if (wide == nullptr) {
     arguments_.assign(argv, argv + argc);
   } else {
-    for (int i = 0; i < count; ++i) {
-      const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-      std::string text(static_cast<size_t>(size > 0 ? size : 1), '\0');
-      if (size > 0)
-        ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
-      text.resize(text.size() - 1);  // the terminator the call counted
-      arguments_.push_back(std::move(text));
-    }
+    for (int i = 0; i < count; ++i) arguments_.push_back(Utf8(wide[i]));
     ::LocalFree(wide);
   }
   ::SetConsoleOutputCP(CP_UTF8);

@@ -10,23 +10,13 @@
 #include <cstdint>
 
 #include "text/gbk.h"
+#include "text/utf16.h"
 
 namespace quillon {
 
 namespace {
 
 constexpr UINT kGbkCodePage = 936;
-
-std::string Utf8Of(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int length = static_cast<int>(wide.size());
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0)
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, out.data(), size, nullptr, nullptr);
-  return out;
-}
 
 // The code point of the UTF-8 unit at the start of `s` and the bytes it spans; -1 when the unit
 // is not a character (a stray continuation byte, a cut or overlong sequence, a surrogate, a value
@@ -80,7 +70,7 @@ std::string GbkToUtf8(std::string_view gbk) {
     std::wstring wide(static_cast<size_t>(whole), L'\0');
     ::MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, gbk.data(), length, wide.data(),
                           whole);
-    return Utf8Of(wide);
+    return Utf8(wide);
   }
   std::wstring wide;
   size_t i = 0;
@@ -100,7 +90,7 @@ std::string GbkToUtf8(std::string_view gbk) {
       ++i;
     }
   }
-  return Utf8Of(wide);
+  return Utf8(wide);
 }
 
 }  // namespace quillon

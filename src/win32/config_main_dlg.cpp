@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "text/ipv4_text.h"
 #include "win32/wide_text.h"
 
 namespace quillon::win32 {
@@ -111,7 +112,7 @@ BOOL CConfigMainDlg::OnInitDialog() {
   ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
 
   const std::vector<uint32_t> local = addresses_ ? addresses_() : std::vector<uint32_t>{};
-  SetText(Item(IDC_LOCAL_IP), local.empty() ? "0.0.0.0" : DottedAddress(local.front()));
+  SetText(Item(IDC_LOCAL_IP), local.empty() ? "0.0.0.0" : Ipv4Text(local.front()));
 
   if (onInit_) onInit_(hwnd);
   ::SetFocus(Item(IDC_SEARCH));

@@ -9,16 +9,12 @@
 #include <string>
 #include <string_view>
 
-namespace quillon::win32 {
+#include "text/utf16.h"
 
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(std::wstring_view wide);
+namespace quillon::win32 {
 
 // A window's text (a control's content), and a new one.
 std::string WindowText(HWND window);
 void SetText(HWND window, std::string_view utf8);
-
-// "10.77.0.1" of an address in host byte order.
-std::string DottedAddress(uint32_t address);
 
 }  // namespace quillon::win32

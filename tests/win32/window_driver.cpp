@@ -13,9 +13,6 @@
 
 namespace quillon::fakes {
 
-using win32::Utf8;
-using win32::Wide;
-
 namespace {
 
 std::wstring ClassOf(HWND window) {

@@ -55,7 +55,7 @@ bool SavePicture(HWND window, const std::string& path) {
       SUCCEEDED(
           factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, &picture)) &&
       SUCCEEDED(factory->CreateStream(&stream)) &&
-      SUCCEEDED(stream->InitializeFromFilename(win32::Wide(path).c_str(), GENERIC_WRITE)) &&
+      SUCCEEDED(stream->InitializeFromFilename(Wide(path).c_str(), GENERIC_WRITE)) &&
       SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
       SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
       SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
@@ -202,7 +202,7 @@ int Bare() {
 
 int Probe(const std::string& program, int runs, const std::string& argument) {
   for (int i = 0; i < runs; ++i) {
-    std::wstring command = L"\"" + win32::Wide(program) + L"\" " + win32::Wide(argument);
+    std::wstring command = L"\"" + Wide(program) + L"\" " + Wide(argument);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -213,7 +213,7 @@ int Probe(const std::string& program, int runs, const std::string& argument) {
                    ::GetLastError());
       return 1;
     }
-    const std::wstring caption = win32::Wide(kMainCaption);
+    const std::wstring caption = Wide(kMainCaption);
     HWND window = nullptr;
     WaitUntil(
         [&] {
