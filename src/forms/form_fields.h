@@ -101,4 +101,14 @@ struct FormControl {
 };
 using FormControls = std::vector<FormControl>;
 
+// The lambdas a window visits a control's value with, one for each kind:
+// std::visit(Overloaded{[&](std::string* text) {...}, ...}, control.value).
+template <typename... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+// Spelled out for clang 14, which does not deduce an aggregate's arguments.
+template <typename... F>
+Overloaded(F...) -> Overloaded<F...>;
+
 }  // namespace quillon

@@ -115,14 +115,6 @@ QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
   return nullptr;
 }
 
-template <typename... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-// Spelled out for clang 14, which does not deduce an aggregate's arguments.
-template <typename... F>
-Overloaded(F...) -> Overloaded<F...>;
-
 }  // namespace
 
 QPixmap IconPixmap(int image) {

@@ -13,14 +13,6 @@ namespace quillon::win32 {
 
 namespace {
 
-template <typename... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-// Spelled out for clang 14, which does not deduce an aggregate's arguments.
-template <typename... F>
-Overloaded(F...) -> Overloaded<F...>;
-
 ListChoice* ListOf(const FormControls& form, int id) {
   for (const FormControl& c : form)
     if (c.id == id)
