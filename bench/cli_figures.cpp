@@ -20,11 +20,11 @@
 
 #include "bench_table.h"
 #include "cli_commands.h"
+#include "device/device_transfer.h"
 #include "device_search.h"
 #include "files/param_file.h"
 #include "link/broadcast_port.h"
 #include "params/dictionary.h"
-#include "session/device_transfer.h"
 #include "support/devsim_process.h"
 
 using namespace quillon;

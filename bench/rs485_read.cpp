@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "device/device_transfer.h"
 #include "device_search.h"
 #include "link/broadcast_port.h"
 #include "params/dictionary.h"
-#include "session/device_transfer.h"
 
 int main(int argc, char** argv) {
   using namespace quillon;

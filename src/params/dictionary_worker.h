@@ -18,6 +18,7 @@
 #include <string_view>
 #include <thread>
 
+#include "device/device_rules.h"
 #include "params/dictionary.h"
 #include "params/parameter_block.h"
 #include "report/notifier.h"
@@ -36,9 +37,10 @@ class DictionaryWorker {
     WaitCameraText = 3,  // a camera's line texts wait for their reply
   };
 
-  static constexpr uint16_t kChunkTimeoutMs = 10000;
-  static constexpr uint16_t kCameraTextTimeoutMs = 5000;
-  static constexpr uint8_t kMaxTries = 3;
+  // The device's waits and tries, counted in the worker's milliseconds.
+  static constexpr auto kChunkTimeoutMs = static_cast<uint16_t>(kChunkTimeout.count());
+  static constexpr auto kCameraTextTimeoutMs = static_cast<uint16_t>(kCameraTextTimeout.count());
+  static constexpr auto kMaxTries = static_cast<uint8_t>(kChunkTries);
   static constexpr int kCycleMs = 10;
 
   // `modelMutex` is held while a chunk is built from the block and while `request` is written;

@@ -62,7 +62,7 @@ void LegacyLineText(const sOverlayLine& line, uint8_t* out) {
   std::memcpy(out, line.szText, kLegacyLineTextBytes);
   const std::string_view text = FieldText(line.szText, sizeof line.szText);
   if (text.size() < kLegacyLineTextBytes) return;
-  const size_t whole = CutGbk(text, kLegacyLineTextBytes).size();
+  const size_t whole = LegacyLineTextKept(text).size();
   std::memset(out + whole, 0, kLegacyLineTextBytes - whole);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "device/device_rules.h"
 #include "link/frame.h"
 #include "params/parameter_block.h"
 
@@ -13,7 +14,6 @@ namespace quillon {
 
 constexpr size_t kCameraBlockSize = 94;
 constexpr size_t kCameraBlockSizeLegacy = 230;
-constexpr size_t kLegacyLineTextBytes = 17;
 constexpr size_t kReadReplyFrameSize = 446;
 constexpr size_t kReadReplyFrameSizeLegacy = 990;
 constexpr size_t kDownloadFrameSize = 440;

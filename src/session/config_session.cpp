@@ -7,6 +7,7 @@
 #include <ctime>
 #include <vector>
 
+#include "device/device_rules.h"
 #include "files/param_file.h"
 #include "link/discovery.h"
 #include "link/frame.h"
@@ -26,12 +27,14 @@ constexpr const char* kImportErrorText = "参数载入错误";
 constexpr const char* kTransferRunningText = "正在传输参数，请等待本次传输结束后再操作";
 constexpr const char* kExportErrorText = "参数文件写入失败";
 
-constexpr int kCameraTextPauseMs = 300;
-constexpr int kDownloadPauseMs = 200;
-// How long the selected device has to answer a read request before the log says it did not.
-constexpr int kReadReplyWaitMs = 5000;
+// In the view's milliseconds: the pause before the line texts of a read are asked for, the
+// pauses around a download's line-text frames, and how long the selected device has to answer a
+// read request before the log says it did not.
+constexpr int kCameraTextPauseMs = static_cast<int>(kCameraTextReadPause.count());
+constexpr int kDownloadPauseMs = static_cast<int>(kTextFramePause.count());
+constexpr int kReadReplyWaitMs = static_cast<int>(kReadReplyTimeout.count());
 // How long after a download its acknowledgements are taken as answers to it.
-constexpr auto kDownloadResultWindow = std::chrono::seconds(5);
+constexpr auto kDownloadResultWindow = kDownloadResultTimeout;
 
 // The major firmware version of a device-list row: the number before the '.' of "%02d.%02d"
 // (so "100.01" is 100, not 10).

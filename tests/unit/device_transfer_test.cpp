@@ -1,7 +1,7 @@
 // The transfers that wait for each answer, against the simulator's device logic on a simulated
 // clock: what they read and write is checked against the devices' own tables, and their timeouts
 // cost no real time.
-#include "session/device_transfer.h"
+#include "device/device_transfer.h"
 
 #include <gtest/gtest.h>
 

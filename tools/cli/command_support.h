@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "device/device_transfer.h"
 #include "device_search.h"
 #include "files/param_file.h"
 #include "link/transfer_port.h"
-#include "session/device_transfer.h"
 
 namespace quillon::cli {
 

@@ -1,9 +1,10 @@
-#include "session/device_transfer.h"
+#include "device/device_transfer.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "params/osd_wire.h"
 
@@ -18,6 +19,13 @@ TransferResult Failed(TransferResult::Status status, std::string message) {
 TransferResult CannotSend() {
   return Failed(TransferResult::Status::SendFailed,
                 "the request could not be sent through any local address");
+}
+
+// "5 s", "0.5 s".
+std::string SecondsText(std::chrono::milliseconds time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", static_cast<double>(time.count()) / 1000);
+  return text;
 }
 
 int Percent(int total, int pending) {
@@ -138,13 +146,18 @@ bool DeviceTransfer::TakeDictionaryReply(DeviceParameterBlock& block, const Port
   return true;
 }
 
-TransferResult DeviceTransfer::ReadParams(sOSDCommPara& osd) {
+bool DeviceTransfer::AnswersRead(std::chrono::milliseconds timeout) {
+  auto scratch = std::make_unique<sOSDCommPara>();
+  return ReadParams(*scratch, timeout).Ok();
+}
+
+TransferResult DeviceTransfer::ReadParams(sOSDCommPara& osd, std::chrono::milliseconds timeout) {
   Progress("reading parameters", 0);
   const Clock::time_point sentAt = port_.Now();
   if (!Send(BuildReadRequest(mac_))) return CannotSend();
   bool read = false;
   WaitFor(
-      sentAt + kReadReplyTimeout,
+      sentAt + timeout,
       [&](const PortDatagram& datagram) {
         const Bytes& frame = datagram.bytes;
         if (frame[3] != CMD_READ_PARAMS || datagram.received < sentAt ||
@@ -156,7 +169,8 @@ TransferResult DeviceTransfer::ReadParams(sOSDCommPara& osd) {
       },
       [&] { return read; });
   if (!read)
-    return Failed(TransferResult::Status::NoReply, "no reply to the parameter read within 5 s");
+    return Failed(TransferResult::Status::NoReply,
+                  "no reply to the parameter read within " + SecondsText(timeout));
   Progress("reading parameters", 100);
   return {};
 }

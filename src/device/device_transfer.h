@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device/device_rules.h"
 #include "link/transfer_port.h"
 #include "params/dictionary.h"
 #include "params/parameter_block.h"
@@ -45,21 +46,17 @@ class DeviceTransfer {
  public:
   using Clock = TransferPort::Clock;
 
-  static constexpr std::chrono::milliseconds kReadReplyTimeout{5000};
-  static constexpr std::chrono::milliseconds kChunkTimeout{10000};
-  static constexpr int kChunkTries = 3;
-  static constexpr std::chrono::milliseconds kCameraTextTimeout{5000};
-  static constexpr std::chrono::milliseconds kDownloadResultTimeout{5000};
-  // Before the first line-text frame after a download and between two of them.
-  static constexpr std::chrono::milliseconds kTextFramePause{200};
-
   DeviceTransfer(TransferPort& port, const uint8_t mac[6], bool legacyLineText);
 
   void SetProgress(TransferProgress progress) { progress_ = std::move(progress); }
 
   // Command 3: the network settings and camera records (with their line texts for legacy
   // firmware) into `osd`, one request with 5 s for the answer. Nothing changes without one.
-  TransferResult ReadParams(sOSDCommPara& osd);
+  TransferResult ReadParams(sOSDCommPara& osd,
+                            std::chrono::milliseconds timeout = kReadReplyTimeout);
+  // Whether the device answers a parameter read within `timeout`; nothing is kept of the answer.
+  // A device that restarts after a download answers nothing for a while.
+  bool AnswersRead(std::chrono::milliseconds timeout);
 
   // The eight line texts of each of the four cameras (current firmware), one camera after the
   // other; a camera that does not answer within 5 s ends the read, the rest are not asked.
