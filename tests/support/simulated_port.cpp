@@ -26,7 +26,9 @@ std::vector<devsim::DeviceIdentity> Identities(const std::vector<std::string>& d
 SimulatedPort::SimulatedPort(const std::vector<std::string>& devices, devsim::FaultOptions faults)
     : simulator_(Identities(devices), faults),
       start_(Clock::time_point() + std::chrono::hours(1)),
-      now_(start_) {}
+      now_(start_) {
+  simulator_.clock = [this] { return now_; };
+}
 
 std::vector<Bytes> SimulatedPort::SimulatorAnswer(const Bytes& request) {
   return simulator_.Handle(request).replies;

@@ -462,6 +462,45 @@ TEST(DevsimFaults, ReplyFaults) {
       Simulator(TwoDevices(), searchToo).Handle(BuildSearchRequest()).replies.at(0)));
 }
 
+TEST(DevsimDevice, ADeviceThatRestartsTakesItsLineTextsThenAnswersNothingForAWhile) {
+  // restart-ms=5000: for 1 s after the download only the line texts, then 5 s of silence, then
+  // everything again, at the new address.
+  std::vector<DeviceIdentity> devices = TwoDevices();
+  devices[1] = Identity("ip=10.0.0.2,mac=0011223344AB,version=32.01,restart-ms=5000,name=乙", 1);
+  Simulator sim(devices, {});
+  std::chrono::steady_clock::time_point now{};
+  sim.clock = [&now] { return now; };
+  const Bytes lineTexts =
+      Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpWrite, {0x88, 0x13, 0x01, 'A'}, 1));
+  const Bytes read = Request(CMD_READ_PARAMS, kMacB);
+  Bytes download = DownloadFrame(kMacB, false);
+  download[10] = 0;  // a static address
+  download.back() = FrameChecksum(download.data() + 3, download.size() - 4);
+  ASSERT_EQ(sim.Handle(download).replies.size(), 1u);
+  const struct {
+    int atMs;
+    const Bytes* request;
+    size_t replies;
+  } steps[] = {
+      {200, &lineTexts, 1}, {500, &read, 0},  {999, &lineTexts, 1}, {1000, &lineTexts, 0},
+      {3000, &read, 0},     {5999, &read, 0}, {6000, &read, 1},     {6000, &lineTexts, 1},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.atMs);
+    now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(step.atMs);
+    EXPECT_EQ(sim.Handle(*step.request).replies.size(), step.replies);
+    // The other device never restarted.
+    EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacA)).replies.size(), 1u);
+  }
+  now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(3000);
+  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 1u);  // B restarts
+  now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(7000);
+  const auto search = sim.Handle(BuildSearchRequest());
+  ASSERT_EQ(search.replies.size(), 2u);
+  EXPECT_EQ(Bytes(search.replies[1].begin() + 8, search.replies[1].begin() + 12),
+            (Bytes{0x28, 0x1E, 0x14, 0x0A}));  // 10.20.30.40, as downloaded
+}
+
 TEST(DevsimCommandLine, DeviceSpecs) {
   DeviceIdentity id;
   std::string error;
@@ -476,6 +515,10 @@ TEST(DevsimCommandLine, DeviceSpecs) {
   EXPECT_FALSE(ParseDeviceDescription("mac=00E04C3A1BXY", 0, id, error));
   EXPECT_FALSE(ParseDeviceDescription("ip=300.1.1.1", 0, id, error));
   EXPECT_FALSE(ParseDeviceDescription("colour=red", 0, id, error));
+  ASSERT_TRUE(ParseDeviceDescription("restart-ms=2500,name=甲", 0, id, error)) << error;
+  EXPECT_EQ(id.restart, std::chrono::milliseconds(2500));
+  for (const char* bad : {"restart-ms=", "restart-ms=-1", "restart-ms=5s", "restart-ms=600001"})
+    EXPECT_FALSE(ParseDeviceDescription(bad, 0, id, error)) << bad;
 
   std::vector<std::string> words{
       "quillon-devsim",   "--bind",          "10.77.0.2",    "--device",

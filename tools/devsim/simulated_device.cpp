@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -74,6 +75,15 @@ bool AsksForLineTexts(std::span<const uint8_t> frame) {
   return false;
 }
 
+// A dictionary write that carries a camera's line texts (the frames that follow a download).
+bool WritesLineTexts(std::span<const uint8_t> frame) {
+  const size_t end = frame.size() - 1;
+  if (end < kFramePayloadOffset + 5 || GetU16(frame.data() + kFramePayloadOffset) != 8002)
+    return false;
+  const uint16_t first = GetU16(frame.data() + kFramePayloadOffset + 3);
+  return first >= 5000 && first <= 5031;
+}
+
 const char* const kSlotNames[] = {"温度", "压力", "流量", "液位"};
 const char* const kSlotUnits[] = {"℃", "MPa", "m3/h", "m"};
 
@@ -127,6 +137,14 @@ bool ParseDeviceDescription(const std::string& description, int index, DeviceIde
       }
       identity.major = static_cast<uint8_t>(major);
       identity.minor = static_cast<uint8_t>(minor);
+    } else if (key == "restart-ms") {
+      char* end = nullptr;
+      const long ms = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || ms < 0 || ms > 600000) {
+        error = "bad restart-ms '" + value + "' (0 to 600000)";
+        return false;
+      }
+      identity.restart = std::chrono::milliseconds(ms);
     } else if (key == "name") {
       identity.name = value;
     } else {
@@ -300,6 +318,13 @@ void SimulatedDevice::Restart() {
     identity_.ip = static_cast<uint32_t>(ip[0]) << 24 | ip[1] << 16 | ip[2] << 8 | ip[3];
 }
 
+SimulatedDevice::Phase SimulatedDevice::PhaseAt(std::chrono::steady_clock::time_point now) const {
+  if (!downloadedAt_ || identity_.restart.count() == 0) return Phase::Answering;
+  if (now < *downloadedAt_ + kLineTextWindow) return Phase::TakingLineTexts;
+  if (now < *downloadedAt_ + kLineTextWindow + identity_.restart) return Phase::Restarting;
+  return Phase::Answering;
+}
+
 Bytes SimulatedDevice::DownloadResult(uint8_t result) const {
   Bytes body(identity_.mac, identity_.mac + 6);
   body.push_back(result);
@@ -320,9 +345,14 @@ Simulator::Outcome Simulator::Handle(std::span<const uint8_t> datagram) {
   if (!IsWellFormedRequest(datagram)) return outcome;
   const uint8_t command = datagram[3];
 
+  const std::chrono::steady_clock::time_point now = clock();
   if (command == CMD_SEARCH) {
     outcome.log.push_back("search");
     for (size_t i = 0; i < devices_.size(); ++i) {
+      if (devices_[i].PhaseAt(now) != SimulatedDevice::Phase::Answering) {
+        outcome.log.push_back("restarting search " + devices_[i].MacText());
+        continue;
+      }
       if (faults_.faultSearch && silentLeft_[i] > 0) {
         --silentLeft_[i];
         outcome.log.push_back("silent search " + devices_[i].MacText());
@@ -338,7 +368,16 @@ Simulator::Outcome Simulator::Handle(std::span<const uint8_t> datagram) {
   for (size_t i = 0; i < devices_.size(); ++i) {
     SimulatedDevice& device = devices_[i];
     if (std::memcmp(datagram.data() + kFrameMacOffset, device.Identity().mac, 6) != 0) continue;
+    const SimulatedDevice::Phase phase = device.PhaseAt(now);
+    if (phase == SimulatedDevice::Phase::Restarting ||
+        (phase == SimulatedDevice::Phase::TakingLineTexts &&
+         !(command == CMD_DICTIONARY && WritesLineTexts(datagram)))) {
+      outcome.log.push_back("restarting " + device.MacText());
+      continue;
+    }
     Outcome one = HandleAddressed(device, static_cast<int>(i), datagram);
+    if (command == CMD_DOWNLOAD_PARAMS && one.stateChanged && !faults_.refuseDownload)
+      device.Downloaded(now);
     outcome.replies.insert(outcome.replies.end(), one.replies.begin(), one.replies.end());
     outcome.log.insert(outcome.log.end(), one.log.begin(), one.log.end());
     outcome.stateChanged = outcome.stateChanged || one.stateChanged;

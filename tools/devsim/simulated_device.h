@@ -4,7 +4,10 @@
 // datagrams come out.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,9 +23,17 @@ struct DeviceIdentity {
   uint8_t major = 32;
   uint8_t minor = 1;
   std::string name;  // UTF-8; the device sends it in GBK
+  // How long the device answers nothing while it restarts after a download it accepted (0: it
+  // takes the new settings at once and never goes quiet).
+  std::chrono::milliseconds restart{0};
 };
 
-// Parses "ip=192.168.1.64,mac=0011223344AB,version=32.01,name=1号机". Missing keys take
+// After a download it accepted, a device that restarts takes the line-text frames that follow
+// for this long, and answers nothing else; then it restarts.
+inline constexpr std::chrono::milliseconds kLineTextWindow{1000};
+
+// Parses "ip=192.168.1.64,mac=0011223344AB,version=32.01,restart-ms=5000,name=1号机". Missing
+// keys take
 // defaults derived from `index`. The name runs to the end of the text, so it may hold commas
 // when it comes last. Returns false with a message on a malformed value.
 bool ParseDeviceDescription(const std::string& description, int index, DeviceIdentity& identity,
@@ -80,11 +91,18 @@ class SimulatedDevice {
   // keeps the address it had (no DHCP server here hands out another).
   void Restart();
 
+  // Where the device stands at `now` after its last accepted download: taking its line texts,
+  // restarting (answering nothing), or answering everything.
+  enum class Phase { Answering, TakingLineTexts, Restarting };
+  Phase PhaseAt(std::chrono::steady_clock::time_point now) const;
+  void Downloaded(std::chrono::steady_clock::time_point now) { downloadedAt_ = now; }
+
  private:
   void FillDefaults(int variant);
 
   DeviceIdentity identity_;
   DeviceParameterBlock block_;
+  std::optional<std::chrono::steady_clock::time_point> downloadedAt_;
 };
 
 // All simulated devices behind one port.
@@ -100,6 +118,9 @@ class Simulator {
   // One received datagram. Anything but a well-formed request (the devices' own replies
   // included) gets no answer.
   Outcome Handle(std::span<const uint8_t> datagram);
+
+  // The devices' clock, for their restarts: the steady clock unless a test gives its own.
+  std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 
   std::vector<SimulatedDevice>& Devices() { return devices_; }
   const FaultOptions& Faults() const { return faults_; }
