@@ -14,6 +14,7 @@
 #include "support/cli_run.h"
 #include "support/simulated_port.h"
 #include "support/temp_folder.h"
+#include "text/gbk.h"
 
 using namespace quillon;
 using cli::Json;
@@ -124,6 +125,13 @@ TEST_F(CliCommands, EveryExitStatusAndRefusal) {
       {true, "diff " + file + " " + bad, 2, "", "bad file", 0},
       {true, "backup --all --out-dir " + file, 2, "", "cannot make the folder", 0},
       {true, "apply " + file, 2, "", "apply needs the devices' MACs or --all", 0},
+      {true, "apply " + file + " --all --only rs485 --parallel 0", 2, "",
+       "--parallel: not a number of devices from 1 to 1024: '0'", 0},
+      {true, "set --all rs485.baud=9600 --parallel -3", 2, "", "--parallel", 0},
+      {true, "backup --all --out-dir " + (folder / "p") + " --parallel many", 2, "",
+       "--parallel: not a number of devices from 1 to 1024: 'many'", 0},
+      {true, "backup --all --out-dir " + (folder / "p") + " --parallel 2.5", 2, "", "'2.5'", 0},
+      {true, "set --all rs485.baud=9600 --parallel 1025", 2, "", "'1025'", 0},
       // An address that is not the PC's: refused before anything is sent.
       {true, "search --via 10.77.0.9", 2, "", "quillon-cli: --via: 10.77.0.9 is not an address", 1},
       {true, "set --all rs485.baud=9600 --via 10.77.0.9", 2, "", "not an address of this PC", 1},
@@ -220,7 +228,7 @@ TEST_F(CliCommands, AReadThatFailsMidwayLeavesNoFile) {
       << read.err;
   dictionary = 0;
   const CliResult backup =
-      Run("backup 00E04C3A1B01 00E04C3A1B02 --quiet --out-dir " + (folder / "out"));
+      Run("backup 00E04C3A1B01 00E04C3A1B02 --quiet --parallel 1 --out-dir " + (folder / "out"));
   EXPECT_EQ(backup.status, 1) << Describe(backup);
   EXPECT_EQ(folder.Read("out/devices.csv"),
             "mac,ip,name,version,file,error\n"
@@ -338,7 +346,7 @@ TEST_F(CliCommands, ReportsAsText_Csv_AndJson) {
 
 TEST_F(CliCommands, SetWritesOnlyWhatChanged) {
   // One RS-485 field on two devices: one dictionary entry each, nothing else written.
-  CliResult r = Run("set 00E04C3A1B01 00E04C3A1B03 rs485.baud=19200 --verify --quiet");
+  CliResult r = Run("set 00E04C3A1B01 00E04C3A1B03 rs485.baud=19200 --verify --quiet --parallel 1");
   EXPECT_EQ(r.status, 0) << Describe(r);
   EXPECT_EQ(r.out,
             "00E04C3A1B01  ok      192.168.1.64: rs485.baud written (1 RS-485 entry); verified "
@@ -367,7 +375,8 @@ TEST_F(CliCommands, SetWritesOnlyWhatChanged) {
   EXPECT_EQ(r.out,
             "00E04C3A1B02  ok      192.168.1.65: camera1.line1.text, slot1.name written "
             "(1 RS-485 entry), downloaded; verified (0.0 s)\n"
-            "    camera1.line1.text: firmware 20.03 takes the first 17 bytes of a line text\n"
+            "    camera1.line1.text: firmware 20.03 keeps the whole characters of the first 17 "
+            "bytes of a line text\n"
             "1 of 1 device(s) done\n");
   size_t lastWrite = 0, download = 0;
   for (size_t i = 0; i < port.sent.size(); ++i) {
@@ -538,4 +547,77 @@ TEST(CliSearch, AnInventoryNamesTheDevicesMissingAndThoseNotInIt) {
   r = RunCliOn(&later, "search --expect-file " + own);
   EXPECT_EQ(r.status, 0) << Describe(r);
   EXPECT_NE(r.out.find("all 2 device(s) of " + own + " answered\n"), std::string::npos) << r.out;
+}
+
+TEST_F(CliCommands, AVerifyComparesALineTextAsALegacyDeviceKeepsIt) {
+  // Firmware 20.03 keeps the whole characters of a line text's first 17 bytes: a cut inside a
+  // character leaves that character out, and the check expects exactly that.
+  const struct {
+    const char* sent;
+    const char* kept;
+  } cases[] = {
+      {"AB温度温度温度温度", "AB温度温度温度温"},    // 18 bytes, the 17th is half of 度
+      {"ABC温度温度温度温度", "ABC温度温度温度温"},  // 17 whole bytes
+      {"温度：25.6℃", "温度：25.6℃"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sent);
+    const CliResult set =
+        Run(std::string("set 00E04C3A1B02 camera1.line1.text=") + c.sent + " --verify --quiet");
+    EXPECT_EQ(set.status, 0) << Describe(set);
+    EXPECT_NE(set.out.find("; verified"), std::string::npos) << Describe(set);
+    EXPECT_EQ(LoadGbkText(port.Device(kMacB).osd.asCamera[0].asLine[0].szText, 73), c.kept);
+
+    ParamImages images{};
+    images.osd = port.Device(kMacA).osd;
+    images.modbus = port.Device(kMacA).modbus;
+    BuildDictionaryIndex(images.modbus);
+    StoreGbkText(images.osd.asCamera[2].asLine[4].szText, 72, c.sent);
+    const std::string texts = folder / "texts.ini";
+    ASSERT_TRUE(ExportParamFile(texts, images));
+    const CliResult apply = Run("apply " + texts + " 00E04C3A1B02 --only cameras --verify --quiet");
+    EXPECT_EQ(apply.status, 0) << Describe(apply);
+    EXPECT_EQ(LoadGbkText(port.Device(kMacB).osd.asCamera[2].asLine[4].szText, 73), c.kept);
+  }
+  // A device that keeps less than that is named by the field.
+  port.answer = [&](const Bytes& request) {
+    std::vector<Bytes> replies = port.SimulatorAnswer(request);
+    if (request[3] == CMD_DOWNLOAD_PARAMS)
+      port.Device(kMacB).osd.asCamera[0].asLine[0].szText[2] = 0;
+    return replies;
+  };
+  const CliResult short_ = Run("set 00E04C3A1B02 camera1.line1.text=AB温度温度 --verify --quiet");
+  EXPECT_EQ(short_.status, 1) << Describe(short_);
+  EXPECT_NE(short_.out.find("camera1.line1.text: device has AB, sent AB温度温度"),
+            std::string::npos)
+      << Describe(short_);
+}
+
+TEST_F(CliCommands, SideBySideEachDeviceGetsItsPlannedAddressAndItsPlaceInTheReport) {
+  // Device A's first RS-485 chunk is lost: it is written again after 10 s, so A finishes last.
+  // Its address and its place in the report are still the first.
+  bool lost = false;
+  port.answer = [&](const Bytes& request) {
+    if (request[3] == CMD_DICTIONARY && request[9] == 0x01 && request[10] == 0x42 && !lost) {
+      lost = true;
+      return std::vector<Bytes>{};
+    }
+    return port.SimulatorAnswer(request);
+  };
+  const CliResult r = Run("apply " + file +
+                          " 00E04C3A1B01 00E04C3A1B02 00E04C3A1B03 --ip-from "
+                          "192.168.1.100 --verify");
+  EXPECT_EQ(r.status, 0) << Describe(r);
+  EXPECT_EQ(r.out.find("00E04C3A1B01  ok      192.168.1.64: network, cameras, rs485 written, "
+                       "static IP 192.168.1.100; verified"),
+            0u)
+      << Describe(r);
+  EXPECT_LT(r.out.find("00E04C3A1B02  ok"), r.out.find("00E04C3A1B03  ok"));
+  EXPECT_NE(r.err.find("[3/3] 00E04C3A1B01 done (3 done, 0 in flight, 0 failed)"),
+            std::string::npos)
+      << Describe(r);
+  for (const auto& [mac, ip] : {std::pair{kMacA, 100}, {kMacB, 101}, {kMacC, 102}})
+    EXPECT_EQ(port.Device(mac).osd.abyIP[3], ip) << mac;
+  EXPECT_NE(port.SentWith(CMD_DOWNLOAD_PARAMS).front().bytes[9], 0x01);  // A's came last
+  EXPECT_EQ(port.SentWith(CMD_DOWNLOAD_PARAMS).back().bytes[9], 0x01);
 }

@@ -22,9 +22,8 @@ TransferResult ReadBack(DeviceTransfer& transfer, DeviceParameterBlock& back, un
   return result;
 }
 
-void Apply(TransferPort& port, const DeviceJob& job, const ParamImages& file,
-           const ApplySettings& settings, std::optional<uint32_t> staticIp,
-           DeviceOutcome& outcome) {
+void Apply(const DeviceJob& job, const ParamImages& file, const ApplySettings& settings,
+           std::optional<uint32_t> staticIp, DeviceOutcome& outcome) {
   const FoundDevice& device = job.device;
   DeviceTransfer& transfer = job.transfer;
   const bool legacy = device.LegacyLineText();
@@ -57,13 +56,12 @@ void Apply(TransferPort& port, const DeviceJob& job, const ParamImages& file,
     if (parts & kNetworkPart) outcome.staticIp = Ipv4FromBytes(block->osd.abyIP);
   }
   if (settings.verify)
-    VerifyDevice(port, outcome, settings.verifyWait, job.progress,
-                 [&](std::vector<std::string>& out) {
-                   std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(device);
-                   const TransferResult read = ReadBack(transfer, *back, parts, legacy);
-                   if (read.Ok()) out = CompareApplied(*block, *back, parts, legacy);
-                   return read;
-                 });
+    VerifyDevice(job, outcome, settings.verifyWait, [&](std::vector<std::string>& out) {
+      std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(device);
+      const TransferResult read = ReadBack(transfer, *back, parts, legacy);
+      if (read.Ok()) out = CompareApplied(*block, *back, parts, legacy);
+      return read;
+    });
 }
 
 ReportStyle ApplyReport(const std::string& file, const ApplySettings& settings) {
@@ -96,7 +94,7 @@ DeviceOutcome ApplyToDevice(TransferPort& port, const FoundDevice& device, const
       port, device,
       settings.forceFirstGeneration ? FirstGeneration::Serve : FirstGeneration::Refuse, progress,
       [&](const DeviceJob& job, DeviceOutcome& outcome) {
-        Apply(port, job, file, settings, staticIp, outcome);
+        Apply(job, file, settings, staticIp, outcome);
       });
 }
 
@@ -137,10 +135,10 @@ int RunApply(const CliOptions& options, const PortOpener& open, std::FILE* out, 
   settings.forceFirstGeneration = options.forceFirstGeneration;
   const Batch batch{options.forceFirstGeneration ? FirstGeneration::Serve : FirstGeneration::Refuse,
                     "no reply to the search within " + Seconds(Milliseconds(options.waitSeconds)),
-                    "done", options.quiet};
+                    "done", options.quiet, options.parallel};
   const std::vector<DeviceOutcome> outcomes = ServeBatch(
       *port, targets, found, batch, err, [&](const DeviceJob& job, DeviceOutcome& outcome) {
-        Apply(*port, job, *file, settings, plan.addresses[job.index], outcome);
+        Apply(job, *file, settings, plan.addresses[job.index], outcome);
       });
   std::fputs(WriteReport(outcomes, ApplyReport(options.filePath, settings), options.format).c_str(),
              out);

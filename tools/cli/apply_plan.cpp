@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "cli_text.h"
+#include "field_transfer.h"
 #include "params/dictionary.h"
 #include "text/gbk.h"
 #include "text/ipv4_text.h"
@@ -14,17 +16,12 @@ namespace quillon::cli {
 namespace {
 
 constexpr size_t kSettingsAndSlots = offsetof(sModBusPara, awDictId);
-constexpr size_t kLoginTextBytes = 29;  // a camera login travels as 30 bytes, terminated at 29
-constexpr size_t kLegacyLineTextBytes = 17;
-constexpr size_t kLineTextBytes = 72;
 
 // A mask of the form 1...10...0 with a host part of at least two bits.
 bool IsSubnetMask(uint32_t mask) {
   const uint32_t host = ~mask;
   return (host & (host + 1)) == 0 && host >= 3;
 }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Why `address`, meant for `target`, cannot be given: a device found by the search holds it.
 std::string HeldBy(uint32_t address, const std::string& target,
@@ -37,80 +34,12 @@ std::string HeldBy(uint32_t address, const std::string& target,
   return {};
 }
 
-class Comparison {
- public:
-  explicit Comparison(std::vector<std::string>& out) : out_(out) {}
-
-  void Address(const std::string& what, const uint8_t sent[4], const uint8_t device[4]) {
-    if (std::memcmp(sent, device, 4) != 0)
-      Differs(what, Ipv4Text(Ipv4FromBytes(sent)), Ipv4Text(Ipv4FromBytes(device)));
-  }
-  void Number(const std::string& what, unsigned sent, unsigned device) {
-    if (sent != device) Differs(what, std::to_string(sent), std::to_string(device));
-  }
-  void Text(const std::string& what, std::string_view sent, std::string_view device) {
-    if (sent != device) Differs(what, Quoted(GbkToUtf8(sent)), Quoted(GbkToUtf8(device)));
-  }
-  void Differs(const std::string& what, const std::string& sent, const std::string& device) {
-    out_.push_back(what + ": device has " + device + ", sent " + sent);
-  }
-
- private:
-  std::vector<std::string>& out_;
-};
-
-// The text of a field as far as the device keeps it.
-std::string_view KeptText(const char* field, size_t fieldSize, size_t kept) {
-  return FieldText(field, std::min(fieldSize, kept));
+// The part of the file a field of the network or the cameras belongs to.
+unsigned PartOf(const NamedField& field) {
+  return field.name.starts_with("network.") ? kNetworkPart : kCamerasPart;
 }
 
-// The text of a legacy line as sent: its first 17 bytes, a double-byte character that would be
-// cut in half left out.
-std::string_view LegacyLineText(const char* field) {
-  const std::string_view text = FieldText(field, sizeof(sOverlayLine::szText));
-  return text.size() < kLegacyLineTextBytes ? text : CutGbk(text, kLegacyLineTextBytes);
-}
-
-void CompareNetwork(const sOSDCommPara& sent, const sOSDCommPara& device, Comparison& c) {
-  c.Number("DHCP", sent.byDHCP, device.byDHCP);
-  c.Address("static IP", sent.abyIP, device.abyIP);
-  c.Address("gateway", sent.abyGateway, device.abyGateway);
-  c.Address("subnet mask", sent.abyNetMask, device.abyNetMask);
-  c.Address("upgrade server", sent.abyUpgradeIP, device.abyUpgradeIP);
-  c.Number("upgrade source port", sent.wUpgradeSrcPort, device.wUpgradeSrcPort);
-  c.Number("upgrade target port", sent.wUpgradeDstPort, device.wUpgradeDstPort);
-}
-
-void CompareCameras(const sOSDCommPara& sent, const sOSDCommPara& device, bool legacy,
-                    Comparison& c) {
-  for (int k = 0; k < 4; ++k) {
-    const sCameraPara& s = sent.asCamera[k];
-    const sCameraPara& d = device.asCamera[k];
-    const std::string camera = "camera " + std::to_string(k + 1) + " ";
-    c.Text(camera + "user name", KeptText(s.szUser, sizeof s.szUser, kLoginTextBytes),
-           KeptText(d.szUser, sizeof d.szUser, kLoginTextBytes));
-    c.Text(camera + "password", KeptText(s.szPassword, sizeof s.szPassword, kLoginTextBytes),
-           KeptText(d.szPassword, sizeof d.szPassword, kLoginTextBytes));
-    c.Address(camera + "address", s.abyCameraIP, d.abyCameraIP);
-    c.Number(camera + "source port", s.wSourcePort, d.wSourcePort);
-    c.Number(camera + "camera port", s.wCameraPort, d.wCameraPort);
-    c.Number(camera + "brand", s.byBrand, d.byBrand);
-    c.Number(camera + "line count", s.byLineCount, d.byLineCount);
-    for (int l = 0; l < 8; ++l) {
-      const sOverlayLine& sl = s.asLine[l];
-      const sOverlayLine& dl = d.asLine[l];
-      const std::string line = camera + "line " + std::to_string(l + 1) + " ";
-      c.Number(line + "X", sl.wX, dl.wX);
-      c.Number(line + "Y", sl.wY, dl.wY);
-      c.Text(line + "text",
-             legacy ? LegacyLineText(sl.szText)
-                    : KeptText(sl.szText, sizeof sl.szText, kLineTextBytes),
-             KeptText(dl.szText, sizeof dl.szText, kLineTextBytes));
-    }
-  }
-}
-
-// The name of the field an RS-485 identifier names, for a report.
+// An RS-485 entry that the field table does not name, for a report.
 std::string EntryName(uint16_t id) {
   const std::optional<FieldLocation> where = LocateField(id);
   std::string name = "RS-485 entry " + std::to_string(id);
@@ -131,12 +60,24 @@ std::string Hex(const uint8_t* bytes, size_t length) {
   return text.empty() ? "nothing" : text;
 }
 
+// The field an RS-485 entry carries, or nullptr.
+const NamedField* FieldOfEntry(uint16_t id) {
+  static const std::map<uint16_t, const NamedField*> byId = [] {
+    std::map<uint16_t, const NamedField*> map;
+    for (const NamedField& field : FieldTable())
+      if (field.transfer == FieldTransfer::Dictionary) map[field.id] = &field;
+    return map;
+  }();
+  const auto found = byId.find(id);
+  return found == byId.end() ? nullptr : found->second;
+}
+
 void CompareRs485(const DeviceParameterBlock& sent, const DeviceParameterBlock& device,
-                  Comparison& c) {
+                  std::vector<std::string>& out) {
   // What the device should give back is what a read of the sent entry stores: the value as it
   // travelled, texts terminated at their last byte. That is compared entry by entry, as the
-  // device answers it.
-  // Every entry of the program's index, whatever bookkeeping the blocks carry.
+  // device answers it, for every entry of the program's index, whatever bookkeeping the blocks
+  // carry.
   auto stored = std::make_unique<DeviceParameterBlock>();
   ClearBlock(*stored);
   BuildDictionaryIndex(stored->modbus);
@@ -148,9 +89,12 @@ void CompareRs485(const DeviceParameterBlock& sent, const DeviceParameterBlock& 
     StoreEntry(*stored, id, entry + 3, size - 3);
     const size_t expectedSize = EncodeEntry(*stored, id, expected);
     const size_t actualSize = EncodeEntry(device, id, actual);
-    if (expectedSize != actualSize || std::memcmp(expected, actual, expectedSize) != 0)
-      c.Differs(EntryName(id), Hex(expected + 3, expectedSize - 3),
-                Hex(actual + 3, actualSize - 3));
+    if (expectedSize == actualSize && std::memcmp(expected, actual, expectedSize) == 0) continue;
+    if (const NamedField* field = FieldOfEntry(id))
+      out.push_back(FieldDiffers(*field, *stored, device));
+    else
+      out.push_back(EntryName(id) + ": device has " + Hex(actual + 3, actualSize - 3) + ", sent " +
+                    Hex(expected + 3, expectedSize - 3));
   }
 }
 
@@ -247,10 +191,12 @@ std::vector<std::string> CompareApplied(const DeviceParameterBlock& sent,
                                         const DeviceParameterBlock& device, unsigned parts,
                                         bool legacyLineText) {
   std::vector<std::string> differences;
-  Comparison c(differences);
-  if (parts & kNetworkPart) CompareNetwork(sent.osd, device.osd, c);
-  if (parts & kCamerasPart) CompareCameras(sent.osd, device.osd, legacyLineText, c);
-  if (parts & kRs485Part) CompareRs485(sent, device, c);
+  for (const NamedField& field : FieldTable()) {
+    if (field.transfer == FieldTransfer::Dictionary || (parts & PartOf(field)) == 0) continue;
+    if (!HoldsAsSent(field, sent, device, legacyLineText))
+      differences.push_back(FieldDiffers(field, sent, device));
+  }
+  if (parts & kRs485Part) CompareRs485(sent, device, differences);
   return differences;
 }
 

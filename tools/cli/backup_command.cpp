@@ -38,7 +38,7 @@ int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out,
 
   const Batch batch{FirstGeneration::Warn,
                     "no reply to the search within " + SecondsText(options.waitSeconds), "read",
-                    options.quiet};
+                    options.quiet, options.parallel};
   const std::vector<DeviceOutcome> outcomes =
       ServeBatch(*port, targets, found, batch, err, [&](const DeviceJob& job, DeviceOutcome& o) {
         ReadIntoFile(job, FileInFolder(options.outDir, o.mac + ".ini"), o);

@@ -1,6 +1,7 @@
 #include "cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <set>
 
 #include "text/ipv4_text.h"
@@ -46,9 +47,10 @@ const char* const kShowFooter =
 const char* const kSetFooter =
     "Every value is checked against its field before anything is sent; a bad one names the\n"
     "field and what it takes, and no device is changed (exit status 2). Lists take an item's\n"
-    "text or its index from 0. Then each device in turn: what the change needs is read,\n"
-    "changed RS-485 fields are written as their dictionary entries alone, and changed network\n"
-    "or camera fields go with the parameter download, last (the device restarts). network.ip\n"
+    "text or its index from 0. Then each device, up to --parallel of them at once: what the\n"
+    "change needs is read, changed RS-485 fields are written as their dictionary entries\n"
+    "alone, and changed network or camera fields go with the parameter download, last (the\n"
+    "device restarts). network.ip\n"
     "on several devices counts up from the value, as apply --ip-from does: the addresses stay\n"
     "in the subnet of the gateway (the one set, or each device's own) and clear of addresses\n"
     "that other devices hold.";
@@ -64,6 +66,16 @@ bool ParseSeconds(const std::string& text, double& value) {
   if (text.empty() || *end != '\0' || !std::isfinite(v) || v < 0 || v > 3600) return false;
   value = v;
   return true;
+}
+
+// A whole number of devices from 1 to kMaxParallel, in decimal digits alone.
+std::optional<int> ParseParallel(const std::string& text) {
+  if (text.empty() || text.size() > 5 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const int value = std::stoi(text);
+  if (value < 1 || value > kMaxParallel) return std::nullopt;
+  return value;
 }
 
 // The checks of a value of seconds, shared by --wait and --verify-wait.
@@ -122,10 +134,10 @@ class Parser {
 
     CLI::App* apply =
         Command("apply", Command::Apply, "put a parameter file onto one or many devices",
-                "Checks both CRCs of the file, then serves one device after the other: reads it, "
-                "puts the\nchosen parts of the file onto what was read, writes the RS-485 "
-                "entries, and downloads the\nnetwork and camera parameters last (the device "
-                "restarts after that download).",
+                "Checks both CRCs of the file, then serves the devices, up to --parallel of them "
+                "at once:\nreads each, puts the chosen parts of the file onto what was read, "
+                "writes the RS-485\nentries, and downloads the network and camera parameters "
+                "last (the device restarts after\nthat download).",
                 kApplyFooter);
     apply->add_option("FILE.ini", o_.filePath, "the parameter file")->required();
     Devices(apply);
@@ -144,6 +156,7 @@ class Parser {
          "how long the search may take to find the devices; with the network part it takes "
          "that long, to learn the addresses in use");
     Quiet(apply);
+    Parallel(apply);
     apply->add_flag("--force-first-generation", o_.forceFirstGeneration,
                     "serve devices with first-generation firmware too");
 
@@ -188,6 +201,7 @@ class Parser {
          "how long the search may take to find the devices; with network.ip it takes that "
          "long, to learn the addresses in use");
     Quiet(set);
+    Parallel(set);
     set->add_flag("--force-first-generation", o_.forceFirstGeneration,
                   "serve devices with first-generation firmware too");
 
@@ -203,6 +217,7 @@ class Parser {
     Json(backup, "the report as JSON on standard output");
     Wait(backup, "how long the search may take to find the devices");
     Quiet(backup);
+    Parallel(backup);
 
     CLI::App* fields = Command("fields", Command::Fields, "list the field names",
                                "Lists the field names with the values each takes and how it "
@@ -258,6 +273,12 @@ class Parser {
         ->type_name("A.B.C.D");
   }
   void Quiet(CLI::App* sub) { sub->add_flag("--quiet", o_.quiet, "no progress on standard error"); }
+  void Parallel(CLI::App* sub) {
+    sub->add_option("--parallel", parallel_,
+                    "serve up to N devices at once (default 16; 1: one after the other)")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->type_name("N");
+  }
   void Json(CLI::App* sub, const char* what) { sub->add_flag("--json", json_, what); }
   void Verify(CLI::App* sub, const char* what) {
     sub->add_flag("--verify", o_.verify, what);
@@ -327,6 +348,13 @@ class Parser {
       if ((o_.parts & kNetworkPart) == 0)
         return "--ip-from sets the network part, which --only leaves out";
     }
+    if (!parallel_.empty()) {
+      const std::optional<int> parallel = ParseParallel(parallel_);
+      if (!parallel)
+        return "--parallel: not a number of devices from 1 to " + std::to_string(kMaxParallel) +
+               ": '" + parallel_ + "'";
+      o_.parallel = *parallel;
+    }
     if (!via_.empty()) {
       o_.via = ParseIpv4(via_);
       if (!o_.via) return "--via: not an IPv4 address: '" + via_ + "'";
@@ -344,6 +372,7 @@ class Parser {
   std::string parts_;
   std::string ipFrom_;
   std::string via_;
+  std::string parallel_;
   bool json_ = false;
   bool csv_ = false;
 };

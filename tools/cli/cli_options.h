@@ -28,6 +28,11 @@ constexpr int kExitRefused = 2;       // bad command line or file, or a batch re
 // diff: the two sides differ (1) or could not both be read (2).
 constexpr int kExitDiffer = 1;
 
+// How many devices apply, set and backup serve at once, unless --parallel says otherwise, and
+// the most it may say.
+constexpr int kDefaultParallel = 16;
+constexpr int kMaxParallel = 1024;
+
 struct CliOptions {
   Command command = Command::None;
   double waitSeconds = 2.0;     // how long the search collects replies (at most, when it has MACs)
@@ -50,7 +55,8 @@ struct CliOptions {
   std::vector<std::pair<std::string, std::string>> assignments;  // set: NAME=VALUE, in order
   std::string valuesPath;                                        // set --values FILE.json
   std::string outDir;                                            // backup
-  bool namesOnly = false;                                        // fields --names
+  int parallel = kDefaultParallel;  // apply, set, backup: devices served at once at the most
+  bool namesOnly = false;           // fields --names
 };
 
 // What the command line asks for: a command to run (options filled in), or a text to print and

@@ -1,6 +1,10 @@
 #include "device_batch.h"
 
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#include "device/fleet_port.h"
 
 namespace quillon::cli {
 
@@ -27,7 +31,7 @@ DeviceOutcome ServeDevice(TransferPort& port, const FoundDevice& device, FirstGe
   } else {
     if (device.FirstGeneration() && policy == FirstGeneration::Warn && err)
       WarnFirstGeneration(device, err);
-    work({index, device, transfer, progress}, outcome);
+    work({index, device, transfer, progress, port}, outcome);
   }
   outcome.ok = outcome.failedStep.empty();
   outcome.retries = transfer.Retries();
@@ -36,28 +40,98 @@ DeviceOutcome ServeDevice(TransferPort& port, const FoundDevice& device, FirstGe
   return outcome;
 }
 
-std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
-                                      const std::vector<FoundDevice>& found, const Batch& batch,
-                                      std::FILE* err, const DeviceWork& work) {
+namespace {
+
+std::string FinishText(const Batch& batch, const DeviceOutcome& outcome) {
+  return outcome.ok ? batch.finished : "FAILED: " + outcome.failedStep + ": " + outcome.error;
+}
+
+DeviceOutcome NotFound(const Batch& batch, const std::string& mac) {
+  DeviceOutcome outcome;
+  outcome.mac = mac;
+  outcome.failedStep = "search";
+  outcome.error = batch.notFound;
+  return outcome;
+}
+
+// One device after the other, each step of each device on the progress line.
+std::vector<DeviceOutcome> ServeInTurn(TransferPort& port, const std::vector<std::string>& targets,
+                                       const std::vector<FoundDevice>& found, const Batch& batch,
+                                       std::FILE* err, const DeviceWork& work) {
   ProgressLine progress(err, !batch.quiet);
   std::vector<DeviceOutcome> outcomes;
   for (size_t i = 0; i < targets.size(); ++i) {
     progress.Device(static_cast<int>(i + 1), static_cast<int>(targets.size()), targets[i]);
-    DeviceOutcome outcome;
-    if (const FoundDevice* device = FindDevice(found, targets[i])) {
+    DeviceOutcome outcome = NotFound(batch, targets[i]);
+    if (const FoundDevice* device = FindDevice(found, targets[i]))
       outcome = ServeDevice(
           port, *device, batch.policy,
           [&](std::string_view step, int percent) { progress.Step(step, percent); }, work, err, i);
-    } else {
-      outcome.mac = targets[i];
-      outcome.failedStep = "search";
-      outcome.error = batch.notFound;
-    }
-    progress.Finish(outcome.ok ? batch.finished
-                               : "FAILED: " + outcome.failedStep + ": " + outcome.error);
+    progress.Finish(FinishText(batch, outcome));
     outcomes.push_back(std::move(outcome));
   }
   return outcomes;
+}
+
+// Side by side: `parallel` threads, each with a member of the fleet, take the next target until
+// none is left. A device's line comes when it is done, with how many are done, in flight and
+// failed.
+std::vector<DeviceOutcome> ServeSideBySide(TransferPort& port,
+                                           const std::vector<std::string>& targets,
+                                           const std::vector<FoundDevice>& found,
+                                           const Batch& batch, std::FILE* err,
+                                           const DeviceWork& work) {
+  std::vector<DeviceOutcome> outcomes(targets.size());
+  ProgressLine progress(err, !batch.quiet);
+  std::mutex progressMutex;
+  size_t next = 0, done = 0, inFlight = 0, failed = 0;
+  const auto count = static_cast<int>(targets.size());
+  const TransferProgress noSteps;
+
+  FleetPort fleet(port);
+  std::vector<FleetPort::Member*> members;
+  const size_t threads = std::min<size_t>(static_cast<size_t>(batch.parallel), targets.size());
+  for (size_t t = 0; t < threads; ++t) members.push_back(&fleet.Join());
+  const auto serve = [&](FleetPort::Member& member) {
+    for (;;) {
+      size_t i = 0;
+      {
+        const std::lock_guard lock(progressMutex);
+        if (next == targets.size()) break;
+        i = next++;
+        ++inFlight;
+      }
+      DeviceOutcome outcome = NotFound(batch, targets[i]);
+      if (const FoundDevice* device = FindDevice(found, targets[i])) {
+        member.Serve(device->record.mac);
+        outcome = ServeDevice(member, *device, batch.policy, noSteps, work, err, i);
+      }
+      const std::lock_guard lock(progressMutex);
+      --inFlight;
+      ++done;
+      if (!outcome.ok) ++failed;
+      progress.Device(static_cast<int>(done), count, targets[i]);
+      progress.Finish(FinishText(batch, outcome) + " (" + std::to_string(done) + " done, " +
+                      std::to_string(inFlight) + " in flight, " + std::to_string(failed) +
+                      " failed)");
+      outcomes[i] = std::move(outcome);
+    }
+    fleet.Leave(member);
+  };
+  std::vector<std::thread> running;
+  for (FleetPort::Member* member : members) running.emplace_back(serve, std::ref(*member));
+  for (std::thread& thread : running) thread.join();
+  return outcomes;
+}
+
+}  // namespace
+
+std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
+                                      const std::vector<FoundDevice>& found, const Batch& batch,
+                                      std::FILE* err, const DeviceWork& work) {
+  if (batch.parallel <= 1 || targets.size() <= 1)
+    return ServeInTurn(port, targets, found, batch, err, work);
+  return ServeSideBySide(port, targets, found, batch, err, work);
 }
 
 void ReadIntoFile(const DeviceJob& job, const std::string& path, DeviceOutcome& outcome) {
@@ -68,12 +142,12 @@ void ReadIntoFile(const DeviceJob& job, const std::string& path, DeviceOutcome& 
     return outcome.Fail("write", {TransferResult::Status::Done, "cannot write " + path});
 }
 
-void VerifyDevice(TransferPort& port, DeviceOutcome& outcome, std::chrono::milliseconds wait,
-                  const TransferProgress& progress,
+void VerifyDevice(const DeviceJob& job, DeviceOutcome& outcome, std::chrono::milliseconds wait,
                   const std::function<TransferResult(std::vector<std::string>&)>& check) {
+  TransferPort& port = job.port;
   const TransferPort::Clock::time_point deadline = port.Now() + wait;
   for (;;) {
-    if (progress) progress("checking", 0);
+    if (job.progress) job.progress("checking", 0);
     outcome.mismatches.clear();
     const TransferResult result = check(outcome.mismatches);
     if (result.Ok() && outcome.mismatches.empty()) {
@@ -81,19 +155,25 @@ void VerifyDevice(TransferPort& port, DeviceOutcome& outcome, std::chrono::milli
       return;
     }
     // Only a device that restarts may come back with its old values, or none, for a while.
-    if (!outcome.downloaded || port.Now() + kVerifyRetryPause >= deadline) {
-      if (result.Ok()) {
-        outcome.failedStep = "verify";
-        outcome.error =
-            std::to_string(outcome.mismatches.size()) + " field(s) differ from what was sent";
-      } else {
-        outcome.Fail("verify", result);
-        outcome.error = "reading back: " + outcome.error;
-        outcome.mismatches.clear();
+    bool again = outcome.downloaded && port.Now() < deadline;
+    if (again && result.Ok()) {
+      again = port.Now() + kVerifyRetryPause < deadline;
+      if (again) Idle(port, kVerifyRetryPause);
+    } else if (again) {
+      while (!(again = job.transfer.AnswersRead(kRestartPoll)) && port.Now() < deadline) {
       }
-      return;
     }
-    Idle(port, kVerifyRetryPause);
+    if (again) continue;
+    if (result.Ok()) {
+      outcome.failedStep = "verify";
+      outcome.error =
+          std::to_string(outcome.mismatches.size()) + " field(s) differ from what was sent";
+    } else {
+      outcome.Fail("verify", result);
+      outcome.error = "reading back: " + outcome.error;
+      outcome.mismatches.clear();
+    }
+    return;
   }
 }
 

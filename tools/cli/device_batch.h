@@ -14,7 +14,7 @@
 #include "cli_options.h"
 #include "cli_text.h"
 #include "command_support.h"
-#include "session/device_transfer.h"
+#include "device/device_transfer.h"
 
 namespace quillon::cli {
 
@@ -47,12 +47,14 @@ struct DeviceOutcome {
 
 enum class FirstGeneration { Refuse, Serve, Warn };
 
-// One device of a batch as the work of a command sees it.
+// One device of a batch as the work of a command sees it: the port is the device's own (its
+// member of the fleet when devices are served side by side).
 struct DeviceJob {
   size_t index;  // among the targets
   const FoundDevice& device;
   DeviceTransfer& transfer;
   const TransferProgress& progress;
+  TransferPort& port;
 };
 // The work of a command on one device found by the search: it fills in the outcome, leaving
 // failedStep empty when the device is done.
@@ -69,9 +71,12 @@ struct Batch {
   std::string notFound;  // the error of a device that did not answer the search
   const char* finished;  // the progress line of a device that is done
   bool quiet;            // no progress
+  int parallel = 1;      // how many devices are served at once at the most
 };
 
-// Serves `targets` one after the other, with progress on `err`.
+// Serves `targets`, up to `batch.parallel` of them side by side (each reply reaching the
+// transfer of the device it names), with progress on `err`. The outcomes stand in the order of
+// the targets, whatever the order in which the devices finish.
 std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
                                       const std::vector<FoundDevice>& found, const Batch& batch,
                                       std::FILE* err, const DeviceWork& work);
@@ -79,15 +84,16 @@ std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std:
 // Reads the whole device into the parameter file `path`; fails at "read" or "write".
 void ReadIntoFile(const DeviceJob& job, const std::string& path, DeviceOutcome& outcome);
 
-// Between two read-backs of a device that does not hold what was sent yet (it may still be
-// restarting after a download).
+// Between two read-backs of a device that answered but does not hold what was sent yet, and
+// between two reads of a device that does not answer while it restarts after a download.
 constexpr std::chrono::milliseconds kVerifyRetryPause{2000};
+constexpr std::chrono::milliseconds kRestartPoll{500};
 
 // Reads the device back with `check` (which lists what differs) until nothing differs; a device
-// that was downloaded restarts, so it is asked again until `wait` is over. Sets verified, or
-// fails the outcome at "verify".
-void VerifyDevice(TransferPort& port, DeviceOutcome& outcome, std::chrono::milliseconds wait,
-                  const TransferProgress& progress,
+// that was downloaded restarts, so until `wait` is over it is asked again: every half second
+// while it answers nothing, every two seconds while it answers with other values. Sets
+// verified, or fails the outcome at "verify".
+void VerifyDevice(const DeviceJob& job, DeviceOutcome& outcome, std::chrono::milliseconds wait,
                   const std::function<TransferResult(std::vector<std::string>&)>& check);
 
 // Lets `duration` pass, taking whatever arrives meanwhile.

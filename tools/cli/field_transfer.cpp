@@ -4,8 +4,32 @@
 #include <atomic>
 
 #include "command_support.h"
+#include "device/device_rules.h"
+#include "text/gbk.h"
 
 namespace quillon::cli {
+
+namespace {
+
+std::string_view KeptText(const NamedField& field, const DeviceParameterBlock& block) {
+  return FieldText(reinterpret_cast<const char*>(&block) + field.offset,
+                   std::min(field.size, field.textLimit));
+}
+
+}  // namespace
+
+bool HoldsAsSent(const NamedField& field, const DeviceParameterBlock& sent,
+                 const DeviceParameterBlock& back, bool legacyLineText) {
+  if (field.kind != FieldKind::Text) return SameFieldValue(field, sent, back);
+  const bool legacy = legacyLineText && field.transfer == FieldTransfer::LineText;
+  return LineTextKept(KeptText(field, sent), legacy) == KeptText(field, back);
+}
+
+std::string FieldDiffers(const NamedField& field, const DeviceParameterBlock& sent,
+                         const DeviceParameterBlock& back) {
+  return field.name + ": device has " + FieldValueText(field, back) + ", sent " +
+         FieldValueText(field, sent);
+}
 
 void MarkEntries(sModBusPara& modbus, const std::vector<uint16_t>& ids, uint8_t* marks) {
   const int count = std::min<int>(modbus.wDictCount, kDictCapacity);

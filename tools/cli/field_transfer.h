@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "device/device_transfer.h"
 #include "device_search.h"
 #include "params/field_table.h"
-#include "session/device_transfer.h"
 
 namespace quillon::cli {
 
@@ -41,6 +41,15 @@ struct FieldValue {
   const NamedField* field;
   std::string text;
 };
+
+// Whether a device, read back, holds in the field what it was sent, as a device keeps it: a text
+// up to its terminator and within its limit, and on legacy firmware a line text as far as it
+// travels (the whole characters of its first 17 bytes); everything else byte for byte.
+bool HoldsAsSent(const NamedField& field, const DeviceParameterBlock& sent,
+                 const DeviceParameterBlock& back, bool legacyLineText);
+// "network.ip: device has 192.168.1.64, sent 192.168.1.65", as a check reports a field.
+std::string FieldDiffers(const NamedField& field, const DeviceParameterBlock& sent,
+                         const DeviceParameterBlock& back);
 
 // Marks the index positions of `ids` in `marks` (abyDictRead or abyDictWrite).
 void MarkEntries(sModBusPara& modbus, const std::vector<uint16_t>& ids, uint8_t* marks);

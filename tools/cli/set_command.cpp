@@ -4,6 +4,7 @@
 
 #include "apply_plan.h"
 #include "cli_commands.h"
+#include "device/device_rules.h"
 #include "field_transfer.h"
 #include "files/file_bytes.h"
 #include "text/gbk.h"
@@ -13,20 +14,8 @@ namespace quillon::cli {
 
 namespace {
 
-// Legacy firmware takes the first 17 bytes of a line text, inside the download frame.
-constexpr size_t kLegacyLineTextBytes = 17;
-
 std::string_view Text(const DeviceParameterBlock& block, const NamedField& field) {
   return FieldText(reinterpret_cast<const char*>(&block) + field.offset, field.size);
-}
-
-// Whether the device, read back, holds what was sent in the field: on legacy firmware a line
-// text as far as it travels.
-bool Arrived(const NamedField& field, const DeviceParameterBlock& sent,
-             const DeviceParameterBlock& back, bool legacy) {
-  if (legacy && field.transfer == FieldTransfer::LineText)
-    return Text(sent, field).substr(0, kLegacyLineTextBytes) == Text(back, field);
-  return SameFieldValue(field, sent, back);
 }
 
 // The values that set is given: those of --values first, then those of the command line, each
@@ -128,7 +117,7 @@ AddressPlan PlanSetAddresses(TransferPort& port, const std::vector<FieldValue>& 
 // Reads what the change needs, writes changed RS-485 fields as their dictionary entries alone,
 // then downloads changed network and camera fields (the device restarts), and with `verify`
 // reads the fields back. `staticIp` is the address plan's value of network.ip for this device.
-void SetFields(TransferPort& port, const DeviceJob& job, const std::vector<FieldValue>& values,
+void SetFields(const DeviceJob& job, const std::vector<FieldValue>& values,
                const CliOptions& options, std::optional<uint32_t> staticIp,
                DeviceOutcome& outcome) {
   const bool legacy = job.device.LegacyLineText();
@@ -150,7 +139,7 @@ void SetFields(TransferPort& port, const DeviceJob& job, const std::vector<Field
     if (legacy && value.field->transfer == FieldTransfer::LineText &&
         Text(*after, *value.field).size() > kLegacyLineTextBytes)
       outcome.notes.push_back(value.field->name + ": firmware " + outcome.version +
-                              " takes the first 17 bytes of a line text");
+                              " keeps the whole characters of the first 17 bytes of a line text");
   }
   std::vector<uint16_t> ids;
   bool downloadChanged = false;
@@ -179,17 +168,16 @@ void SetFields(TransferPort& port, const DeviceJob& job, const std::vector<Field
       outcome.staticIp = Ipv4FromBytes(after->osd.abyIP);
   }
   if (options.verify)
-    VerifyDevice(
-        port, outcome, Milliseconds(options.verifyWaitSeconds), job.progress,
-        [&](std::vector<std::string>& mismatches) {
-          std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(job.device);
-          const TransferResult read = ReadFields(transfer, ReadsFor(fields, legacy, false), *back);
-          for (const NamedField* field : fields)
-            if (read.Ok() && !Arrived(*field, *after, *back, legacy))
-              mismatches.push_back(field->name + ": device has " + FieldValueText(*field, *back) +
-                                   ", sent " + FieldValueText(*field, *after));
-          return read;
-        });
+    VerifyDevice(job, outcome, Milliseconds(options.verifyWaitSeconds),
+                 [&](std::vector<std::string>& mismatches) {
+                   std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(job.device);
+                   const TransferResult read =
+                       ReadFields(transfer, ReadsFor(fields, legacy, false), *back);
+                   for (const NamedField* field : fields)
+                     if (read.Ok() && !HoldsAsSent(*field, *after, *back, legacy))
+                       mismatches.push_back(FieldDiffers(*field, *after, *back));
+                   return read;
+                 });
 }
 
 ReportStyle SetReport(const std::vector<FieldValue>& values, bool verify) {
@@ -252,10 +240,10 @@ int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, st
 
   const Batch batch{options.forceFirstGeneration ? FirstGeneration::Serve : FirstGeneration::Refuse,
                     "no reply to the search within " + SecondsText(options.waitSeconds), "done",
-                    options.quiet};
+                    options.quiet, options.parallel};
   const std::vector<DeviceOutcome> outcomes =
       ServeBatch(*port, targets, found, batch, err, [&](const DeviceJob& job, DeviceOutcome& o) {
-        SetFields(*port, job, values, options, plan.addresses[job.index], o);
+        SetFields(job, values, options, plan.addresses[job.index], o);
       });
   std::fputs(WriteReport(outcomes, SetReport(values, options.verify), options.format).c_str(), out);
   for (const DeviceOutcome& o : outcomes)
