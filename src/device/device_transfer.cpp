@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "params/osd_wire.h"
 
@@ -148,7 +149,11 @@ bool DeviceTransfer::TakeDictionaryReply(DeviceParameterBlock& block, const Port
 
 bool DeviceTransfer::AnswersRead(std::chrono::milliseconds timeout) {
   auto scratch = std::make_unique<sOSDCommPara>();
-  return ReadParams(*scratch, timeout).Ok();
+  // A question, not a step of the transfer: no progress.
+  const TransferProgress progress = std::exchange(progress_, nullptr);
+  const bool answered = ReadParams(*scratch, timeout).Ok();
+  progress_ = progress;
+  return answered;
 }
 
 TransferResult DeviceTransfer::ReadParams(sOSDCommPara& osd, std::chrono::milliseconds timeout) {

@@ -251,6 +251,71 @@ TEST(CliE2e, AFileReadFromOneDeviceTurnsOthersIntoIt) {
   }
 }
 
+// The most devices the simulator served at once, by its log: a device is being served from its
+// first request to its last, and the log keeps the order in which they came.
+int MostServedAtOnce(const std::vector<std::string>& log, const std::vector<std::string>& macs) {
+  std::vector<std::pair<size_t, size_t>> spans(macs.size(), {SIZE_MAX, 0});
+  for (size_t i = 0; i < log.size(); ++i)
+    for (size_t m = 0; m < macs.size(); ++m)
+      if (log[i].find(macs[m]) != std::string::npos) spans[m] = {std::min(spans[m].first, i), i};
+  int most = 0;
+  for (size_t i = 0; i < log.size(); ++i)
+    most = std::max<int>(
+        most, static_cast<int>(std::count_if(spans.begin(), spans.end(), [i](const auto& span) {
+          return span.first <= i && i <= span.second;
+        })));
+  return most;
+}
+
+TEST(CliE2e, DevicesThatRestartAreServedSideBySideAndCheckedOnceBack) {
+  // Eight devices restart for 1 s after their download. Whatever --parallel allows, each gets
+  // its planned address and is checked once it answers again; never more are served at once.
+  std::vector<std::string> devices, macs;
+  for (int n = 1; n <= 8; ++n) {
+    devices.push_back("ip=192.168.1." + std::to_string(70 + n) + ",mac=00E04C3A1D0" +
+                      std::to_string(n) +
+                      ",version=32.05,restart-ms=1000,name=" + std::to_string(n) + "号站");
+    macs.push_back("00E04C3A1D0" + std::to_string(n));
+  }
+  const struct {
+    std::vector<std::string> parallel;
+    int atMost, atLeast;
+  } cases[] = {{{"--parallel", "1"}, 1, 1}, {{"--parallel", "4"}, 4, 2}, {{}, 8, 5}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.parallel.empty() ? "default" : c.parallel[1]);
+    SimulatorRun sim(devices);
+    ASSERT_TRUE(sim.Start()) << sim.Error();
+    TempFolder folder;
+    const std::string file = folder / "site.ini";
+    ASSERT_EQ(Cli({"read", macs[0], "--out", file}).status, 0);
+    const size_t before = sim.LogLines().size();
+    std::vector<std::string> args = {"apply",         file,       "--all", "--ip-from",
+                                     "192.168.1.100", "--verify", "--json"};
+    args.insert(args.end(), c.parallel.begin(), c.parallel.end());
+    const ProcessResult apply = Cli(args);
+    ASSERT_EQ(apply.status, 0) << Describe(apply);
+    const nlohmann::json report = nlohmann::json::parse(apply.out);
+    ASSERT_EQ(report["devices"].size(), 8u);
+    for (int n = 0; n < 8; ++n) {
+      SCOPED_TRACE(macs[n]);
+      // In the order of the targets, the search's, each with the address the plan gave it.
+      EXPECT_EQ(report["devices"][n]["mac"], macs[n]);
+      EXPECT_EQ(report["devices"][n]["verified"], true);
+      EXPECT_EQ(Address(sim.State(macs[n])->osd.abyIP), "192.168.1." + std::to_string(100 + n));
+    }
+    std::vector<std::string> log = sim.LogLines();
+    log.erase(log.begin(), log.begin() + static_cast<long>(before));
+    // Each device went quiet after its download, and was asked while it restarted.
+    for (const std::string& mac : macs)
+      EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+        return line == "restarting " + mac;
+      })) << mac;
+    const int most = MostServedAtOnce(log, macs);
+    EXPECT_LE(most, c.atMost);
+    EXPECT_GE(most, c.atLeast);
+  }
+}
+
 TEST(CliE2e, OneSilentDeviceInABatchOfFive) {
   // Device 3 answers the search and nothing else: the other four get the file and addresses of
   // their own, and the report names the one that failed.
@@ -273,7 +338,9 @@ TEST(CliE2e, OneSilentDeviceInABatchOfFive) {
   EXPECT_EQ(failed["error"], "no reply to the parameter read within 5 s");
   // Progress went to standard error, so the report stands alone on standard output.
   EXPECT_EQ(apply.out.front(), '{');
-  EXPECT_NE(apply.err.find("[5/5] " + DeviceMac(5)), std::string::npos);
+  // Device 3 waits out its 5 s and finishes last, after the others side by side.
+  EXPECT_NE(apply.err.find("[5/5] " + DeviceMac(3) + " FAILED: read"), std::string::npos)
+      << apply.err;
 
   const std::vector<std::string> expected = {"192.168.1.100", "192.168.1.101", "", "192.168.1.103",
                                              "192.168.1.104"};

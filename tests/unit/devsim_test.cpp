@@ -463,42 +463,68 @@ TEST(DevsimFaults, ReplyFaults) {
 }
 
 TEST(DevsimDevice, ADeviceThatRestartsTakesItsLineTextsThenAnswersNothingForAWhile) {
-  // restart-ms=5000: for 1 s after the download only the line texts, then 5 s of silence, then
-  // everything again, at the new address.
+  // restart-ms=5000: after the download only line texts, until all four cameras' are in or none
+  // came for 1 s; then 5 s of silence, then everything again, at the new address.
   std::vector<DeviceIdentity> devices = TwoDevices();
   devices[1] = Identity("ip=10.0.0.2,mac=0011223344AB,version=32.01,restart-ms=5000,name=乙", 1);
-  Simulator sim(devices, {});
-  std::chrono::steady_clock::time_point now{};
-  sim.clock = [&now] { return now; };
-  const Bytes lineTexts =
-      Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpWrite, {0x88, 0x13, 0x01, 'A'}, 1));
+  auto texts = [](int camera) {
+    const auto id = static_cast<uint16_t>(5000 + 8 * camera);
+    return Request(
+        CMD_DICTIONARY, kMacB,
+        DictPayload(kDictOpWrite, {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), 1, 'A'},
+                    1));
+  };
   const Bytes read = Request(CMD_READ_PARAMS, kMacB);
   Bytes download = DownloadFrame(kMacB, false);
   download[10] = 0;  // a static address
   download.back() = FrameChecksum(download.data() + 3, download.size() - 4);
-  ASSERT_EQ(sim.Handle(download).replies.size(), 1u);
-  const struct {
+  struct Step {
     int atMs;
-    const Bytes* request;
+    Bytes request;
     size_t replies;
-  } steps[] = {
-      {200, &lineTexts, 1}, {500, &read, 0},  {999, &lineTexts, 1}, {1000, &lineTexts, 0},
-      {3000, &read, 0},     {5999, &read, 0}, {6000, &read, 1},     {6000, &lineTexts, 1},
   };
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.atMs);
-    now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(step.atMs);
-    EXPECT_EQ(sim.Handle(*step.request).replies.size(), step.replies);
-    // The other device never restarted.
-    EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacA)).replies.size(), 1u);
+  const struct {
+    const char* name;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"all four cameras",
+       {{200, texts(0), 1},
+        {300, read, 0},
+        {400, texts(1), 1},
+        {600, texts(2), 1},
+        {800, texts(3), 1},
+        {801, read, 0},
+        {801, texts(0), 0},
+        {5799, read, 0},
+        {5800, read, 1}}},
+      {"texts that stop coming",
+       {{200, texts(0), 1},
+        {1100, texts(1), 1},
+        {2099, read, 0},
+        {2100, texts(2), 0},
+        {7099, read, 0},
+        {7100, read, 1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Simulator sim(devices, {});
+    std::chrono::steady_clock::time_point now{};
+    sim.clock = [&now] { return now; };
+    ASSERT_EQ(sim.Handle(download).replies.size(), 1u);
+    for (const Step& step : c.steps) {
+      SCOPED_TRACE(step.atMs);
+      now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(step.atMs);
+      EXPECT_EQ(sim.Handle(step.request).replies.size(), step.replies);
+      // The other device never restarted.
+      EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacA)).replies.size(), 1u);
+      const auto search = sim.Handle(BuildSearchRequest());
+      ASSERT_EQ(search.replies.size(), step.replies == 1 && step.request == read ? 2u : 1u);
+      if (search.replies.size() == 2) {  // back at 10.20.30.40, as downloaded
+        EXPECT_EQ(Bytes(search.replies[1].begin() + 8, search.replies[1].begin() + 12),
+                  (Bytes{0x28, 0x1E, 0x14, 0x0A}));
+      }
+    }
   }
-  now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(3000);
-  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 1u);  // B restarts
-  now = std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(7000);
-  const auto search = sim.Handle(BuildSearchRequest());
-  ASSERT_EQ(search.replies.size(), 2u);
-  EXPECT_EQ(Bytes(search.replies[1].begin() + 8, search.replies[1].begin() + 12),
-            (Bytes{0x28, 0x1E, 0x14, 0x0A}));  // 10.20.30.40, as downloaded
 }
 
 TEST(DevsimCommandLine, DeviceSpecs) {

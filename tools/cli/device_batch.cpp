@@ -146,6 +146,11 @@ void VerifyDevice(const DeviceJob& job, DeviceOutcome& outcome, std::chrono::mil
                   const std::function<TransferResult(std::vector<std::string>&)>& check) {
   TransferPort& port = job.port;
   const TransferPort::Clock::time_point deadline = port.Now() + wait;
+  // A device restarts after a download and answers nothing meanwhile: it is asked every half
+  // second until it answers again, so that the check follows its return at once.
+  if (outcome.downloaded)
+    while (!job.transfer.AnswersRead(kRestartPoll) && port.Now() < deadline) {
+    }
   for (;;) {
     if (job.progress) job.progress("checking", 0);
     outcome.mismatches.clear();

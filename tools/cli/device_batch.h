@@ -91,8 +91,8 @@ constexpr std::chrono::milliseconds kRestartPoll{500};
 
 // Reads the device back with `check` (which lists what differs) until nothing differs; a device
 // that was downloaded restarts, so until `wait` is over it is asked again: every half second
-// while it answers nothing, every two seconds while it answers with other values. Sets
-// verified, or fails the outcome at "verify".
+// while it answers nothing (from the download on), every two seconds while it answers with
+// other values. Sets verified, or fails the outcome at "verify".
 void VerifyDevice(const DeviceJob& job, DeviceOutcome& outcome, std::chrono::milliseconds wait,
                   const std::function<TransferResult(std::vector<std::string>&)>& check);
 

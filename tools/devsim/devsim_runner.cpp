@@ -91,8 +91,8 @@ bool ParseDevsimCommandLine(int argc, const char* const* argv, DevsimOptions& op
                  "ip=A.B.C.D,mac=12HEXDIGITS,version=MAJOR.MINOR,restart-ms=N,name=TEXT (name "
                  "in UTF-8, last, may contain commas; missing keys get defaults; major < 32 "
                  "carries line texts inside commands 3 and 4; restart-ms: after a download it "
-                 "accepts, the device takes its line texts for 1 s, then answers nothing for N "
-                 "ms while it restarts)")
+                 "accepts, the device takes the line texts that follow (all four cameras, or "
+                 "until none came for 1 s), then answers nothing for N ms while it restarts)")
       ->required()
       ->type_name("DEVICE")
       ->take_all();

@@ -319,10 +319,24 @@ void SimulatedDevice::Restart() {
 }
 
 SimulatedDevice::Phase SimulatedDevice::PhaseAt(std::chrono::steady_clock::time_point now) const {
-  if (!downloadedAt_ || identity_.restart.count() == 0) return Phase::Answering;
-  if (now < *downloadedAt_ + kLineTextWindow) return Phase::TakingLineTexts;
-  if (now < *downloadedAt_ + kLineTextWindow + identity_.restart) return Phase::Restarting;
+  if (!downloaded_ || identity_.restart.count() == 0) return Phase::Answering;
+  const auto restart = restartAt_.value_or(lastTaken_ + kLineTextWindow);
+  if (now < restart) return Phase::TakingLineTexts;
+  if (now < restart + identity_.restart) return Phase::Restarting;
   return Phase::Answering;
+}
+
+void SimulatedDevice::Downloaded(std::chrono::steady_clock::time_point now) {
+  downloaded_ = true;
+  lastTaken_ = now;
+  camerasTaken_ = 0;
+  restartAt_.reset();
+}
+
+void SimulatedDevice::TookLineTexts(std::chrono::steady_clock::time_point now, int camera) {
+  lastTaken_ = now;
+  camerasTaken_ |= 1u << camera;
+  if (camerasTaken_ == 0xF) restartAt_ = now;
 }
 
 Bytes SimulatedDevice::DownloadResult(uint8_t result) const {
@@ -378,6 +392,8 @@ Simulator::Outcome Simulator::Handle(std::span<const uint8_t> datagram) {
     Outcome one = HandleAddressed(device, static_cast<int>(i), datagram);
     if (command == CMD_DOWNLOAD_PARAMS && one.stateChanged && !faults_.refuseDownload)
       device.Downloaded(now);
+    if (phase == SimulatedDevice::Phase::TakingLineTexts && !one.replies.empty())
+      device.TookLineTexts(now, (GetU16(datagram.data() + kFramePayloadOffset + 3) - 5000) / 8);
     outcome.replies.insert(outcome.replies.end(), one.replies.begin(), one.replies.end());
     outcome.log.insert(outcome.log.end(), one.log.begin(), one.log.end());
     outcome.stateChanged = outcome.stateChanged || one.stateChanged;

@@ -29,7 +29,8 @@ struct DeviceIdentity {
 };
 
 // After a download it accepted, a device that restarts takes the line-text frames that follow
-// for this long, and answers nothing else; then it restarts.
+// and answers nothing else, until it has the texts of all four cameras or none came for this
+// long; then it restarts.
 inline constexpr std::chrono::milliseconds kLineTextWindow{1000};
 
 // Parses "ip=192.168.1.64,mac=0011223344AB,version=32.01,restart-ms=5000,name=1号机". Missing
@@ -95,14 +96,19 @@ class SimulatedDevice {
   // restarting (answering nothing), or answering everything.
   enum class Phase { Answering, TakingLineTexts, Restarting };
   Phase PhaseAt(std::chrono::steady_clock::time_point now) const;
-  void Downloaded(std::chrono::steady_clock::time_point now) { downloadedAt_ = now; }
+  void Downloaded(std::chrono::steady_clock::time_point now);
+  // A line-text frame of `camera` (0 to 3) taken after the download.
+  void TookLineTexts(std::chrono::steady_clock::time_point now, int camera);
 
  private:
   void FillDefaults(int variant);
 
   DeviceIdentity identity_;
   DeviceParameterBlock block_;
-  std::optional<std::chrono::steady_clock::time_point> downloadedAt_;
+  bool downloaded_ = false;
+  std::chrono::steady_clock::time_point lastTaken_{};  // the download or its last line texts
+  unsigned camerasTaken_ = 0;                          // a bit per camera
+  std::optional<std::chrono::steady_clock::time_point> restartAt_;
 };
 
 // All simulated devices behind one port.
