@@ -1,6 +1,7 @@
 #include "link/broadcast_port.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 
@@ -97,6 +98,11 @@ bool BroadcastPort::Send(std::span<const uint8_t> frame) {
 }
 
 std::optional<PortDatagram> BroadcastPort::Receive(Clock::time_point deadline) {
+  // A datagram taken too late for the last wait is the next one for whoever waits longer.
+  if (held_) {
+    if (held_->received > deadline) return std::nullopt;
+    return std::exchange(held_, std::nullopt);
+  }
   uint8_t buffer[kMaxDatagram];
   for (;;) {
     const Clock::time_point now = Clock::now();
@@ -117,18 +123,21 @@ std::optional<PortDatagram> BroadcastPort::Receive(Clock::time_point deadline) {
         age > std::chrono::system_clock::duration::zero()
             ? taken - std::chrono::duration_cast<Clock::duration>(age)
             : taken;
-    // Past the deadline only what arrived in time counts; later ones belong to no request that
-    // is still waiting.
-    if (left <= 0 && received > deadline) return std::nullopt;
     if (via_) {
       // Through one card only: what another card hears is for another network. A system that
       // cannot tell the card gets everything, as without the choice.
       if (viaIndex_ != 0 && details.interfaceIndex != 0 && details.interfaceIndex != viaIndex_)
         continue;
-      return PortDatagram{Bytes(buffer, buffer + size), received, *via_};
     }
-    return PortDatagram{Bytes(buffer, buffer + size), received,
-                        LocalAddress(details.interfaceIndex, details.sender)};
+    PortDatagram datagram{Bytes(buffer, buffer + size), received,
+                          via_ ? *via_ : LocalAddress(details.interfaceIndex, details.sender)};
+    // Past the deadline only what arrived in time counts for this wait; a later one is kept for
+    // the next (another transfer's, when devices are served side by side).
+    if (left <= 0 && received > deadline) {
+      held_ = std::move(datagram);
+      return std::nullopt;
+    }
+    return datagram;
   }
 }
 

@@ -60,7 +60,8 @@ class BroadcastPort : public TransferPort {
   std::vector<Endpoint> endpoints_;
   std::vector<InterfaceAddress> interfaces_;
   std::optional<uint32_t> via_;
-  unsigned viaIndex_ = 0;  // the interface of via_; 0 when the system does not tell
+  std::optional<PortDatagram> held_;  // taken after the deadline of the wait that took it
+  unsigned viaIndex_ = 0;             // the interface of via_; 0 when the system does not tell
 };
 
 }  // namespace quillon

@@ -66,3 +66,22 @@ TEST(BroadcastPort, ThroughOneCardOnlyWhatThatCardHears) {
     EXPECT_EQ(heard, c.heard);
   }
 }
+
+TEST(BroadcastPort, ADatagramTooLateForOneWaitIsTheNextWaitsAnswer) {
+  // Devices served side by side share the port: a datagram that one wait took after its deadline
+  // is another transfer's answer and must not be lost.
+  fakes::ScriptedSockets sockets;
+  BroadcastPort port(
+      sockets, [] { return std::vector<uint32_t>{0x0A4D0001}; },
+      [] { return std::vector<InterfaceAddress>{}; });
+  std::string error;
+  ASSERT_EQ(port.Open(error), Opening::Opened);
+  sockets.incoming.push_back({BuildSearchRequest(), 0, 0x0A4D0002});  // arrived a second ago
+  const auto now = BroadcastPort::Clock::now();
+  EXPECT_FALSE(port.Receive(now - std::chrono::seconds(5)));
+  EXPECT_FALSE(port.Receive(now - std::chrono::seconds(4)));  // still too late for this one
+  const std::optional<PortDatagram> taken = port.Receive(now);
+  ASSERT_TRUE(taken);
+  EXPECT_EQ(taken->bytes, BuildSearchRequest());
+  EXPECT_FALSE(port.Receive(now));
+}

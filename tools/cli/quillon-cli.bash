@@ -43,11 +43,11 @@ _quillon_cli() {
   case $command in
     search) options="--wait --via --expect --expect-file --json --csv --help" ;;
     read) options="--out --wait --via --quiet --help" ;;
-    apply) options="--all --only --verify --verify-wait --ip-from --json --wait --via --quiet --force-first-generation --help" ;;
+    apply) options="--all --only --verify --verify-wait --ip-from --json --wait --via --quiet --parallel --force-first-generation --help" ;;
     show) options="--json --wait --via --quiet --help" ;;
     diff) options="--json --wait --via --quiet --help" ;;
-    set) options="--all --values --verify --verify-wait --json --wait --via --quiet --force-first-generation --help" ;;
-    backup) options="--all --out-dir --json --wait --via --quiet --help" ;;
+    set) options="--all --values --verify --verify-wait --json --wait --via --quiet --parallel --force-first-generation --help" ;;
+    backup) options="--all --out-dir --json --wait --via --quiet --parallel --help" ;;
     fields) options="--names --json --help" ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
