@@ -285,7 +285,7 @@ bool MeasureReadsAndSets(bench::Table& table, int devices) {
                 backedUp, devices, used > 1);
 
     const size_t logged = Lines(log).size();
-    words = {"set", "--all", "rs485.baud=" + std::string(parallel ? "19200" : "9600")};
+    words = {"set", "--all", "rs485.baud=" + std::string(parallel ? "4800" : "2400")};
     words.insert(words.end(), common.begin(), common.end());
     const CliRun set = RunCliProcess(words);
     const int sets = Count(set.out, "\"rs485_entries\": 1,");

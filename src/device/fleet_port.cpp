@@ -25,33 +25,83 @@ void FleetPort::Member::Serve(const uint8_t mac[6]) {
 }
 
 TransferPort::Clock::time_point FleetPort::Member::Now() {
+  if (!fleet_.simulatedClock_) return fleet_.shared_.Now();
   const std::lock_guard lock(fleet_.mutex_);
   return fleet_.shared_.Now();
 }
 
 bool FleetPort::Member::Send(std::span<const uint8_t> frame) {
+  if (!fleet_.simulatedClock_) {
+    const std::lock_guard lock(fleet_.sendMutex_);
+    return fleet_.shared_.Send(frame);
+  }
   const std::lock_guard lock(fleet_.mutex_);
   return fleet_.shared_.Send(frame);
 }
 
 std::optional<PortDatagram> FleetPort::Member::Receive(Clock::time_point deadline) {
   std::unique_lock lock(fleet_.mutex_);
-  if (received_.empty()) {
+  return fleet_.simulatedClock_ ? fleet_.ReceiveInTime(*this, deadline, lock)
+                                : fleet_.ReceiveOnTheNetwork(*this, deadline, lock);
+}
+
+namespace {
+
+std::optional<PortDatagram> TakeFirst(std::deque<PortDatagram>& received) {
+  if (received.empty()) return std::nullopt;
+  PortDatagram datagram = std::move(received.front());
+  received.pop_front();
+  return datagram;
+}
+
+}  // namespace
+
+std::optional<PortDatagram> FleetPort::ReceiveInTime(Member& member, Clock::time_point deadline,
+                                                     std::unique_lock<std::mutex>& lock) {
+  if (member.received_.empty()) {
     // Even past its deadline a member looks once more at what has come in meanwhile.
-    waiting_ = true;
-    deadline_ = deadline;
-    --fleet_.busy_;
-    while (waiting_) {
-      if (fleet_.busy_ == 0)
-        fleet_.Pump();
+    member.waiting_ = true;
+    member.deadline_ = deadline;
+    --busy_;
+    while (member.waiting_) {
+      if (busy_ == 0)
+        Pump();
       else
-        fleet_.wake_.wait(lock);
+        wake_.wait(lock);
     }
   }
-  if (received_.empty()) return std::nullopt;
-  PortDatagram datagram = std::move(received_.front());
-  received_.pop_front();
-  return datagram;
+  return TakeFirst(member.received_);
+}
+
+std::optional<PortDatagram> FleetPort::ReceiveOnTheNetwork(Member& member,
+                                                           Clock::time_point deadline,
+                                                           std::unique_lock<std::mutex>& lock) {
+  member.waiting_ = true;
+  for (;;) {
+    if (!member.received_.empty()) break;
+    if (!reading_) {
+      // This member reads for everybody until its own answer comes or its time is up.
+      reading_ = true;
+      lock.unlock();
+      std::optional<PortDatagram> datagram = shared_.Receive(deadline);
+      lock.lock();
+      reading_ = false;
+      if (!datagram) break;         // its time is up
+      Route(std::move(*datagram));  // and reads on at once when it was not its own
+      continue;
+    }
+    if (Clock::now() >= deadline) break;
+    member.wake_.wait_until(lock, deadline);
+  }
+  member.waiting_ = false;
+  // Another waiting member reads on.
+  if (!reading_)
+    for (Member& other : members_)
+      if (other.waiting_) {
+        other.wake_.notify_one();
+        break;
+      }
+  return TakeFirst(member.received_);
 }
 
 FleetPort::Member& FleetPort::Join() {
@@ -66,6 +116,7 @@ void FleetPort::Leave(Member& member) {
   members_.remove_if([&](const Member& m) { return &m == &member; });
   // The members left may all be waiting now: one of them reads the port.
   if (--busy_ == 0) wake_.notify_all();
+  for (Member& other : members_) other.wake_.notify_one();
 }
 
 uint64_t FleetPort::Unrouted() const {
@@ -120,6 +171,7 @@ void FleetPort::Route(PortDatagram datagram) {
     return;
   }
   member->received_.push_back(std::move(datagram));
+  if (!simulatedClock_) member->wake_.notify_one();
 }
 
 }  // namespace quillon

@@ -4,10 +4,12 @@
 // B never reaches the transfer of device A, so B's answer cannot complete A's request, and a
 // member's timeout is its own: a lost reply is retried for its device alone.
 //
-// The shared port is read while every member waits for an answer, until the earliest of their
-// deadlines at most, and each datagram goes to the member of the device it names. So a member
-// waits exactly as long as its own transfer asks, whatever the others do, and a port with a
-// simulated clock moves its clock only when nothing is left to do before the next deadline.
+// On the network, one waiting member at a time reads the shared port and hands each datagram to
+// the member of the device it names, waking that member alone; the others wait for their own
+// answers or deadlines, and one of them reads on when the reader has its answer. So a member
+// waits exactly as long as its own transfer asks, whatever the others do. On a port with a
+// simulated clock the shared port is read only while every member waits, until the earliest of
+// their deadlines at most: the clock moves only when nothing is left to do before it.
 #pragma once
 
 #include <condition_variable>
@@ -27,7 +29,8 @@ class FleetPort {
  public:
   using Clock = TransferPort::Clock;
 
-  explicit FleetPort(TransferPort& shared) : shared_(shared) {}
+  explicit FleetPort(TransferPort& shared)
+      : shared_(shared), simulatedClock_(shared.ClockMovesByWaiting()) {}
   FleetPort(const FleetPort&) = delete;
   FleetPort& operator=(const FleetPort&) = delete;
 
@@ -49,6 +52,7 @@ class FleetPort {
     std::deque<PortDatagram> received_;
     bool waiting_ = false;
     Clock::time_point deadline_{};
+    std::condition_variable wake_;  // on the network: an answer, or the turn to read
   };
 
   // A member for one thread, made before the thread starts. It counts as busy (the shared port
@@ -65,13 +69,20 @@ class FleetPort {
 
  private:
   // Takes the next datagram of the shared port for its member; called with every member
-  // waiting, with the lock held.
+  // waiting, with the lock held (simulated clock).
   void Pump();
+  std::optional<PortDatagram> ReceiveInTime(Member& member, Clock::time_point deadline,
+                                            std::unique_lock<std::mutex>& lock);
+  std::optional<PortDatagram> ReceiveOnTheNetwork(Member& member, Clock::time_point deadline,
+                                                  std::unique_lock<std::mutex>& lock);
   void Route(PortDatagram datagram);
   void Release(Member& member);
 
   TransferPort& shared_;
+  const bool simulatedClock_;
   mutable std::mutex mutex_;
+  std::mutex sendMutex_;
+  bool reading_ = false;  // on the network: a member reads the shared port
   std::condition_variable wake_;
   std::list<Member> members_;
   std::map<uint64_t, Member*> byDevice_;

@@ -36,6 +36,9 @@ class TransferPort {
   // the deadline has passed without one. A datagram that had reached the PC before the deadline
   // is still handed over when it is taken a little later.
   virtual std::optional<PortDatagram> Receive(Clock::time_point deadline) = 0;
+  // Whether the port's clock moves only while somebody waits on it (a simulated one), so that
+  // transfers side by side must all be waiting before any of them lets time pass.
+  virtual bool ClockMovesByWaiting() const { return false; }
 };
 
 }  // namespace quillon

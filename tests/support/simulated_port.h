@@ -26,6 +26,7 @@ class SimulatedPort : public TransferPort {
   Clock::time_point Now() override { return now_; }
   bool Send(std::span<const uint8_t> frame) override;
   std::optional<PortDatagram> Receive(Clock::time_point deadline) override;
+  bool ClockMovesByWaiting() const override { return true; }
 
   // A datagram reaching the PC at `when` (which may lie before now: it waited in the queue).
   void ArriveAt(Bytes datagram, Clock::time_point when);
