@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "device/device_transfer.h"
@@ -35,7 +37,7 @@ struct Served {
 };
 
 // One step per device, each on a member of its own and a thread of its own, all at once.
-std::vector<Served> SideBySide(SimulatedPort& port, const std::vector<std::string>& macs,
+std::vector<Served> SideBySide(TransferPort& port, const std::vector<std::string>& macs,
                                const Step& step) {
   FleetPort fleet(port);
   std::vector<FleetPort::Member*> members;
@@ -61,6 +63,35 @@ std::vector<Served> SideBySide(SimulatedPort& port, const std::vector<std::strin
   for (std::thread& thread : threads) thread.join();
   return served;
 }
+
+// The simulated devices behind a port on the real clock, as on the network: one member reads it
+// while the others send, so it takes a lock of its own, and a reply is there as soon as its
+// request went out.
+class RealClockPort : public TransferPort {
+ public:
+  explicit RealClockPort(SimulatedPort& devices) : devices_(devices) { devices_.replyDelay = 0ms; }
+  Clock::time_point Now() override { return Clock::now(); }
+  bool Send(std::span<const uint8_t> frame) override {
+    const std::lock_guard lock(mutex_);
+    const bool sent = devices_.Send(frame);
+    arrived_.notify_all();
+    return sent;
+  }
+  std::optional<PortDatagram> Receive(Clock::time_point deadline) override {
+    std::unique_lock lock(mutex_);
+    // The simulated clock stands still: everything sent so far has been answered.
+    while (true) {
+      if (std::optional<PortDatagram> datagram = devices_.Receive(devices_.Now())) return datagram;
+      if (arrived_.wait_until(lock, deadline) == std::cv_status::timeout)
+        return devices_.Receive(devices_.Now());
+    }
+  }
+
+ private:
+  SimulatedPort& devices_;
+  std::mutex mutex_;
+  std::condition_variable arrived_;
+};
 
 Step ReadRs485() {
   return [](DeviceTransfer& t, DeviceParameterBlock& b) { return t.ReadRs485(b); };
@@ -168,4 +199,27 @@ TEST(FleetPort, OneDeviceAloneTakesRepliesThatNameAnother) {
   const std::vector<Served> served = SideBySide(port, {kMacs[0]}, ReadRs485());
   EXPECT_TRUE(served[0].result.Ok()) << served[0].result.message;
   EXPECT_TRUE(HoldsRs485Of(*served[0].block, port.Device(kMacs[0])));
+}
+
+TEST(FleetPort, OnTheNetworkEachOfEightDevicesGetsItsOwnEntries) {
+  // One member at a time reads the shared port for all of them and hands each reply on.
+  std::vector<std::string> devices, macs;
+  for (int i = 1; i <= 8; ++i) {
+    macs.push_back("00E04C3A1C0" + std::to_string(i));
+    devices.push_back("ip=192.168.1." + std::to_string(100 + i) + ",mac=" + macs.back() +
+                      ",version=32.05,name=" + std::to_string(i));
+  }
+  SimulatedPort simulated(devices);
+  // Each device polls at an interval of its own, so a reply handed to the wrong transfer shows.
+  for (size_t i = 0; i < macs.size(); ++i)
+    simulated.Device(macs[i]).modbus.wPollInterval = static_cast<uint16_t>(1000 + i);
+  RealClockPort port(simulated);
+  const std::vector<Served> served = SideBySide(port, macs, ReadRs485());
+  for (size_t i = 0; i < macs.size(); ++i) {
+    SCOPED_TRACE(macs[i]);
+    EXPECT_TRUE(served[i].result.Ok()) << served[i].result.message;
+    EXPECT_EQ(served[i].retries, 0);
+    EXPECT_TRUE(HoldsRs485Of(*served[i].block, simulated.Device(macs[i])));
+  }
+  EXPECT_EQ(simulated.SentWith(CMD_DICTIONARY).size(), 8u * 19u);
 }
