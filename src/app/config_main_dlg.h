@@ -69,7 +69,6 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
 
   ConfigSession& Session() { return session_; }
-  DeviceParameterBlock& Block() { return session_.Block(); }
   QTreeWidget* DeviceList() const;
   QPlainTextEdit* LogBox() const { return logBox_; }
   QLineEdit* AddressBox() const;

@@ -80,7 +80,6 @@ class DictionaryWorker {
 
   // The machine's state, for tests and diagnostics; stable only while the thread is not running.
   State CurrentState() const { return state_; }
-  uint16_t ElapsedMs() const { return elapsed_; }
   uint8_t Retries() const { return retries_; }
   uint8_t CameraCounter() const { return cameraCounter_; }
 

@@ -139,7 +139,6 @@ class ConfigSession {
   SessionFlags& Flags() { return flags_; }
   // What the pages and the gear dialog show; the session fills and stores them.
   PageForms& Forms() { return forms_; }
-  DeviceParameterBlock& Block() { return block_; }
   // Keeps the worker's encoding of an entry apart from a page's write of the same slot.
   std::mutex& ModelMutex() { return modelMutex_; }
 
