@@ -154,6 +154,14 @@ scenario() {
     { echo "wine-test: $(basename "$run"): a command failed:" >&2; cat "$run"/*.err >&2; return 1; }
   # A Windows program ends its lines in CRLF; how long each device took may differ.
   sed -i -E 's/\r$//; s/ \([0-9.]+ s\)$//' "$run"/search.txt "$run"/read.txt "$run"/apply.txt
+  # apply serves its devices side by side, so their frames interleave by timing: each device's
+  # frames (by the MAC after the header) are compared in their own order.
+  local file
+  for file in frames-pc.txt frames-devices.txt; do
+    awk '{ print substr($2, 9, 12), $0 }' "$run/$file" | sort -s -k1,1 | cut -d' ' -f2- \
+      >"$run/$file.by-device"
+    mv "$run/$file.by-device" "$run/$file"
+  done
 }
 
 # The window's steps played by the program in "$@", every frame recorded.
