@@ -68,6 +68,12 @@ std::vector<Served> SideBySide(TransferPort& port, const std::vector<std::string
 // while the others send, so it takes a lock of its own, and a reply is there as soon as its
 // request went out.
 class RealClockPort : public TransferPort {
+  // A reply counts only when it came after its request: it is stamped on this port's clock.
+  static PortDatagram OnTheRealClock(PortDatagram datagram) {
+    datagram.received = Clock::now();
+    return datagram;
+  }
+
  public:
   explicit RealClockPort(SimulatedPort& devices) : devices_(devices) { devices_.replyDelay = 0ms; }
   Clock::time_point Now() override { return Clock::now(); }
@@ -81,9 +87,12 @@ class RealClockPort : public TransferPort {
     std::unique_lock lock(mutex_);
     // The simulated clock stands still: everything sent so far has been answered.
     while (true) {
-      if (std::optional<PortDatagram> datagram = devices_.Receive(devices_.Now())) return datagram;
-      if (arrived_.wait_until(lock, deadline) == std::cv_status::timeout)
-        return devices_.Receive(devices_.Now());
+      if (std::optional<PortDatagram> datagram = devices_.Receive(devices_.Now()))
+        return OnTheRealClock(std::move(*datagram));
+      if (arrived_.wait_until(lock, deadline) == std::cv_status::timeout) {
+        std::optional<PortDatagram> datagram = devices_.Receive(devices_.Now());
+        return datagram ? OnTheRealClock(std::move(*datagram)) : datagram;
+      }
     }
   }
 
@@ -201,7 +210,7 @@ TEST(FleetPort, OneDeviceAloneTakesRepliesThatNameAnother) {
   EXPECT_TRUE(HoldsRs485Of(*served[0].block, port.Device(kMacs[0])));
 }
 
-TEST(FleetPort, OnTheNetworkEachOfEightDevicesGetsItsOwnEntries) {
+TEST(FleetPort, OnTheRealClockEachOfEightDevicesGetsItsOwnEntries) {
   // One member at a time reads the shared port for all of them and hands each reply on.
   std::vector<std::string> devices, macs;
   for (int i = 1; i <= 8; ++i) {
