@@ -12,6 +12,7 @@
 
 #include "support/session_harness.h"
 #include "support/simulator_run.h"
+#include "support/slot_values.h"
 #include "support/transfer_logs.h"
 #include "text/gbk.h"
 
@@ -79,25 +80,15 @@ std::string Describe(const std::vector<size_t>& offsets) {
 // texts, negative zero and tiny floats, a data type with high bits, texts with bytes behind the
 // terminator and an 11-byte text without one.
 void FillRs485(sModBusPara& mb) {
-  mb.byProtocol = 2;
-  mb.wPollInterval = 2500;
-  mb.wTimeout = 65535;
-  mb.wRetryLimit = 7;
-  mb.dwBaudRate = 115200;
-  mb.byParity = 2;
+  SetPort(mb, {2, 2500, 65535, 7, 115200, 2});
   for (int k = 0; k < 16; ++k) {
     sSlotPara& s = mb.asSlot[k];
-    s.byEnable = static_cast<uint8_t>(k % 3 == 0);
-    s.byChannel = static_cast<uint8_t>(7 - k % 8);
-    s.bySlaveAddr = static_cast<uint8_t>(200 + k);
-    s.byFuncCode = k % 2 ? 3 : 4;
-    s.wStartReg = static_cast<uint16_t>(40001 + 17 * k);
-    s.wRegCount = static_cast<uint16_t>(2 + k % 3);
-    s.wDataOffset = static_cast<uint16_t>(0x1234 + k);
-    s.dwDataType = static_cast<uint32_t>(14 - k % 15);
-    s.byDecimals = static_cast<uint8_t>(3 - k % 4);
-    s.fScaleA = 0.001f * static_cast<float>(k + 1) - 3.25f;
-    s.fOffsetB = -1.0e6f + static_cast<float>(k);
+    SetSlot(s, {static_cast<uint8_t>(k % 3 == 0), static_cast<uint8_t>(7 - k % 8),
+                static_cast<uint8_t>(200 + k), static_cast<uint8_t>(k % 2 ? 3 : 4),
+                static_cast<uint16_t>(40001 + 17 * k), static_cast<uint16_t>(2 + k % 3),
+                static_cast<uint16_t>(0x1234 + k), static_cast<uint32_t>(14 - k % 15),
+                static_cast<uint8_t>(3 - k % 4), 0.001f * static_cast<float>(k + 1) - 3.25f,
+                -1.0e6f + static_cast<float>(k)});
     StoreGbkText(s.szName, 30, "二号泵站出口压力" + std::to_string(k + 1));
     StoreGbkText(s.szUnit, 8, k % 2 ? "立方米/h" : "千帕");
     s.fAlarmValue = 1.5e-7f * static_cast<float>(k + 1);
@@ -314,12 +305,8 @@ TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
   // The device answered both requests, with 2100-byte frames that never reach the session.
   EXPECT_EQ(sim.CountLogLines("read "), 1);
   EXPECT_EQ(sim.CountLogLines("dict-read"), 1);
-  EXPECT_EQ(h.session.LogText(),
-            "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n");
-  const auto boxes = h.notifier.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, "警告");
-  EXPECT_EQ(boxes[0].text, "读取失败");
+  EXPECT_EQ(h.session.LogText(), kTextReadFailedLog);
+  EXPECT_EQ(h.notifier.Boxes(), kTextReadFailedBoxes);
   EXPECT_EQ(Flag(h.session.Flags().bParamsRead), 0);
   EXPECT_EQ(Flag(h.session.Flags().bCameraTextRequest), 0);
   EXPECT_EQ(h.view.netShown, 0);

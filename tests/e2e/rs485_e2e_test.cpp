@@ -21,6 +21,7 @@
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
 #include "support/simulator_run.h"
+#include "support/slot_values.h"
 #include "text/gbk.h"
 #include "text/number_text.h"
 #include "widgets/tab_control.h"
@@ -189,26 +190,15 @@ void TypeSlot(CRs485Page& page, const SlotInput& in) {
 // is taken from the device.
 sModBusPara Expected() {
   sModBusPara m{};
-  m.byProtocol = PROTOCOL_MODBUS;
-  m.wPollInterval = 2500;
-  m.wTimeout = 65535;
-  m.wRetryLimit = 7;
-  m.dwBaudRate = 115200;
-  m.byParity = 1;
+  fakes::SetPort(m, {PROTOCOL_MODBUS, 2500, 65535, 7, 115200, 1});
   for (int k = 0; k < 16; ++k) {
     const SlotInput in(k);
     sSlotPara& s = m.asSlot[k];
-    s.byEnable = in.enable ? 1 : 0;
-    s.byChannel = static_cast<uint8_t>(in.channel);
-    s.bySlaveAddr = static_cast<uint8_t>(in.slave);
-    s.byFuncCode = in.funcIndex ? 4 : 3;
-    s.wStartReg = static_cast<uint16_t>(in.startReg);
-    s.wRegCount = static_cast<uint16_t>(in.regCount);
-    s.wDataOffset = static_cast<uint16_t>(in.dataOffset);
-    s.dwDataType = static_cast<uint32_t>(in.dataType);
-    s.byDecimals = static_cast<uint8_t>(in.decimals);
-    s.fScaleA = in.scaleA;
-    s.fOffsetB = in.offsetB;
+    fakes::SetSlot(s, {static_cast<uint8_t>(in.enable ? 1 : 0), static_cast<uint8_t>(in.channel),
+                       static_cast<uint8_t>(in.slave), static_cast<uint8_t>(in.funcIndex ? 4 : 3),
+                       static_cast<uint16_t>(in.startReg), static_cast<uint16_t>(in.regCount),
+                       static_cast<uint16_t>(in.dataOffset), static_cast<uint32_t>(in.dataType),
+                       static_cast<uint8_t>(in.decimals), in.scaleA, in.offsetB});
     s.fAlarmValue = in.alarmValue;
     s.byDataBits = static_cast<uint8_t>(in.dataBits);
     StoreGbkText(s.szName, 30, in.name);

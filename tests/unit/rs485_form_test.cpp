@@ -15,6 +15,7 @@
 #include "forms/page_forms.h"
 #include "support/block_bytes.h"
 #include "support/list_items.h"
+#include "support/slot_values.h"
 #include "text/gbk.h"
 
 namespace quillon {
@@ -22,6 +23,8 @@ namespace {
 
 using fakes::Image;
 using fakes::ListItems;
+using fakes::SetPort;
+using fakes::SetSlot;
 using fakes::WalkEveryItem;
 
 class Rs485FormTest : public testing::Test {
@@ -34,21 +37,10 @@ class Rs485FormTest : public testing::Test {
 };
 
 TEST_F(Rs485FormTest, ShowsTheBlockAndStoresBackWhatTheListsCanHold) {
-  model.byProtocol = 1;
-  model.wPollInterval = 1000;
-  model.wTimeout = 65535;
-  model.dwBaudRate = 1200;  // not in the list
-  model.byParity = 5;       // not in the list
+  // A baud rate and a parity that are not in the lists.
+  SetPort(model, {1, 1000, 65535, 0, 1200, 5});
   sSlotPara& s = model.asSlot[0];
-  s.byEnable = 2;
-  s.byChannel = 8;
-  s.bySlaveAddr = 255;
-  s.byFuncCode = 6;
-  s.wStartReg = 65535;
-  s.dwDataType = 20;
-  s.byDecimals = 3;
-  s.fScaleA = 0.0004f;
-  s.fOffsetB = -0.5f;
+  SetSlot(s, {2, 8, 255, 6, 65535, 0, 0, 20, 3, 0.0004f, -0.5f});
   s.fAlarmValue = 12.3456f;
   StoreGbkText(s.szName, 30, "一号泵站出口压力变送器");
   std::memcpy(s.szUnit, "12345678", 9);
