@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,13 @@ void FillRs485(sModBusPara& mb) {
   mb.asSlot[5].afGearValue[7] = std::nextafter(0.0f, 1.0f);
 }
 
+// Starts the simulator with `faults`; the device's state as it starts, nothing when it did not.
+std::optional<DeviceState> StartedState(SimulatorRun& sim,
+                                        const std::vector<std::string>& faults = {}) {
+  if (!sim.Start(faults)) return std::nullopt;
+  return sim.State();
+}
+
 // Brings the session up to a selected current-firmware device whose camera texts have been read,
 // so that what follows starts from the idle worker.
 void SelectAndReadCameraTexts(SessionHarness& h) {
@@ -123,9 +131,8 @@ void SelectAndReadCameraTexts(SessionHarness& h) {
 
 TEST(DictionaryE2e, ReadOfCurrentFirmwareFetchesTheThirtyTwoCameraTexts) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start()) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
+  const auto device = StartedState(sim);
+  ASSERT_TRUE(device) << sim.Error();
   SessionHarness h;
   h.Start();
 
@@ -164,9 +171,8 @@ TEST(DictionaryE2e, ReadOfCurrentFirmwareFetchesTheThirtyTwoCameraTexts) {
 
 TEST(DictionaryE2e, FullReadBringsTheDevicesRs485HalfIntoTheBlock) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start()) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
+  const auto device = StartedState(sim);
+  ASSERT_TRUE(device) << sim.Error();
   SessionHarness h;
   h.Start();
   SelectAndReadCameraTexts(h);
@@ -321,9 +327,8 @@ TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
 // layout, is dropped without a trace.
 TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntriesAndTimeOut) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start({"--truncate"})) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
+  const auto device = StartedState(sim, {"--truncate"});
+  ASSERT_TRUE(device) << sim.Error();
   SessionHarness h;
   h.Start();
 
@@ -443,9 +448,8 @@ TEST(DictionaryE2e, ADownloadStaysWithItsDeviceWhenAnotherIsDoubleClicked) {
 // Every reply comes twice: each camera is still read once, in order, without a false success.
 TEST(DictionaryE2e, DuplicatedRepliesGiveNoFalseSuccess) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start({"--answer-twice"})) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
+  const auto device = StartedState(sim, {"--answer-twice"});
+  ASSERT_TRUE(device) << sim.Error();
   SessionHarness h;
   h.Start();
   SelectAndReadCameraTexts(h);

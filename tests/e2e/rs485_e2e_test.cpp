@@ -62,6 +62,11 @@ struct Rs485Window : MainWindowRun {
   }
 };
 
+// The window with the RS-485 page read from the device.
+struct ReadRs485Window : Rs485Window {
+  ReadRs485Window() { ReadRs485(); }
+};
+
 // The page shows slot `k` of `modbus` as the device holds it.
 void ExpectPageShows(CRs485Page& page, const sSlotPara& s, int k) {
   SCOPED_TRACE("slot " + std::to_string(k + 1));
@@ -214,8 +219,7 @@ sModBusPara Expected() {
 TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  Rs485Window w;
-  w.ReadRs485();
+  ReadRs485Window w;
   CRs485Page& page = w.Page();
 
   Choose(page.ProtocolCombo(), PROTOCOL_MODBUS);
@@ -250,8 +254,7 @@ TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
 TEST(Rs485E2e, InternalProtocolLeavesOnlyTheLineSettingsReachable) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  Rs485Window w;
-  w.ReadRs485();
+  ReadRs485Window w;
   CRs485Page& page = w.Page();
   ASSERT_EQ(page.ProtocolCombo()->currentIndex(), PROTOCOL_MODBUS);
   page.ProtocolCombo()->setFocus();
@@ -327,8 +330,7 @@ TEST(Rs485E2e, AnotherDevicesSlotsGoOutOnlyWhenTheUserSaysSo) {
 TEST(Rs485E2e, AnImportDuringADownloadIsRefused) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  Rs485Window w;
-  w.ReadRs485();
+  ReadRs485Window w;
   bool asked = false;
   w.dlg.SetFileChooser({nullptr, [&] {
                           asked = true;
