@@ -133,8 +133,7 @@ TEST(DictionaryE2e, ReadOfCurrentFirmwareFetchesTheThirtyTwoCameraTexts) {
   SimulatorRun sim;
   const auto device = StartedState(sim);
   ASSERT_TRUE(device) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
 
   ASSERT_TRUE(h.SearchAndSelect());
   EXPECT_EQ(h.view.rows.front().mac, kMac);
@@ -173,8 +172,7 @@ TEST(DictionaryE2e, FullReadBringsTheDevicesRs485HalfIntoTheBlock) {
   SimulatorRun sim;
   const auto device = StartedState(sim);
   ASSERT_TRUE(device) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   SelectAndReadCameraTexts(h);
   if (HasFatalFailure()) return;
 
@@ -247,16 +245,14 @@ void DownloadEverythingAndCompare(SimulatorRun& sim, SessionHarness& h, int expe
 TEST(DictionaryE2e, FullWriteStoresEveryEntryOnTheDevice) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   DownloadEverythingAndCompare(sim, h, 19, kChunkPercentages);
 }
 
 TEST(DictionaryE2e, PartialAcknowledgementsStillStoreEveryEntry) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--partial-ack", "10"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   // Ten entries acknowledged per request: 57 requests, the rest of each chunk goes out again.
   const std::vector<int> percentages = {1,  3,  5,  7,  8,  10, 12, 14, 15, 17, 19, 21, 22, 24, 26,
                                         28, 30, 31, 33, 35, 37, 38, 40, 42, 44, 45, 47, 49, 51, 53,
@@ -269,8 +265,7 @@ TEST(DictionaryE2e, PartialAcknowledgementsStillStoreEveryEntry) {
 TEST(DictionaryE2e, SilentDeviceFailsTheReadAfterThreeTries) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--silent", "100"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.SelectMac(kMac);
 
   const auto start = std::chrono::steady_clock::now();
@@ -299,8 +294,7 @@ TEST(DictionaryE2e, SilentDeviceFailsTheReadAfterThreeTries) {
 TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--oversize"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
 
   ASSERT_TRUE(h.SearchAndSelect());  // the search reply is not affected
   const auto start = std::chrono::steady_clock::now();
@@ -329,8 +323,7 @@ TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntriesAndTimeOut) {
   SimulatorRun sim;
   const auto device = StartedState(sim, {"--truncate"});
   ASSERT_TRUE(device) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
 
   ASSERT_TRUE(h.SearchAndSelect());
   ASSERT_TRUE(h.Pump([&] { return h.notifier.Count() > 0; }, 30s)) << h.session.LogText();
@@ -365,8 +358,7 @@ TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntriesAndTimeOut) {
 TEST(DictionaryE2e, FullReadFromADeviceWithCutRepliesComesToAnEnd) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--truncate"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.SelectMac(kMac);
   h.MarkAll(false);
   // The box comes after the marks are cleared, so wait for the box itself.
@@ -397,8 +389,7 @@ bool CameraTextsEqual(const DeviceParameterBlock& block, const DeviceState& devi
 TEST(DictionaryE2e, ACameraTextReadStartsOverForTheNextDevice) {
   SimulatorRun sim({SimulatorRun::kCurrentDevice, kSecondDevice});
   ASSERT_TRUE(sim.Start({"--silent-texts", kMac})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.session.OnSearch();
   ASSERT_TRUE(h.Pump([&] { return h.view.rows.size() == 2; }, 30s));
   ASSERT_TRUE(h.DoubleClick(kMac));
@@ -423,8 +414,7 @@ TEST(DictionaryE2e, ACameraTextReadStartsOverForTheNextDevice) {
 TEST(DictionaryE2e, ADownloadStaysWithItsDeviceWhenAnotherIsDoubleClicked) {
   SimulatorRun sim({SimulatorRun::kCurrentDevice, kSecondDevice});
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.session.OnSearch();
   ASSERT_TRUE(h.Pump([&] { return h.view.rows.size() == 2; }, 30s));
   ASSERT_TRUE(h.DoubleClick(kMac));
@@ -450,8 +440,7 @@ TEST(DictionaryE2e, DuplicatedRepliesGiveNoFalseSuccess) {
   SimulatorRun sim;
   const auto device = StartedState(sim, {"--answer-twice"});
   ASSERT_TRUE(device) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   SelectAndReadCameraTexts(h);
   // Every second copy comes in too, the read reply's and the four text replies'.
   EXPECT_TRUE(h.Pump(
@@ -472,8 +461,7 @@ TEST(DictionaryE2e, DuplicatedRepliesGiveNoFalseSuccess) {
 TEST(DictionaryE2e, LateRepliesAreNotTakenAsAnswers) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--delay-ms", "6000"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   ASSERT_TRUE(h.SearchAndSelect(30s));
   ASSERT_TRUE(
       h.Pump([&] { return sim.CountLogLines("dict-read") == 1 && h.notifier.Count() > 0; }, 60s));

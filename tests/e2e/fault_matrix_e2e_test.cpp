@@ -161,8 +161,7 @@ TEST(FaultMatrix, Search) {
       {"none, after the faults", {}, all, 4, 1, 0ms},
   };
 
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
     SimulatorRun sim(devices);
@@ -400,8 +399,7 @@ TEST(FaultMatrix, NetworkDownload) {
       {"none, after the faults", {}, "下载参数成功\r\n", Took::Everything, 1},
   };
 
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   {
     SimulatorRun sound;
     ASSERT_TRUE(sound.Start()) << sound.Error();

@@ -227,4 +227,9 @@ class SessionHarness {
   ConfigSession session;  // last: its worker uses everything above
 };
 
+// A harness started as the main window starts.
+struct StartedHarness : SessionHarness {
+  StartedHarness() { Start(); }
+};
+
 }  // namespace quillon::fakes

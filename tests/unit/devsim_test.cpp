@@ -329,21 +329,26 @@ TEST(DevsimDictionary, DefaultsFillEveryIndexedEntryAndDifferPerDevice) {
             +sim.Devices()[1].Block().osd.asCamera[0].wSourcePort);
 }
 
+// Both devices answer the search; A's read goes unanswered, and the log says so.
+void ExpectSilentA(Simulator& sim) {
+  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
+  const auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
+  EXPECT_TRUE(out.replies.empty());
+  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+}
+
 TEST(DevsimFaults, SilentSkipsAddressedRequestsButNotTheSearch) {
   FaultOptions faults;
   faults.silent = 1;
   Simulator sim(TwoDevices(), faults);
-  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
-  auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
-  EXPECT_TRUE(out.replies.empty());
-  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+  ExpectSilentA(sim);
   EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacA)).replies.size(), 1u);
   EXPECT_TRUE(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.empty());  // B's own count
 
   // With --fault-search a search counts among each device's ignored requests.
   faults.faultSearch = true;
   Simulator searchToo(TwoDevices(), faults);
-  out = searchToo.Handle(BuildSearchRequest());
+  auto out = searchToo.Handle(BuildSearchRequest());
   EXPECT_TRUE(out.replies.empty());
   EXPECT_EQ(out.log, (std::vector<std::string>{"search", "silent search 001122334455",
                                                "silent search 0011223344AB"}));
@@ -355,13 +360,10 @@ TEST(DevsimFaults, SilentDevicesAndSilentTexts) {
   faults.silentDevices = {"001122334455"};
   faults.silentTextDevices = {"0011223344AB"};
   Simulator sim(TwoDevices(), faults);
-  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
-  auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
-  EXPECT_TRUE(out.replies.empty());
-  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+  ExpectSilentA(sim);
   // B answers everything but a read that names a camera line text (5001 = 0x1389).
   EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.size(), 1u);
-  out = sim.Handle(
+  auto out = sim.Handle(
       Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpRead, {0x91, 0x0D, 0x89, 0x13}, 2)));
   EXPECT_TRUE(out.replies.empty());
   EXPECT_EQ(out.log, (std::vector<std::string>{"silent dict-texts 0011223344AB"}));
