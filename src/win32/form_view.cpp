@@ -129,19 +129,24 @@ std::optional<int> FormView::OnListCommand(const FormControls& form, int id, int
   return std::nullopt;
 }
 
+std::vector<std::pair<int, std::wstring>> AccessibleNames(const DialogLayout& layout) {
+  std::vector<std::pair<int, std::wstring>> names;
+  for (const ControlLayout& c : layout.controls)
+    if (c.id != kStaticId && !c.name.empty()) names.emplace_back(c.id, Wide(c.name));
+  return names;
+}
+
 void NameControls(HWND dialog, const DialogLayout& layout) {
   IAccPropServices* services = nullptr;
   if (FAILED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IAccPropServices, reinterpret_cast<void**>(&services))))
     return;
-  for (const ControlLayout& c : layout.controls) {
-    if (c.id == kStaticId || c.name.empty()) continue;
-    const HWND control = ::GetDlgItem(dialog, c.id);
+  for (auto& [id, name] : AccessibleNames(layout)) {
+    const HWND control = ::GetDlgItem(dialog, id);
     if (!control) continue;
-    std::wstring name = Wide(c.name);
     services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                              PROPID_ACC_NAME, name.data());
-    if (c.kind == ControlKind::ComboBox)
+    if (layout.Control(id).kind == ControlKind::ComboBox)
       services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                PROPID_ACC_DESCRIPTION, name.data());
   }

@@ -7,6 +7,9 @@
 
 #include <map>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "forms/dialog_layout.h"
 #include "forms/form_fields.h"
@@ -42,5 +45,7 @@ class FormView {
 // already; this also names those whose label stands elsewhere. Best effort: nothing happens
 // where the system lacks the service.
 void NameControls(HWND dialog, const DialogLayout& layout);
+// The names NameControls gives, by control id, in the UTF-16 that Windows reads them in.
+std::vector<std::pair<int, std::wstring>> AccessibleNames(const DialogLayout& layout);
 
 }  // namespace quillon::win32

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "support/session_harness.h"
 #include "support/simulator_run.h"
+#include "support/slot_values.h"
 #include "support/transfer_logs.h"
 #include "text/gbk.h"
 
@@ -79,25 +81,15 @@ std::string Describe(const std::vector<size_t>& offsets) {
 // texts, negative zero and tiny floats, a data type with high bits, texts with bytes behind the
 // terminator and an 11-byte text without one.
 void FillRs485(sModBusPara& mb) {
-  mb.byProtocol = 2;
-  mb.wPollInterval = 2500;
-  mb.wTimeout = 65535;
-  mb.wRetryLimit = 7;
-  mb.dwBaudRate = 115200;
-  mb.byParity = 2;
+  SetPort(mb, {2, 2500, 65535, 7, 115200, 2});
   for (int k = 0; k < 16; ++k) {
     sSlotPara& s = mb.asSlot[k];
-    s.byEnable = static_cast<uint8_t>(k % 3 == 0);
-    s.byChannel = static_cast<uint8_t>(7 - k % 8);
-    s.bySlaveAddr = static_cast<uint8_t>(200 + k);
-    s.byFuncCode = k % 2 ? 3 : 4;
-    s.wStartReg = static_cast<uint16_t>(40001 + 17 * k);
-    s.wRegCount = static_cast<uint16_t>(2 + k % 3);
-    s.wDataOffset = static_cast<uint16_t>(0x1234 + k);
-    s.dwDataType = static_cast<uint32_t>(14 - k % 15);
-    s.byDecimals = static_cast<uint8_t>(3 - k % 4);
-    s.fScaleA = 0.001f * static_cast<float>(k + 1) - 3.25f;
-    s.fOffsetB = -1.0e6f + static_cast<float>(k);
+    SetSlot(s, {static_cast<uint8_t>(k % 3 == 0), static_cast<uint8_t>(7 - k % 8),
+                static_cast<uint8_t>(200 + k), static_cast<uint8_t>(k % 2 ? 3 : 4),
+                static_cast<uint16_t>(40001 + 17 * k), static_cast<uint16_t>(2 + k % 3),
+                static_cast<uint16_t>(0x1234 + k), static_cast<uint32_t>(14 - k % 15),
+                static_cast<uint8_t>(3 - k % 4), 0.001f * static_cast<float>(k + 1) - 3.25f,
+                -1.0e6f + static_cast<float>(k)});
     StoreGbkText(s.szName, 30, "二号泵站出口压力" + std::to_string(k + 1));
     StoreGbkText(s.szUnit, 8, k % 2 ? "立方米/h" : "千帕");
     s.fAlarmValue = 1.5e-7f * static_cast<float>(k + 1);
@@ -122,6 +114,13 @@ void FillRs485(sModBusPara& mb) {
   mb.asSlot[5].afGearValue[7] = std::nextafter(0.0f, 1.0f);
 }
 
+// Starts the simulator with `faults`; the device's state as it starts, nothing when it did not.
+std::optional<DeviceState> StartedState(SimulatorRun& sim,
+                                        const std::vector<std::string>& faults = {}) {
+  if (!sim.Start(faults)) return std::nullopt;
+  return sim.State();
+}
+
 // Brings the session up to a selected current-firmware device whose camera texts have been read,
 // so that what follows starts from the idle worker.
 void SelectAndReadCameraTexts(SessionHarness& h) {
@@ -132,11 +131,9 @@ void SelectAndReadCameraTexts(SessionHarness& h) {
 
 TEST(DictionaryE2e, ReadOfCurrentFirmwareFetchesTheThirtyTwoCameraTexts) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start()) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
-  SessionHarness h;
-  h.Start();
+  const auto device = StartedState(sim);
+  ASSERT_TRUE(device) << sim.Error();
+  StartedHarness h;
 
   ASSERT_TRUE(h.SearchAndSelect());
   EXPECT_EQ(h.view.rows.front().mac, kMac);
@@ -173,11 +170,9 @@ TEST(DictionaryE2e, ReadOfCurrentFirmwareFetchesTheThirtyTwoCameraTexts) {
 
 TEST(DictionaryE2e, FullReadBringsTheDevicesRs485HalfIntoTheBlock) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start()) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
-  SessionHarness h;
-  h.Start();
+  const auto device = StartedState(sim);
+  ASSERT_TRUE(device) << sim.Error();
+  StartedHarness h;
   SelectAndReadCameraTexts(h);
   if (HasFatalFailure()) return;
 
@@ -250,16 +245,14 @@ void DownloadEverythingAndCompare(SimulatorRun& sim, SessionHarness& h, int expe
 TEST(DictionaryE2e, FullWriteStoresEveryEntryOnTheDevice) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   DownloadEverythingAndCompare(sim, h, 19, kChunkPercentages);
 }
 
 TEST(DictionaryE2e, PartialAcknowledgementsStillStoreEveryEntry) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--partial-ack", "10"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   // Ten entries acknowledged per request: 57 requests, the rest of each chunk goes out again.
   const std::vector<int> percentages = {1,  3,  5,  7,  8,  10, 12, 14, 15, 17, 19, 21, 22, 24, 26,
                                         28, 30, 31, 33, 35, 37, 38, 40, 42, 44, 45, 47, 49, 51, 53,
@@ -272,8 +265,7 @@ TEST(DictionaryE2e, PartialAcknowledgementsStillStoreEveryEntry) {
 TEST(DictionaryE2e, SilentDeviceFailsTheReadAfterThreeTries) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--silent", "100"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.SelectMac(kMac);
 
   const auto start = std::chrono::steady_clock::now();
@@ -302,8 +294,7 @@ TEST(DictionaryE2e, SilentDeviceFailsTheReadAfterThreeTries) {
 TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--oversize"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
 
   ASSERT_TRUE(h.SearchAndSelect());  // the search reply is not affected
   const auto start = std::chrono::steady_clock::now();
@@ -314,12 +305,8 @@ TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
   // The device answered both requests, with 2100-byte frames that never reach the session.
   EXPECT_EQ(sim.CountLogLines("read "), 1);
   EXPECT_EQ(sim.CountLogLines("dict-read"), 1);
-  EXPECT_EQ(h.session.LogText(),
-            "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n");
-  const auto boxes = h.notifier.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, "警告");
-  EXPECT_EQ(boxes[0].text, "读取失败");
+  EXPECT_EQ(h.session.LogText(), kTextReadFailedLog);
+  EXPECT_EQ(h.notifier.Boxes(), kTextReadFailedBoxes);
   EXPECT_EQ(Flag(h.session.Flags().bParamsRead), 0);
   EXPECT_EQ(Flag(h.session.Flags().bCameraTextRequest), 0);
   EXPECT_EQ(h.view.netShown, 0);
@@ -334,11 +321,9 @@ TEST(DictionaryE2e, OversizedRepliesAreDroppedAndTheTextReadTimesOut) {
 // layout, is dropped without a trace.
 TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntriesAndTimeOut) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start({"--truncate"})) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
-  SessionHarness h;
-  h.Start();
+  const auto device = StartedState(sim, {"--truncate"});
+  ASSERT_TRUE(device) << sim.Error();
+  StartedHarness h;
 
   ASSERT_TRUE(h.SearchAndSelect());
   ASSERT_TRUE(h.Pump([&] { return h.notifier.Count() > 0; }, 30s)) << h.session.LogText();
@@ -373,8 +358,7 @@ TEST(DictionaryE2e, TruncatedRepliesStoreOnlyWholeEntriesAndTimeOut) {
 TEST(DictionaryE2e, FullReadFromADeviceWithCutRepliesComesToAnEnd) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--truncate"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.SelectMac(kMac);
   h.MarkAll(false);
   // The box comes after the marks are cleared, so wait for the box itself.
@@ -405,8 +389,7 @@ bool CameraTextsEqual(const DeviceParameterBlock& block, const DeviceState& devi
 TEST(DictionaryE2e, ACameraTextReadStartsOverForTheNextDevice) {
   SimulatorRun sim({SimulatorRun::kCurrentDevice, kSecondDevice});
   ASSERT_TRUE(sim.Start({"--silent-texts", kMac})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.session.OnSearch();
   ASSERT_TRUE(h.Pump([&] { return h.view.rows.size() == 2; }, 30s));
   ASSERT_TRUE(h.DoubleClick(kMac));
@@ -431,8 +414,7 @@ TEST(DictionaryE2e, ACameraTextReadStartsOverForTheNextDevice) {
 TEST(DictionaryE2e, ADownloadStaysWithItsDeviceWhenAnotherIsDoubleClicked) {
   SimulatorRun sim({SimulatorRun::kCurrentDevice, kSecondDevice});
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   h.session.OnSearch();
   ASSERT_TRUE(h.Pump([&] { return h.view.rows.size() == 2; }, 30s));
   ASSERT_TRUE(h.DoubleClick(kMac));
@@ -456,11 +438,9 @@ TEST(DictionaryE2e, ADownloadStaysWithItsDeviceWhenAnotherIsDoubleClicked) {
 // Every reply comes twice: each camera is still read once, in order, without a false success.
 TEST(DictionaryE2e, DuplicatedRepliesGiveNoFalseSuccess) {
   SimulatorRun sim;
-  ASSERT_TRUE(sim.Start({"--answer-twice"})) << sim.Error();
-  const auto device = sim.State();
-  ASSERT_TRUE(device);
-  SessionHarness h;
-  h.Start();
+  const auto device = StartedState(sim, {"--answer-twice"});
+  ASSERT_TRUE(device) << sim.Error();
+  StartedHarness h;
   SelectAndReadCameraTexts(h);
   // Every second copy comes in too, the read reply's and the four text replies'.
   EXPECT_TRUE(h.Pump(
@@ -481,8 +461,7 @@ TEST(DictionaryE2e, DuplicatedRepliesGiveNoFalseSuccess) {
 TEST(DictionaryE2e, LateRepliesAreNotTakenAsAnswers) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start({"--delay-ms", "6000"})) << sim.Error();
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   ASSERT_TRUE(h.SearchAndSelect(30s));
   ASSERT_TRUE(
       h.Pump([&] { return sim.CountLogLines("dict-read") == 1 && h.notifier.Count() > 0; }, 60s));

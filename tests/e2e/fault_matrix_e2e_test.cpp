@@ -36,6 +36,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Options = std::vector<std::string>;
 
+// What the log says of a reply with an identifier that the index does not hold.
+const std::string kForeignIdLines =
+    "未收到任何读取应答合法字典\r\n"
+    "解析字典错误, 命令:8001 错误字典 十进制9000 十六进制2328\r\n";
+
 std::string Repeat(const std::string& text, int times) {
   std::string all;
   for (int i = 0; i < times; ++i) all += text;
@@ -156,8 +161,7 @@ TEST(FaultMatrix, Search) {
       {"none, after the faults", {}, all, 4, 1, 0ms},
   };
 
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
     SimulatorRun sim(devices);
@@ -261,12 +265,8 @@ TEST(FaultMatrix, ReadWithoutAReply) {
     Lane& lane = *lanes[i];
     SCOPED_TRACE(lane.fault);
     SessionHarness& h = lane.h;
-    EXPECT_EQ(h.session.LogText(),
-              "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n");
-    const auto boxes = h.notifier.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "警告");
-    EXPECT_EQ(boxes[0].text, "读取失败");
+    EXPECT_EQ(h.session.LogText(), kTextReadFailedLog);
+    EXPECT_EQ(h.notifier.Boxes(), kTextReadFailedBoxes);
     EXPECT_EQ(h.view.netShown, 0);
     EXPECT_EQ(std::memcmp(&h.Block().osd, &before[i], sizeof before[i]), 0);
     EXPECT_EQ(Flag(h.session.Flags().bParamsRead), 0);
@@ -287,9 +287,6 @@ TEST(FaultMatrix, ReadWithoutAReply) {
 
 // Replies that do come, but wrong. Each case in a session of its own, one after the other.
 TEST(FaultMatrix, ReadWithWrongReplies) {
-  const std::string foreignIdLines =
-      "未收到任何读取应答合法字典\r\n"
-      "解析字典错误, 命令:8001 错误字典 十进制9000 十六进制2328\r\n";
   struct Case {
     const char* fault;
     Options options;
@@ -318,7 +315,7 @@ TEST(FaultMatrix, ReadWithWrongReplies) {
       // Identifier 9000 beside the texts: reported on every reply, the texts still taken.
       {"foreign identifier",
        {"--foreign-id"},
-       "读取参数...\r\n" + CameraTextLog(foreignIdLines),
+       "读取参数...\r\n" + CameraTextLog(kForeignIdLines),
        true,
        0,
        8},
@@ -402,8 +399,7 @@ TEST(FaultMatrix, NetworkDownload) {
       {"none, after the faults", {}, "下载参数成功\r\n", Took::Everything, 1},
   };
 
-  SessionHarness h;
-  h.Start();
+  StartedHarness h;
   {
     SimulatorRun sound;
     ASSERT_TRUE(sound.Start()) << sound.Error();
@@ -484,9 +480,6 @@ TEST(FaultMatrix, NetworkDownload) {
 // its own. (Partial acknowledgement of a download: DictionaryE2e.PartialAcknowledgements-
 // StillStoreEveryEntry; refused download and foreign identifiers touch no dictionary write.)
 TEST(FaultMatrix, Rs485TransfersThatStillComplete) {
-  const std::string foreignIdLines =
-      "未收到任何读取应答合法字典\r\n"
-      "解析字典错误, 命令:8001 错误字典 十进制9000 十六进制2328\r\n";
   struct Case {
     const char* fault;
     bool write;
@@ -503,7 +496,7 @@ TEST(FaultMatrix, Rs485TransfersThatStillComplete) {
       {"partial acknowledgement", false, {"--partial-ack", "10"}, 57, ""},
       // Dictionary replies are matched by their identifiers, not by the device's MAC.
       {"foreign MAC", false, {"--foreign-mac"}, 19, ""},
-      {"foreign identifier", false, {"--foreign-id"}, 19, foreignIdLines},
+      {"foreign identifier", false, {"--foreign-id"}, 19, kForeignIdLines},
       {"late", true, {"--delay-ms", "100"}, 19, ""},
       {"twice", true, {"--answer-twice"}, 19, ""},
       {"foreign MAC", true, {"--foreign-mac"}, 19, ""},

@@ -135,13 +135,20 @@ void ExpectPagesShow(Window& w, const sOSDCommPara& osd, bool lineTexts) {
   }
 }
 
+// Reads device `mac` (whose line texts come by dictionary when `current`), checks that the pages
+// show what it holds, and gives that.
+DeviceState ReadIntoThePages(Window& w, Devices& devices, const std::string& mac, bool current) {
+  w.Read(mac, current);
+  const DeviceState device = devices.StateOf(mac);
+  ExpectPagesShow(w, device.osd, current);
+  return device;
+}
+
 TEST(MainWindowE2e, ReadOfCurrentFirmwareShowsEveryFieldAndTheLineTextsOfAllCameras) {
   Devices devices;
   ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
-  w.Read(kCurrentMac, true);
-  const DeviceState device = devices.StateOf(kCurrentMac);
-  ExpectPagesShow(w, device.osd, true);
+  const DeviceState device = ReadIntoThePages(w, devices, kCurrentMac, true);
   EXPECT_EQ(w.dlg.Session().Flags().bParamsRead, 1);
   EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
   EXPECT_EQ(devices.CountLogLines("read " + std::string(kCurrentMac)), 1);
@@ -153,9 +160,7 @@ TEST(MainWindowE2e, ReadOfLegacyFirmwareTakesTheLineTextsFromTheReply) {
   Devices devices;
   ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
-  w.Read(kLegacyMac, false);
-  const DeviceState device = devices.StateOf(kLegacyMac);
-  ExpectPagesShow(w, device.osd, false);
+  const DeviceState device = ReadIntoThePages(w, devices, kLegacyMac, false);
   for (int c = 0; c < 4; ++c)
     for (int l = 0; l < 8; ++l) {
       const std::string want(device.osd.asCamera[c].asLine[l].szText,

@@ -21,6 +21,7 @@
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
 #include "support/simulator_run.h"
+#include "support/slot_values.h"
 #include "text/gbk.h"
 #include "text/number_text.h"
 #include "widgets/tab_control.h"
@@ -59,6 +60,11 @@ struct Rs485Window : MainWindowRun {
     ASSERT_TRUE(Until([&] { return LogHas("正在读取字典,已完成100%\r\n"); })) << Log();
     Settle();
   }
+};
+
+// The window with the RS-485 page read from the device.
+struct ReadRs485Window : Rs485Window {
+  ReadRs485Window() { ReadRs485(); }
 };
 
 // The page shows slot `k` of `modbus` as the device holds it.
@@ -189,26 +195,15 @@ void TypeSlot(CRs485Page& page, const SlotInput& in) {
 // is taken from the device.
 sModBusPara Expected() {
   sModBusPara m{};
-  m.byProtocol = PROTOCOL_MODBUS;
-  m.wPollInterval = 2500;
-  m.wTimeout = 65535;
-  m.wRetryLimit = 7;
-  m.dwBaudRate = 115200;
-  m.byParity = 1;
+  fakes::SetPort(m, {PROTOCOL_MODBUS, 2500, 65535, 7, 115200, 1});
   for (int k = 0; k < 16; ++k) {
     const SlotInput in(k);
     sSlotPara& s = m.asSlot[k];
-    s.byEnable = in.enable ? 1 : 0;
-    s.byChannel = static_cast<uint8_t>(in.channel);
-    s.bySlaveAddr = static_cast<uint8_t>(in.slave);
-    s.byFuncCode = in.funcIndex ? 4 : 3;
-    s.wStartReg = static_cast<uint16_t>(in.startReg);
-    s.wRegCount = static_cast<uint16_t>(in.regCount);
-    s.wDataOffset = static_cast<uint16_t>(in.dataOffset);
-    s.dwDataType = static_cast<uint32_t>(in.dataType);
-    s.byDecimals = static_cast<uint8_t>(in.decimals);
-    s.fScaleA = in.scaleA;
-    s.fOffsetB = in.offsetB;
+    fakes::SetSlot(s, {static_cast<uint8_t>(in.enable ? 1 : 0), static_cast<uint8_t>(in.channel),
+                       static_cast<uint8_t>(in.slave), static_cast<uint8_t>(in.funcIndex ? 4 : 3),
+                       static_cast<uint16_t>(in.startReg), static_cast<uint16_t>(in.regCount),
+                       static_cast<uint16_t>(in.dataOffset), static_cast<uint32_t>(in.dataType),
+                       static_cast<uint8_t>(in.decimals), in.scaleA, in.offsetB});
     s.fAlarmValue = in.alarmValue;
     s.byDataBits = static_cast<uint8_t>(in.dataBits);
     StoreGbkText(s.szName, 30, in.name);
@@ -224,8 +219,7 @@ sModBusPara Expected() {
 TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  Rs485Window w;
-  w.ReadRs485();
+  ReadRs485Window w;
   CRs485Page& page = w.Page();
 
   Choose(page.ProtocolCombo(), PROTOCOL_MODBUS);
@@ -260,8 +254,7 @@ TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
 TEST(Rs485E2e, InternalProtocolLeavesOnlyTheLineSettingsReachable) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  Rs485Window w;
-  w.ReadRs485();
+  ReadRs485Window w;
   CRs485Page& page = w.Page();
   ASSERT_EQ(page.ProtocolCombo()->currentIndex(), PROTOCOL_MODBUS);
   page.ProtocolCombo()->setFocus();
@@ -337,8 +330,7 @@ TEST(Rs485E2e, AnotherDevicesSlotsGoOutOnlyWhenTheUserSaysSo) {
 TEST(Rs485E2e, AnImportDuringADownloadIsRefused) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
-  Rs485Window w;
-  w.ReadRs485();
+  ReadRs485Window w;
   bool asked = false;
   w.dlg.SetFileChooser({nullptr, [&] {
                           asked = true;

@@ -21,6 +21,7 @@
 #include "pages/rs485_page.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
+#include "support/slot_values.h"
 #include "text/gbk.h"
 #include "widgets/dialog_units.h"
 #include "widgets/ipv4_edit.h"
@@ -121,24 +122,10 @@ void Fill(DeviceParameterBlock& block) {
 
 // A Modbus port with slot 1 reading a pressure, and the gear table of slot 2.
 void FillRs485(quillon::sModBusPara& modbus) {
-  modbus.byProtocol = 1;
-  modbus.wPollInterval = 1000;
-  modbus.wTimeout = 500;
-  modbus.wRetryLimit = 3;
-  modbus.dwBaudRate = 9600;
-  modbus.byParity = 0;
+  quillon::fakes::SetPort(modbus, {1, 1000, 500, 3, 9600, 0});
   quillon::sSlotPara& slot = modbus.asSlot[0];
-  slot.byEnable = 1;
-  slot.byChannel = 2;
-  slot.bySlaveAddr = 17;
-  slot.byFuncCode = 3;
-  slot.wStartReg = 40001;
-  slot.wRegCount = 2;
-  slot.wDataOffset = 0;
-  slot.dwDataType = 6;  // the longest label
-  slot.byDecimals = 2;
-  slot.fScaleA = 0.01f;
-  slot.fOffsetB = -1.5f;
+  // Data type 6 has the longest label.
+  quillon::fakes::SetSlot(slot, {1, 2, 17, 3, 40001, 2, 0, 6, 2, 0.01f, -1.5f});
   quillon::StoreGbkText(slot.szName, 30, "一号泵站出口压力");
   quillon::StoreGbkText(slot.szUnit, 8, "MPa");
   slot.byDataBits = 5;

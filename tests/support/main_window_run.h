@@ -24,6 +24,7 @@
 #include "pages/camera_page.h"
 #include "pages/net_param_page.h"
 #include "support/recording_notifier.h"
+#include "support/transfer_logs.h"
 
 namespace quillon::fakes {
 
@@ -61,12 +62,7 @@ class MainWindowRun {
 
   std::string Log() { return dlg.Session().LogText(); }
   bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
-  int LogCount(const std::string& text) {
-    const std::string log = Log();
-    int n = 0;
-    for (size_t pos = 0; (pos = log.find(text, pos)) != std::string::npos; pos += text.size()) ++n;
-    return n;
-  }
+  int LogCount(const std::string& text) { return Occurrences(Log(), text); }
   QTreeWidget& List() { return *dlg.DeviceList(); }
   CNetParamPage& Net() { return *dlg.NetPage(); }
   CCameraPage& Camera(int k) { return *dlg.NetPage()->CameraPage(k); }

@@ -16,6 +16,7 @@ struct RecordedBox {
   std::string caption;
   std::string text;
   BoxIcon icon;
+  bool operator==(const RecordedBox&) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const RecordedBox& box) {

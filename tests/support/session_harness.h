@@ -27,10 +27,15 @@
 #include "session/config_session.h"
 #include "support/fake_view.h"
 #include "support/recording_notifier.h"
+#include "support/transfer_logs.h"
 
 namespace quillon::fakes {
 
 // The session with its real link and worker, and the pump that plays the UI thread.
+// The box of a camera-text read that ended without an answer (kTextReadFailedLog).
+inline const std::vector<RecordedBox> kTextReadFailedBoxes = {
+    {"警告", "读取失败", BoxIcon::Question}};
+
 class SessionHarness {
  public:
   using Clock = std::chrono::steady_clock;
@@ -187,13 +192,7 @@ class SessionHarness {
     return log.size() >= text.size() &&
            log.compare(log.size() - text.size(), text.size(), text) == 0;
   }
-  int CountInLog(const std::string& text) const {
-    const std::string log = session.LogText();
-    int n = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size()))
-      ++n;
-    return n;
-  }
+  int CountInLog(const std::string& text) const { return Occurrences(session.LogText(), text); }
 
   DeviceParameterBlock& Block() { return *block_; }
 
@@ -226,6 +225,11 @@ class SessionHarness {
 
  public:
   ConfigSession session;  // last: its worker uses everything above
+};
+
+// A harness started as the main window starts.
+struct StartedHarness : SessionHarness {
+  StartedHarness() { Start(); }
 };
 
 }  // namespace quillon::fakes

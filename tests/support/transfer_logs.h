@@ -28,6 +28,18 @@ inline std::string Without(std::string text, const std::string& part) {
   return text;
 }
 
+// How often `part` stands in `text`, each time after the last.
+inline int Occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    ++n;
+  return n;
+}
+
+// The log of a camera-text read that ends without an answer to its first request.
+inline const std::string kTextReadFailedLog =
+    "读取参数...\r\n正在读取摄像头1字典...\r\n读取参数失败\r\n读取失败... \r\n";
+
 // The progress of 19 chunks of 31 entries (the last one of 8), each answered whole.
 inline const std::vector<int> kChunkPercentages = {5,  10, 16, 21, 27, 32, 38, 43, 49, 54,
                                                    60, 65, 71, 76, 82, 87, 93, 98, 100};

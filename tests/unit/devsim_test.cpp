@@ -329,21 +329,26 @@ TEST(DevsimDictionary, DefaultsFillEveryIndexedEntryAndDifferPerDevice) {
             +sim.Devices()[1].Block().osd.asCamera[0].wSourcePort);
 }
 
+// Both devices answer the search; A's read goes unanswered, and the log says so.
+void ExpectSilentA(Simulator& sim) {
+  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
+  const auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
+  EXPECT_TRUE(out.replies.empty());
+  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+}
+
 TEST(DevsimFaults, SilentSkipsAddressedRequestsButNotTheSearch) {
   FaultOptions faults;
   faults.silent = 1;
   Simulator sim(TwoDevices(), faults);
-  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
-  auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
-  EXPECT_TRUE(out.replies.empty());
-  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+  ExpectSilentA(sim);
   EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacA)).replies.size(), 1u);
   EXPECT_TRUE(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.empty());  // B's own count
 
   // With --fault-search a search counts among each device's ignored requests.
   faults.faultSearch = true;
   Simulator searchToo(TwoDevices(), faults);
-  out = searchToo.Handle(BuildSearchRequest());
+  auto out = searchToo.Handle(BuildSearchRequest());
   EXPECT_TRUE(out.replies.empty());
   EXPECT_EQ(out.log, (std::vector<std::string>{"search", "silent search 001122334455",
                                                "silent search 0011223344AB"}));
@@ -355,13 +360,10 @@ TEST(DevsimFaults, SilentDevicesAndSilentTexts) {
   faults.silentDevices = {"001122334455"};
   faults.silentTextDevices = {"0011223344AB"};
   Simulator sim(TwoDevices(), faults);
-  EXPECT_EQ(sim.Handle(BuildSearchRequest()).replies.size(), 2u);
-  auto out = sim.Handle(Request(CMD_READ_PARAMS, kMacA));
-  EXPECT_TRUE(out.replies.empty());
-  EXPECT_EQ(out.log, (std::vector<std::string>{"silent read 001122334455"}));
+  ExpectSilentA(sim);
   // B answers everything but a read that names a camera line text (5001 = 0x1389).
   EXPECT_EQ(sim.Handle(Request(CMD_READ_PARAMS, kMacB)).replies.size(), 1u);
-  out = sim.Handle(
+  auto out = sim.Handle(
       Request(CMD_DICTIONARY, kMacB, DictPayload(kDictOpRead, {0x91, 0x0D, 0x89, 0x13}, 2)));
   EXPECT_TRUE(out.replies.empty());
   EXPECT_EQ(out.log, (std::vector<std::string>{"silent dict-texts 0011223344AB"}));
@@ -410,30 +412,30 @@ TEST(DevsimFaults, ReplyFaults) {
   ASSERT_EQ(out.replies.size(), 2u);
   EXPECT_EQ(out.replies[0], out.replies[1]);
 
-  FaultOptions bad;
-  bad.badChecksum = true;
-  Simulator badSim(TwoDevices(), bad);
-  out = badSim.Handle(Request(CMD_READ_PARAMS, kMacB));
-  ASSERT_EQ(out.replies.size(), 1u);
-  EXPECT_EQ(out.replies[0].size(), 446u);
-  EXPECT_FALSE(IsAcceptableReply(out.replies[0]));
-  EXPECT_TRUE(IsAcceptableReply(badSim.Handle(BuildSearchRequest()).replies.at(0)));
-
-  FaultOptions big;
-  big.oversize = true;
-  out = Simulator(TwoDevices(), big).Handle(Request(CMD_READ_PARAMS, kMacB));
-  ASSERT_EQ(out.replies.size(), 1u);
-  EXPECT_EQ(out.replies[0].size(), 2100u);
-  EXPECT_TRUE(IsAcceptableReply(out.replies[0]));
-
-  FaultOptions cut;
-  cut.truncate = true;
-  out = Simulator(TwoDevices(), cut).Handle(Request(CMD_READ_PARAMS, kMacB));
-  ASSERT_EQ(out.replies.size(), 1u);
-  EXPECT_EQ(out.replies[0].size(), 223u);
-  EXPECT_TRUE(IsAcceptableReply(out.replies[0]));
-  EXPECT_EQ(out.replies[0][1], 0x00);
-  EXPECT_EQ(out.replies[0][2], 219);
+  // The read reply under each fault that changes it: its size, whether it still passes, and the
+  // length field it carries.
+  struct ReadCase {
+    bool FaultOptions::*fault;
+    size_t size;
+    bool acceptable;
+    int length;  // -1: not checked
+  };
+  for (const ReadCase& c : {ReadCase{&FaultOptions::badChecksum, 446, false, -1},
+                            ReadCase{&FaultOptions::oversize, 2100, true, -1},
+                            ReadCase{&FaultOptions::truncate, 223, true, 219}}) {
+    FaultOptions faults;
+    faults.*c.fault = true;
+    Simulator sim(TwoDevices(), faults);
+    out = sim.Handle(Request(CMD_READ_PARAMS, kMacB));
+    ASSERT_EQ(out.replies.size(), 1u) << c.size;
+    EXPECT_EQ(out.replies[0].size(), c.size);
+    EXPECT_EQ(IsAcceptableReply(out.replies[0]), c.acceptable) << c.size;
+    if (c.length >= 0) {
+      EXPECT_EQ(out.replies[0][1] << 8 | out.replies[0][2], c.length);
+    }
+    // Without --fault-search the search reply stays whole.
+    EXPECT_TRUE(IsAcceptableReply(sim.Handle(BuildSearchRequest()).replies.at(0))) << c.size;
+  }
 
   FaultOptions foreign;
   foreign.foreignId = true;

@@ -1,16 +1,21 @@
 // The RS-485 page's and the gear dialog's rules on their forms: what Fill shows, what Store and
-// a slot change write (byte for byte), the control states, and the gear table of the shown slot.
+// a slot change write (byte for byte), the control states, and the gear table of the shown slot;
+// and every text field of every page kept within its byte limit.
 #include "forms/rs485_form.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "forms/dialog_layout.h"
 #include "forms/gear_form.h"
+#include "forms/page_forms.h"
 #include "support/block_bytes.h"
 #include "support/list_items.h"
+#include "support/slot_values.h"
 #include "text/gbk.h"
 
 namespace quillon {
@@ -18,6 +23,8 @@ namespace {
 
 using fakes::Image;
 using fakes::ListItems;
+using fakes::SetPort;
+using fakes::SetSlot;
 using fakes::WalkEveryItem;
 
 class Rs485FormTest : public testing::Test {
@@ -30,21 +37,10 @@ class Rs485FormTest : public testing::Test {
 };
 
 TEST_F(Rs485FormTest, ShowsTheBlockAndStoresBackWhatTheListsCanHold) {
-  model.byProtocol = 1;
-  model.wPollInterval = 1000;
-  model.wTimeout = 65535;
-  model.dwBaudRate = 1200;  // not in the list
-  model.byParity = 5;       // not in the list
+  // A baud rate and a parity that are not in the lists.
+  SetPort(model, {1, 1000, 65535, 0, 1200, 5});
   sSlotPara& s = model.asSlot[0];
-  s.byEnable = 2;
-  s.byChannel = 8;
-  s.bySlaveAddr = 255;
-  s.byFuncCode = 6;
-  s.wStartReg = 65535;
-  s.dwDataType = 20;
-  s.byDecimals = 3;
-  s.fScaleA = 0.0004f;
-  s.fOffsetB = -0.5f;
+  SetSlot(s, {2, 8, 255, 6, 65535, 0, 0, 20, 3, 0.0004f, -0.5f});
   s.fAlarmValue = 12.3456f;
   StoreGbkText(s.szName, 30, "一号泵站出口压力变送器");
   std::memcpy(s.szUnit, "12345678", 9);
@@ -346,6 +342,111 @@ TEST(GearForm, TableOfTheSlotIsLoadedAndSavedThere) {
   const size_t gears = 16 + 4 * 228 + 96, end = 16 + 5 * 228;
   EXPECT_EQ(Image(&model, 0, gears), Image(&before, 0, gears));
   EXPECT_EQ(Image(&model, end, sizeof model - end), Image(&before, end, sizeof model - end));
+}
+
+// The nine rows of the gear table, each both ways: what the block holds shows in its box, and what
+// is typed there is stored into that row, none into its neighbour's.
+TEST(GearForm, EveryRowBothWays) {
+  struct Row {
+    float held;
+    const char* shown;
+    const char* typed;
+    float stored;
+    const char* heldText;
+    const char* typedText;
+  };
+  const Row rows[GearForm::kTexts] = {
+      {1.0f, "1.000", "-1", -1.0f, "停止", "关闭"},
+      {2.5f, "2.500", "25", 25.0f, "低速", "一档"},
+      {-3.25f, "-3.250", "0.125", 0.125f, "中速", "二档"},
+      {4096.0f, "4096.000", "7.5", 7.5f, "高速", "三档"},
+      {0.001f, "0.001", "100000", 100000.0f, "正转", "四档"},
+      {-0.5f, "-0.500", "3", 3.0f, "反转", "五档"},
+      {65535.0f, "65535.000", "-65535", -65535.0f, "检修", "六档"},
+      {8.0f, "8.000", "9", 9.0f, "急停", "七档"},
+      {0.0f, "", "", 0.0f, "其他数值", "未知档"},  // the text for any other value: no value
+  };
+  sModBusPara model{};
+  sSlotPara& s = model.asSlot[9];
+  for (int j = 0; j < GearForm::kTexts; ++j) {
+    if (j < GearForm::kGears) s.afGearValue[j] = rows[j].held;
+    StoreGbkText(s.aszGearText[j], 10, rows[j].heldText);
+  }
+  GearForm form;
+  form.Fill(model, 9);
+  for (int j = 0; j < GearForm::kTexts; ++j) {
+    if (j < GearForm::kGears) {
+      EXPECT_EQ(form.values[j], rows[j].shown) << j;
+    }
+    EXPECT_EQ(form.texts[j].text, rows[j].heldText) << j;
+  }
+  for (int j = 0; j < GearForm::kTexts; ++j) {
+    if (j < GearForm::kGears) form.values[j] = rows[j].typed;
+    form.texts[j].text = rows[j].typedText;
+  }
+  form.Store(model);
+  for (int j = 0; j < GearForm::kTexts; ++j) {
+    if (j < GearForm::kGears) {
+      EXPECT_EQ(s.afGearValue[j], rows[j].stored) << j;
+    }
+    EXPECT_EQ(LoadGbkText(s.aszGearText[j], 11), rows[j].typedText) << j;
+  }
+}
+
+// Each text field of the pages given a text longer than the field: it keeps at most its limit,
+// cut between two characters, and its terminator lies inside the field.
+TEST(FormTexts, EveryTextFieldKeepsItsLimitAndTerminator) {
+  enum Field { SlotName, SlotUnit, AlarmText, NormalText, GearText, User, Password, LineText };
+  struct Case {
+    Field field;
+    int count;          // how many fields of the kind: the gears, the cameras, their lines
+    const char* typed;  // more GBK bytes than the field holds
+    const char* kept;
+    size_t keptBytes;
+  };
+  const Case cases[] = {
+      {SlotName, 1, "1一二三四五六七八九十甲乙丙丁戊己", "1一二三四五六七八九十甲乙丙丁", 29},
+      {SlotUnit, 1, "1单位名称号", "1单位名", 7},
+      {AlarmText, 1, "1超压告警啊啊", "1超压告警", 9},
+      {NormalText, 1, "1运行正常状态", "1运行正常", 9},
+      {GearText, 9, "1低速档位一二", "1低速档位", 9},
+      {User, 4, "管理员账号甲乙丙丁戊己庚辛壬癸子", "管理员账号甲乙丙丁戊己庚辛壬", 28},
+      {Password, 4, "密码密码密码密码密码密码密码密码", "密码密码密码密码密码密码密码", 28},
+      {LineText, 32, "1东门入口通道东门入口通道东门入口通道东门入口通道东门入口通道东门入口通道甲",
+       "1东门入口通道东门入口通道东门入口通道东门入口通道东门入口通道东门入口通", 71},
+  };
+  for (const Case& c : cases) {
+    for (int k = 0; k < c.count; ++k) {
+      PageForms forms;
+      sOSDCommPara osd{};
+      sModBusPara modbus{};
+      forms.net.Fill(osd);
+      forms.rs485.Fill(modbus);
+      forms.gear.Fill(modbus, 0);
+      sSlotPara& s = modbus.asSlot[0];
+      sCameraPara& camera = osd.asCamera[k % 4];
+      const std::pair<GbkTextBox*, std::span<char>> fields[] = {
+          {&forms.rs485.name, s.szName},
+          {&forms.rs485.unit, s.szUnit},
+          {&forms.rs485.alarmText, s.szAlarmText},
+          {&forms.rs485.normalText, s.szNormalText},
+          {&forms.gear.texts[k % 9], s.aszGearText[k % 9]},
+          {&forms.net.cameras[k % 4].user, camera.szUser},
+          {&forms.net.cameras[k % 4].password, camera.szPassword},
+          {&forms.net.cameras[k / 8].texts[k % 8], osd.asCamera[k / 8].asLine[k % 8].szText},
+      };
+      const auto [box, field] = fields[c.field];
+      box->text = c.typed;
+      std::memset(&osd, 0xEE, sizeof osd);
+      std::memset(&modbus, 0xEE, sizeof modbus);
+      ASSERT_FALSE(forms.net.Store(osd));
+      ASSERT_FALSE(forms.rs485.Store(modbus));
+      forms.gear.Store(modbus);
+      const std::string what = std::to_string(c.field) + "/" + std::to_string(k);
+      EXPECT_LT(c.keptBytes, field.size()) << what;
+      EXPECT_EQ(std::string(field.data(), c.keptBytes + 1), Utf8ToGbk(c.kept) + '\0') << what;
+    }
+  }
 }
 
 }  // namespace

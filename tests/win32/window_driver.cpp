@@ -34,6 +34,13 @@ HWND FileNameBox(HWND dialog) {
   return ::GetDlgItem(dialog, edt1);
 }
 
+// A box's icon by the system's shared icons, which a message box shows as they are.
+BoxIcon IconOf(HICON icon) {
+  if (icon && icon == ::LoadIconW(nullptr, IDI_EXCLAMATION)) return BoxIcon::Exclamation;
+  if (icon && icon == ::LoadIconW(nullptr, IDI_QUESTION)) return BoxIcon::Question;
+  return BoxIcon::None;
+}
+
 // A marker the user-interface thread takes in the order of everything posted before it: the
 // text limit of the read-only port box, which nothing else uses.
 std::atomic<UINT> settleMarks{1000};
@@ -252,10 +259,11 @@ Box WaitBox(DWORD thread, const std::string& caption, std::chrono::milliseconds 
           box.hwnd = dialog;
           for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
             const LONG style = ::GetWindowLongW(c, GWL_STYLE);
-            if (ClassOf(c) == L"Static" && (style & SS_TYPEMASK) != SS_ICON && !TextOf(c).empty()) {
+            if (ClassOf(c) != L"Static") continue;
+            if ((style & SS_TYPEMASK) == SS_ICON)
+              box.icon = IconOf(reinterpret_cast<HICON>(::SendMessageW(c, STM_GETICON, 0, 0)));
+            else if (box.text.empty() && !TextOf(c).empty())
               box.text = TextOf(c);
-              break;
-            }
           }
           return true;
         }

@@ -18,6 +18,7 @@
 
 #include "forms/form_fields.h"
 #include "link/frame_link.h"
+#include "report/notifier.h"
 #include "win32/config_app.h"
 
 namespace quillon::fakes {
@@ -33,7 +34,8 @@ std::string TextOf(HWND window);
 // A message box or dialog of the window's thread, found by its caption.
 struct Box {
   HWND hwnd = nullptr;
-  std::string text;  // a message box's text
+  std::string text;              // a message box's text
+  BoxIcon icon = BoxIcon::None;  // the system icon it shows
   explicit operator bool() const { return hwnd != nullptr; }
 };
 

@@ -140,8 +140,8 @@ bool Play(WindowRun& run, const Step& s, const std::string& out, const std::stri
     case Act::Box: {
       const Box box = run.WaitBox(s.text);
       if (!box) return false;
-      boxes << BoxRecord(s.text, box.text);
-      return run.Press(box, s.number) && run.Settle();
+      boxes << BoxRecord(s.text, box.icon, box.text);
+      return box.icon == s.icon && run.Press(box, s.number) && run.Settle();
     }
     case Act::Export:
     case Act::Import:

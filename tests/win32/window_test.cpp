@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "params/page_lists.h"
 #include "support/recording_link.h"
 #include "support/temp_folder.h"
+#include "win32/form_view.h"
 #include "win32/net_param_page.h"
 #include "win32/rs485_page.h"
 #include "win32/wide_text.h"
@@ -440,6 +442,30 @@ TEST(Win32PagesTest, EveryControlOfEveryPageIsBoundBothWays) {
       rs485.Hwnd(), forms.rs485.Controls(), [&] { rs485.Show(forms.rs485); },
       [&] { rs485.Read(forms.rs485); });
   ::DestroyWindow(parent);
+}
+
+// What a screen reader reads: Wine keeps no name set through the accessibility service, so the
+// names are checked as the window hands them over, in UTF-16, against the table's UTF-8.
+TEST(Win32PagesTest, EveryControlIsNamedForScreenReadersAsTheTableNamesIt) {
+  for (const DialogLayout* layout :
+       {&MainWindowLayout(), &AboutLayout(), &NetPageLayout(), &CameraPageLayout(),
+        &Rs485PageLayout(), &GearDialogLayout()}) {
+    const auto names = win32::AccessibleNames(*layout);
+    for (const ControlLayout& c : layout->controls) {
+      if (c.id == kStaticId) continue;
+      const auto named =
+          std::find_if(names.begin(), names.end(), [&](const auto& n) { return n.first == c.id; });
+      ASSERT_NE(named, names.end()) << c.id;
+      EXPECT_EQ(Utf8(named->second), c.name) << c.id;
+    }
+  }
+  const std::pair<int, std::wstring> chinese[] = {{IDC_SLOT_UNIT, L"485槽位单位："},
+                                                  {IDC_CAMERA_USER, L"用户名"}};
+  for (const auto& [id, name] : chinese) {
+    const auto& layout = id == IDC_SLOT_UNIT ? Rs485PageLayout() : CameraPageLayout();
+    const auto names = win32::AccessibleNames(layout);
+    EXPECT_NE(std::find(names.begin(), names.end(), std::pair(id, name)), names.end()) << id;
+  }
 }
 
 TEST(Win32NotifierTest, BoxesOfOtherThreadsAreShownByTheUserInterfaceThread) {

@@ -11,6 +11,7 @@
 
 #include "forms/dialog_layout.h"
 #include "params/page_lists.h"
+#include "report/notifier.h"
 
 namespace quillon::steps {
 
@@ -23,7 +24,8 @@ enum class Act {
   DoubleClick,  // the device list's row of MAC `text`
   WaitRows,     // until the device list has `number` rows
   WaitLog,      // until the log holds `text`
-  Box,          // the box captioned `text` that the last step opened, closed with button `number`
+  Box,          // the box captioned `text` that the last step opened, with `icon`, closed with
+                //   button `number`
   Export,       // "导出参数", the file `text` of the output folder chosen
   Import,       // "导入参数", the same
   Shot,         // the window's picture as docs/windows-`text`.png (Win32, on a display only)
@@ -41,20 +43,22 @@ struct Step {
   int id = kStaticId;
   std::string text = {};
   int number = 0;
+  BoxIcon icon = BoxIcon::None;
 };
 
 // The simulated devices' first MAC, of current firmware.
 inline constexpr const char* kReadMac = "00E04C3A1B01";
 
-// A box as both runs record it: caption and text on one line, the imported file's path (which
-// differs between the systems) left out.
-inline std::string BoxRecord(const std::string& caption, std::string text) {
+// A box as both runs record it: caption, icon and text on one line, the imported file's path
+// (which differs between the systems) left out.
+inline std::string BoxRecord(const std::string& caption, BoxIcon icon, std::string text) {
   const std::string from = "参数文件 ", to = "，";
   if (const size_t a = text.find(from); a != std::string::npos)
     if (const size_t b = text.find(to, a); b != std::string::npos)
       text.replace(a + from.size(), b - a - from.size(), "FILE");
   for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-  return caption + "|" + text + "\n";
+  static const char* const icons[] = {"none", "exclamation", "question"};
+  return caption + "|" + icons[static_cast<int>(icon)] + "|" + text + "\n";
 }
 
 inline const std::vector<Step>& WindowSteps() {
@@ -101,14 +105,14 @@ inline const std::vector<Step>& WindowSteps() {
       {Type, Rs485, IDC_RS485_PARITY, "偶"},
       {Click, Rs485, IDC_RS485_DOWNLOAD},
       {Shot, Dialog, kStaticId, "message-box"},
-      {Box, Main, kStaticId, "提示", kIdOk},
+      {Box, Main, kStaticId, "提示", kIdOk, BoxIcon::Exclamation},
       {Choose, Rs485, IDC_RS485_PARITY, "", 2},
       {Click, Rs485, IDC_RS485_DOWNLOAD},
       {WaitLog, Main, IDC_LOG, "正在下载字典,已完成100%\r\n"},
       {Export, Main, IDC_EXPORT, "exported.ini"},
       {Import, Main, IDC_IMPORT, "exported.ini"},
       {Click, Rs485, IDC_RS485_DOWNLOAD},
-      {Box, Main, kStaticId, "提示", kIdYes},
+      {Box, Main, kStaticId, "提示", kIdYes, BoxIcon::Exclamation},
       {WaitLog, Main, IDC_LOG, "正在下载字典,已完成100%\r\n"},
       {About, Main, kStaticId, "about-box"},
   };

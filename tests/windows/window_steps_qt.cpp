@@ -109,7 +109,9 @@ class Player {
       case Act::Box: {
         const auto boxes = run_.notifier.Boxes();
         if (boxes.size() <= boxesSeen_ || boxes[boxesSeen_].caption != s.text) return false;
-        boxes_ += BoxRecord(boxes[boxesSeen_].caption, boxes[boxesSeen_].text);
+        const fakes::RecordedBox& box = boxes[boxesSeen_];
+        boxes_ += BoxRecord(box.caption, box.icon, box.text);
+        if (box.icon != s.icon) return false;
         ++boxesSeen_;
         return true;
       }
