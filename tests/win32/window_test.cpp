@@ -31,7 +31,8 @@ namespace quillon::fakes {
 
 int RunSteps(const std::string& out, const std::string& shots);
 int Probe(const std::string& program, int runs, const std::string& argument);
-int Bare();
+int Bare(bool controls);
+int Discover(int devices, int receiveBuffer);
 
 namespace {
 
@@ -527,7 +528,10 @@ int main(int argc, char** argv) {
     return RunSteps(argv[2], argc > 3 ? argv[3] : "");
   if (argc >= 4 && std::string(argv[1]) == "--probe")
     return Probe(argv[2], std::atoi(argv[3]), argc > 4 ? argv[4] : "");
-  if (argc == 2 && std::string(argv[1]) == "--bare") return Bare();
+  if (argc >= 2 && std::string(argv[1]) == "--bare")
+    return Bare(argc > 2 && std::string(argv[2]) == "controls");
+  if (argc >= 3 && std::string(argv[1]) == "--discover")
+    return Discover(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
   ::testing::InitGoogleTest(&argc, argv);
   // Each case within its limit: one that hangs ends the run, by name.
   static std::mutex watch;
