@@ -115,6 +115,11 @@ bench: build windows
 	bash -o pipefail -c 'scripts/netns-run.sh $(BUILD)/tools/devsim/quillon-devsim \
 	  $(BUILD)/bench/quillon_bench | tee $(BUILD)/bench-table.md'
 	QUILLON_LINUX_START_MS="$$(awk -F'|' '/cold start: process start/ {gsub(/^ +| +$$/, "", $$3); print $$3}' \
+	  $(BUILD)/bench-table.md)" \
+	QUILLON_LINUX_DISCOVERY="$$(awk -F'|' '/discovery, 1000 devices/ {gsub(/^ +| +$$/, "", $$3); print $$3}' \
+	  $(BUILD)/bench-table.md)" \
+	QUILLON_LINUX_BURST="$$(awk -F'|' '/burst, 5000 devices/ {gsub(/^ +| +$$/, "", $$3); \
+	  match($$6, /[0-9]+ of [0-9]+ devices listed/); print $$3 " (" substr($$6, RSTART, RLENGTH) ")"}' \
 	  $(BUILD)/bench-table.md)" FUZZ_BUILD=$(FUZZ_BUILD) \
 	  scripts/wine-test.sh --bench $(BUILD) $(WINDOWS_BUILD)
 

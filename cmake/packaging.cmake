@@ -43,7 +43,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The dialogs are drawn in a CJK font; either of Debian's serves.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk")
+# The dialogs are drawn in a CJK font: AR PL UMing, which draws every GBK character a device's
+# text holds; WenQuanYi Micro Hei where it is missing.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

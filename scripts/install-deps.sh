@@ -13,8 +13,8 @@
 set -euo pipefail
 
 # The build of the program and the simulator, and their run.
-demo=(cmake g++ make pkg-config git qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wqy-microhei
-      iproute2 util-linux xvfb xauth libcli11-dev nlohmann-json3-dev)
+demo=(cmake g++ make pkg-config git qt6-base-dev qt6-base-dev-tools libgl-dev fonts-arphic-uming
+      fonts-wqy-microhei iproute2 util-linux xvfb xauth libcli11-dev nlohmann-json3-dev)
 # GoogleTest; the house rules (clang-format); the Debian package (cpack calls dpkg-shlibdeps and
 # file) and its check (groff renders the man pages); clang with its sanitizer runtimes and
 # libFuzzer, for the sanitizer builds and the fuzzers.

@@ -26,7 +26,7 @@ if [ "${1:-}" != "--inside" ]; then
     echo "package-test: the installed program still points into the build tree" >&2
     exit 1
   fi
-  dpkg-deb -f "$deb" Depends | grep -q 'fonts-wqy-microhei | fonts-noto-cjk' ||
+  dpkg-deb -f "$deb" Depends | grep -q 'fonts-arphic-uming, fonts-wqy-microhei | fonts-noto-cjk' ||
     { echo "package-test: no CJK font dependency" >&2; exit 1; }
   gzip -dc "$root/usr/share/man/man1/quillon.1.gz" | grep -q '^\.TH QUILLON 1' ||
     { echo "package-test: quillon.1 is not a man page" >&2; exit 1; }

@@ -17,12 +17,15 @@
 #      (tests/windows/window_steps.h) against the Linux simulator, compared byte for byte: the
 #      boxes they showed, the file they exported, the simulator's state, every frame;
 #   6. the installer: installed silently into a scratch copy of the prefix, the installed program
-#      started, then uninstalled, leaving the prefix's files as they were.
+#      started, then uninstalled, leaving the prefix's files as they were; the firewall rules it
+#      adds and removes, as netsh.exe's command lines (a recorder stands in for Wine's netsh).
 #
 #   scripts/wine-test.sh [LINUX_BUILD [WINDOWS_BUILD]]
 #   scripts/wine-test.sh --bench [LINUX_BUILD [WINDOWS_BUILD]]
 #       the RS-485 read under Wine; the window's start under Wine (warm) beside the Linux window's
-#       (QUILLON_LINUX_START_MS, from quillon_bench's table), and quillon.exe's size
+#       (QUILLON_LINUX_START_MS, from quillon_bench's table), and quillon.exe's size; searches
+#       answered by 1000 devices and by a burst of 5000 within 1 s, listed in the Win32 window,
+#       beside the Qt window's rows of the table (QUILLON_LINUX_DISCOVERY, QUILLON_LINUX_BURST)
 #   scripts/wine-test.sh --screenshots DOCS [LINUX_BUILD [WINDOWS_BUILD]]
 #       the Win32 window's pictures (DOCS/windows-*.png) on a virtual screen (xvfb-run), through
 #       the steps of the end-to-end comparison
@@ -110,6 +113,16 @@ devices=(
   --device "ip=192.168.1.67,mac=00E04C3A1B04,version=32.05,name=4号泵站"
 )
 
+# The simulator's devices: COUNT of them, as quillon_bench's many devices.
+many_devices() {
+  local i
+  devices=()
+  for ((i = 0; i < $1; i++)); do
+    devices+=(--device "$(printf 'ip=10.1.%d.%d,mac=00E04C%06X,version=32.05,name=机房%d号' \
+      $((i / 250)) $((i % 250 + 1)) "$i" $((i + 1)))")
+  done
+}
+
 # Starts a simulator (its command in "$@") on the device side, with its log and dump in $run.
 start_devices() {
   (cd "$run" && exec nsenter --net="$QUILLON_DEVICE_NETNS" -- "$@" --bind 10.77.0.2 \
@@ -143,9 +156,11 @@ recorded() {
 cli_session() {
   "$@" search >search.txt 2>search.err
   "$@" read 00E04C3A1B01 --out template.ini >read.txt 2>read.err
-  # The file by its path from the root: on Windows too a path, not a Windows-style option.
+  # The file by its path from the root: on Windows too a path, not a Windows-style option. One
+  # device after the other: the frames of devices served side by side interleave as their
+  # answers happen to come, and the frames are compared in their order.
   "$@" apply "$run/template.ini" 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 \
-    --ip-from 192.168.1.100 --verify >apply.txt 2>apply.err
+    --ip-from 192.168.1.100 --verify --parallel 1 >apply.txt 2>apply.err
 }
 
 # One run of the command-line tool in "$@", every frame recorded.
@@ -195,11 +210,12 @@ cli_exe=$windows/tools/cli/quillon-cli.exe
 devsim_exe=$windows/tools/devsim/quillon-devsim.exe
 unit_exe=$windows/unit_tests.exe
 lookup_exe=$windows/tests/windows/profile_lookup.exe
+netsh_exe=$windows/tests/windows/netsh_recorder.exe
 read_exe=$windows/rs485_read.exe
 window_exe=$windows/quillon.exe
 window_tests_exe=$windows/tests/win32/window_tests.exe
 installer_exe=$(compgen -G "$windows/quillon-*-windows-x64-setup.exe" | head -n 1 || true)
-for exe in "$cli_exe" "$devsim_exe" "$unit_exe" "$lookup_exe" "$read_exe" "$window_exe" \
+for exe in "$cli_exe" "$devsim_exe" "$unit_exe" "$lookup_exe" "$netsh_exe" "$read_exe" "$window_exe" \
            "$window_tests_exe" "$installer_exe"; do
   [ -f "$exe" ] || { echo "wine-test: $exe is missing: make windows" >&2; exit 1; }
 done
@@ -247,7 +263,9 @@ if [ $mode = bench ]; then
   timeout 120 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 1 >/dev/null || true
   if ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_exe" 10 >"$run/starts.txt" ||
      ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 --bare \
-       >"$run/bare.txt"; then
+       >"$run/bare.txt" ||
+     ! timeout 300 "${wine[@]}" "$window_tests_exe" --probe "Z:$window_tests_exe" 10 \
+       "--bare controls" >"$run/bare-controls.txt"; then
     echo "wine-test: the window's start could not be timed (above: why)" >&2
     exit 1
   fi
@@ -255,8 +273,38 @@ if [ $mode = bench ]; then
   printf '  %-62s %s ms\n' "quillon.exe under Wine, warm, median of 10" "$(median "$run/starts.txt")"
   printf '  %-62s %s ms\n' "floor: an empty dialog of its size under Wine, the same way" \
     "$(median "$run/bare.txt")"
+  printf '  %-62s %s ms\n' "Wine's own: that dialog with the controls the window shows at" \
+    "$(median "$run/bare-controls.txt")"
+  printf '  %-62s\n' "  its start (main window, network page, first camera page), bare"
   printf '  %-62s %s\n' "quillon.exe, one static program (goal: under 3 MB)" \
     "$(awk -v b="$(stat -c %s "$window_exe")" 'BEGIN {printf "%.2f MB (%d bytes)", b / 1048576, b}')"
+  stop_last
+
+  echo
+  echo "A search in the window, \"搜索\" clicked until every device is listed (goals: 1000 devices"
+  echo "within 1.5 s; a burst of 5000 within 1 s listed whole, with the receive buffer of Linux's"
+  echo "usual net.core.rmem_max, 212992 bytes, as the Qt window's burst rows):"
+  for searched in "1000 0 0 ${QUILLON_LINUX_DISCOVERY:-not measured here}" \
+                  "5000 1000 212992 ${QUILLON_LINUX_BURST:-not measured here}"; do
+    read -r count spread buffer qt <<<"$searched"
+    run=$work/bench-$count
+    mkdir -p "$run"
+    many_devices "$count"
+    start_devices "$devsim_linux" --spread-ms "$spread"
+    for i in 1 2 3; do
+      timeout 120 "${wine[@]}" "$window_tests_exe" --discover "$count" "$buffer" \
+        >"$run/search-$i.txt" ||
+        { echo "wine-test: the search of $count devices could not be timed" >&2; exit 1; }
+    done
+    stop_last
+    what="$count devices answering at once"
+    [ "$spread" = 0 ] || what="$count devices answering within $spread ms"
+    printf '  %-62s %s\n' "$what: quillon (Qt) on Linux (the table)" "$qt"
+    timed=$(cat "$run"/search-*.txt | awk '/^listed_ms / {print $2}' | sort -n | tr '\n' ' ')
+    listed=$(cat "$run"/search-*.txt | awk -v n="$count" '/^listed / {printf "%s%d of %d", k++ ? ", " : "", $2, n}')
+    printf '  %-62s %s\n' "the same in quillon.exe under Wine, median of 3 (each run listed)" \
+      "$(echo "$timed" | awk '{printf NF == 3 ? "%.0f ms" : "not all listed", $2}') ($listed)"
+  done
   exit 0
 fi
 
@@ -353,9 +401,13 @@ installer_test() {
   local file problems=()
   stop_wineserver
   cp -a "$WINEPREFIX" "$prefix"
+  # Wine's netsh keeps no firewall rules: the recorder takes its place and writes down each call.
+  cp "$netsh_exe" "$prefix/drive_c/windows/system32/netsh.exe"
   prefix_files "$prefix" >"$work/prefix-before.txt"
+  export QUILLON_NETSH_LOG="Z:$work/netsh.txt" WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netsh.exe=n"
   (export WINEPREFIX=$prefix
    timeout 120 "${wine[@]}" "$installer_exe" /S && timeout 60 "$wineserver" -w) || problems+=("the silent install failed")
+  cp "$work/netsh.txt" "$work/netsh-install.txt" 2>/dev/null || true
   for file in quillon.exe quillon-cli.exe quillon-devsim.exe README.txt quillon-prompt.cmd uninstall.exe; do
     [ -f "$folder/$file" ] || problems+=("no $file in Program Files\\Quillon")
   done
@@ -368,6 +420,25 @@ installer_test() {
   (export WINEPREFIX=$prefix
    timeout 120 "${wine[@]}" 'C:\Program Files\Quillon\uninstall.exe' /S && timeout 60 "$wineserver" -w) ||
     problems+=("the silent uninstall failed")
+  unset QUILLON_NETSH_LOG
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES%;netsh.exe=n}
+  # Each rule removed before it is added (an installation over an earlier one keeps one rule),
+  # then added; the uninstaller removes the same two.
+  local rule_window='name="Quillon (quillon.exe, UDP 1901)" dir=in'
+  local rule_cli='name="Quillon (quillon-cli.exe, UDP 1901)" dir=in'
+  local window='program="C:\Program Files\Quillon\quillon.exe"'
+  local cli='program="C:\Program Files\Quillon\quillon-cli.exe"'
+  local add='action=allow protocol=UDP localport=1901'
+  local profile='profile=private,domain enable=yes'
+  printf '%s\n' \
+    "advfirewall firewall delete rule $rule_window $window" \
+    "advfirewall firewall add rule $rule_window $add $window $profile" \
+    "advfirewall firewall delete rule $rule_cli $cli" \
+    "advfirewall firewall add rule $rule_cli $add $cli $profile" >"$work/netsh-expected.txt"
+  diff "$work/netsh-expected.txt" "$work/netsh-install.txt" >&2 ||
+    problems+=("the installer's firewall calls differ from the two rules")
+  sed -n '5,$p' "$work/netsh.txt" | diff <(grep delete "$work/netsh-expected.txt") - >&2 ||
+    problems+=("the uninstaller's firewall calls differ from the two rules' removal")
   [ ! -e "$folder" ] || problems+=("Program Files\\Quillon is still there")
   [ ! -e "$menu" ] || problems+=("the Start-menu folder is still there")
   ! grep -q "$key" "$prefix/system.reg" || problems+=("the Uninstall entry is still there")
@@ -379,7 +450,8 @@ installer_test() {
     printf 'wine-test: installer: %s\n' "${problems[@]}" >&2
     return 1
   fi
-  echo "wine-test: installer: installed silently, the window and quillon-cli started, uninstalled without a trace"
+  echo "wine-test: installer: installed silently with its two firewall rules, the window and" \
+    "quillon-cli started, uninstalled with the rules without a trace"
 }
 installer_test || failed=1
 

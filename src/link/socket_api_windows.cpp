@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "link/socket_api.h"
 #include "text/utf16.h"
@@ -41,6 +42,8 @@ namespace {
 constexpr size_t kLargestDatagram = 65536;
 // How long the stamping thread waits on its socket before it looks at its stop request again.
 constexpr long kStampWaitUs = 20000;
+// The most datagrams the stamping thread takes at one wake before it hands them on.
+constexpr size_t kDatagramsPerWake = 1024;
 
 SOCKET Handle(int socket) { return static_cast<SOCKET>(static_cast<intptr_t>(socket)); }
 
@@ -165,19 +168,34 @@ class Stamper {
         continue;
       }
       if (ready == 0) continue;
-      Taken taken;
-      int error = 0;
-      taken.size = TakeDatagram(socket_, buffer.data(), buffer.size(), taken.details, error);
-      if (taken.size < 0) continue;
-      const size_t kept = std::min(buffer.size(), static_cast<size_t>(taken.size));
-      taken.bytes.assign(buffer.begin(), buffer.begin() + static_cast<long>(kept));
-      std::lock_guard lock(mutex_);
-      // A full buffer drops what comes, as the kernel's does.
-      if (queuedBytes_ + kept > limit_) continue;
-      queuedBytes_ += kept;
-      queue_.push_back(std::move(taken));
-      arrived_.notify_one();
+      // Everything that is waiting, at once: a burst of replies leaves the socket's buffer as
+      // soon as the thread wakes, whoever is slow to take them from the queue.
+      std::vector<Taken> batch;
+      do {
+        Taken& taken = batch.emplace_back();
+        int error = 0;
+        taken.size = TakeDatagram(socket_, buffer.data(), buffer.size(), taken.details, error);
+        if (taken.size < 0) {
+          batch.pop_back();
+          break;
+        }
+        const size_t kept = std::min(buffer.size(), static_cast<size_t>(taken.size));
+        taken.bytes.assign(buffer.begin(), buffer.begin() + static_cast<long>(kept));
+      } while (batch.size() < kDatagramsPerWake && !stop_ && WaitReadable(socket_, 0) == 1);
+      Queue(batch);
     }
+  }
+
+  void Queue(std::vector<Taken>& batch) {
+    if (batch.empty()) return;
+    std::lock_guard lock(mutex_);
+    for (Taken& taken : batch) {
+      // A full buffer drops what comes, as the kernel's does.
+      if (queuedBytes_ + taken.bytes.size() > limit_) continue;
+      queuedBytes_ += taken.bytes.size();
+      queue_.push_back(std::move(taken));
+    }
+    arrived_.notify_all();
   }
 
   SOCKET socket_;

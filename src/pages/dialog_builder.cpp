@@ -155,12 +155,18 @@ void BindLists(const ControlMap& controls, const FormControls& form) {
 }
 
 void ShowControls(const ControlMap& controls, const FormControls& form) {
+  // A text wider than its box shows its beginning, as a Windows edit box does, not its end.
+  const auto showText = [](QWidget* widget, const std::string& text) {
+    auto* edit = static_cast<QLineEdit*>(widget);
+    edit->setText(Text(text));
+    edit->setCursorPosition(0);
+  };
   for (const FormControl& c : form) {
     QWidget* widget = controls.value(c.id);
     std::visit(
         Overloaded{
-            [&](std::string* text) { static_cast<QLineEdit*>(widget)->setText(Text(*text)); },
-            [&](GbkTextBox* box) { static_cast<QLineEdit*>(widget)->setText(Text(box->text)); },
+            [&](std::string* text) { showText(widget, *text); },
+            [&](GbkTextBox* box) { showText(widget, box->text); },
             [&](bool* checked) { static_cast<QCheckBox*>(widget)->setChecked(*checked); },
             [&](ListChoice* list) {
               auto* combo = static_cast<QComboBox*>(widget);
@@ -168,6 +174,7 @@ void ShowControls(const ControlMap& controls, const FormControls& form) {
               // Typed text that is no item stays as the user typed it.
               if (combo->currentText() != Text(list->Text()))
                 combo->setEditText(Text(list->Text()));
+              if (combo->lineEdit()) combo->lineEdit()->setCursorPosition(0);
             },
             [&](Ipv4Value* address) { static_cast<CIpAddressEdit*>(widget)->SetAddress(*address); },
         },

@@ -26,7 +26,11 @@ bool HasChinese(const QString& family) {
 
 QFont DialogFont() {
   static const QFont font = [] {
-    QFont f(QStringLiteral("WenQuanYi Micro Hei"), 9);
+    // A Song face, as the dialogs' 宋体, that draws every GBK character a device's text can
+    // hold (℃ among them, which WenQuanYi Micro Hei maps but draws empty); WenQuanYi where it
+    // is missing.
+    QFont f(QStringList{QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei")});
+    f.setPixelSize(13);
     if (!HasChinese(QFontInfo(f).family())) {
       const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
       for (const QString& family : chinese) {

@@ -16,6 +16,9 @@ namespace {
 
 enum DeviceColumn { kColumnIp, kColumnName, kColumnMac, kColumnVersion, kColumnCount };
 
+// The bytes of datagrams the inbox holds at most, eight of the link's receive buffers.
+constexpr size_t kInboxBytes = size_t{8} << 20;
+
 // The timer that makes the hidden pages: the lowest of the window's messages, it comes once the
 // window has been drawn.
 constexpr UINT_PTR kMakePagesTimer = 1;
@@ -123,11 +126,11 @@ void CConfigMainDlg::OnDestroy() {
   {
     std::lock_guard lock(postMutex_);
     postTarget_ = nullptr;
+    // What came but was never taken.
+    inbox_.clear();
+    inboxBytes_ = 0;
   }
-  // What was posted but never taken.
-  MSG message;
-  while (::PeekMessageW(&message, Hwnd(), WM_FRAME_RECEIVED, WM_FRAME_RECEIVED, PM_REMOVE))
-    delete reinterpret_cast<Datagram*>(message.lParam);
+  pending_.clear();
   ::KillTimer(Hwnd(), kMakePagesTimer);
   for (const auto& [id, action] : timers_) ::KillTimer(Hwnd(), id);
   timers_.clear();
@@ -159,8 +162,25 @@ void CConfigMainDlg::OnCommand(int id, int code) {
 
 void CConfigMainDlg::OnNotify(const NMHDR& header) {
   if (header.idFrom == IDC_TABS && header.code == TCN_SELCHANGE) OnSelchangeTab();
-  if (header.idFrom == IDC_DEVICE_LIST && header.code == NM_DBLCLK)
-    session_.OnDeviceDoubleClicked();
+  if (header.idFrom != IDC_DEVICE_LIST) return;
+  if (header.code == NM_DBLCLK) session_.OnDeviceDoubleClicked();
+  // The list holds no texts of its own: it asks for each cell it draws or is asked for. The
+  // notification is the list's to fill in.
+  if (header.code == LVN_GETDISPINFOW)
+    AnswerCell(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+}
+
+void CConfigMainDlg::AnswerCell(NMLVDISPINFOW& info) const {
+  LVITEMW& item = info.item;
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+  item.pszText[0] = L'\0';
+  if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= shownRows_ || item.iSubItem < 0 ||
+      item.iSubItem >= kColumnCount)
+    return;
+  const std::wstring& text = rows_[shownRows_ - 1 - static_cast<size_t>(item.iItem)][item.iSubItem];
+  const size_t copied = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
+  text.copy(item.pszText, copied);
+  item.pszText[copied] = L'\0';
 }
 
 void CConfigMainDlg::OnSelchangeTab() {
@@ -175,16 +195,23 @@ void CConfigMainDlg::MakeRs485Page() {
   if (!rs485Page_.Created()) PlacePage(rs485Page_, Item(IDC_TABS), kMainPageInsets);
 }
 
-bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, INT_PTR& result) {
   switch (message) {
-    case WM_FRAME_RECEIVED: {
-      const std::unique_ptr<Datagram> datagram(reinterpret_cast<Datagram*>(lParam));
-      session_.OnFrameReceived(datagram->bytes, datagram->received);
+    case WM_FRAME_RECEIVED:
+      TakeInbox();
       return true;
-    }
-    case WM_LOG_REFRESH:
+    case WM_SHOW_BATCH:
+      showPosted_ = false;
+      ShowBatch();
+      return true;
+    case WM_LOG_REFRESH: {
+      {
+        std::lock_guard lock(postMutex_);
+        refreshPosted_ = false;
+      }
       session_.RefreshLog();
       return true;
+    }
     case WM_TIMER: {
       if (wParam == kMakePagesTimer) {
         ::KillTimer(Hwnd(), kMakePagesTimer);
@@ -239,16 +266,65 @@ bool CConfigMainDlg::Post(UINT message, LPARAM lParam) {
 }
 
 void CConfigMainDlg::PostDatagram(Datagram datagram) {
-  auto copy = std::make_unique<Datagram>(std::move(datagram));
-  if (Post(WM_FRAME_RECEIVED, reinterpret_cast<LPARAM>(copy.get()))) copy.release();
+  std::lock_guard lock(postMutex_);
+  // What a kernel's receive buffer would hold at most; beyond it, a window that does not take
+  // its datagrams loses the newest, as a full socket does.
+  if (!postTarget_ || inboxBytes_ + datagram.bytes.size() > kInboxBytes) return;
+  inboxBytes_ += datagram.bytes.size();
+  inbox_.push_back(std::move(datagram));
+  if (!wakePosted_) wakePosted_ = ::PostMessageW(postTarget_, WM_FRAME_RECEIVED, 0, 0);
 }
 
-void CConfigMainDlg::RequestLogRefresh() { Post(WM_LOG_REFRESH, 0); }
+void CConfigMainDlg::TakeInbox() {
+  {
+    std::lock_guard lock(postMutex_);
+    wakePosted_ = false;
+    for (Datagram& datagram : inbox_) pending_.push_back(std::move(datagram));
+    inbox_.clear();
+    inboxBytes_ = 0;
+  }
+  ++dispatching_;
+  while (!pending_.empty()) {
+    const Datagram datagram = std::move(pending_.front());
+    pending_.pop_front();
+    session_.OnFrameReceived(datagram.bytes, datagram.received);
+  }
+  --dispatching_;
+  if (dispatching_ == 0) ShowBatch();
+}
+
+void CConfigMainDlg::ShowBatch() {
+  if (logDue_) {
+    const std::string text = std::move(*logDue_);
+    logDue_.reset();
+    PutLogText(text);
+  }
+  ShowDeviceRows();
+}
+
+void CConfigMainDlg::RequestLogRefresh() {
+  {
+    std::lock_guard lock(postMutex_);
+    if (refreshPosted_ || !postTarget_) return;
+    refreshPosted_ = ::PostMessageW(postTarget_, WM_LOG_REFRESH, 0, 0);
+  }
+}
 
 void CConfigMainDlg::ShowLogText(const std::string& text) {
+  if (dispatching_ == 0) {
+    logDue_.reset();
+    PutLogText(text);
+    return;
+  }
+  // A box that one of the batch's datagrams opens shows the log as it is by then.
+  logDue_ = text;
+  if (!showPosted_) showPosted_ = ::PostMessageW(Hwnd(), WM_SHOW_BATCH, 0, 0);
+}
+
+void CConfigMainDlg::PutLogText(const std::string& text) {
   const HWND log = Item(IDC_LOG);
-  // The log mostly grows by a line at a time: while the box still holds what was shown last,
-  // only the new lines go in, instead of the whole text, which would make the replies of many
+  // The log mostly grows by lines: while the box still holds what was shown last, only the new
+  // lines go in, in one append, instead of the whole text, which would make the replies of many
   // devices cost the square of their count.
   const bool grows = !boxEdited_ && !shownLog_.empty() && shownLog_.back() == '\n' &&
                      text.size() >= shownLog_.size() &&
@@ -271,43 +347,53 @@ void CConfigMainDlg::ShowLogText(const std::string& text) {
 }
 
 void CConfigMainDlg::ClearDeviceList() {
-  ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_DELETEALLITEMS, 0, 0);
+  rows_.clear();
+  shownRows_ = 0;
+  ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_SETITEMCOUNT, 0, 0);
 }
 
 void CConfigMainDlg::InsertDeviceRow(const DeviceRow& row) {
+  rows_.push_back({Wide(row.ip), Wide(row.name), Wide(row.mac), Wide(row.version)});
+  if (dispatching_ == 0) {
+    ShowDeviceRows();
+  } else if (!showPosted_) {
+    showPosted_ = ::PostMessageW(Hwnd(), WM_SHOW_BATCH, 0, 0);
+  }
+}
+
+void CConfigMainDlg::ShowDeviceRows() {
+  if (rows_.size() == shownRows_) return;
   const HWND list = Item(IDC_DEVICE_LIST);
-  const std::string* texts[kColumnCount] = {&row.ip, &row.name, &row.mac, &row.version};
-  std::wstring text = Wide(*texts[0]);
-  LVITEMW item{};
-  item.mask = LVIF_TEXT;
-  item.iItem = 0;
-  item.pszText = text.data();
-  const auto index = ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  if (index < 0) return;
-  for (int column = 1; column < kColumnCount; ++column) {
-    text = Wide(*texts[column]);
-    item.iSubItem = column;
-    item.pszText = text.data();
-    ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
-                   reinterpret_cast<LPARAM>(&item));
+  // The new rows go above the old ones: the selected and the focused row move down with their
+  // devices.
+  const WPARAM added = rows_.size() - shownRows_;
+  const auto selected =
+      ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+  const auto focused = ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+  shownRows_ = rows_.size();
+  ::SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(shownRows_), 0);
+  LVITEMW state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+  if (focused >= 0) {
+    state.stateMask = state.state = LVIS_FOCUSED;
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(focused) + added,
+                   reinterpret_cast<LPARAM>(&state));
+  }
+  if (selected >= 0) {
+    state.stateMask = state.state = LVIS_SELECTED;
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(selected) + added,
+                   reinterpret_cast<LPARAM>(&state));
   }
 }
 
 std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
-  const HWND list = Item(IDC_DEVICE_LIST);
-  const auto index = ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-  if (index < 0) return std::nullopt;
-  auto cell = [&](int column) {
-    wchar_t text[512] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
-                   reinterpret_cast<LPARAM>(&item));
-    return Utf8(text);
-  };
-  return DeviceRow{cell(kColumnIp), cell(kColumnName), cell(kColumnMac), cell(kColumnVersion)};
+  const auto index = ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                    LVNI_SELECTED);
+  if (index < 0 || static_cast<size_t>(index) >= shownRows_) return std::nullopt;
+  const auto& cells = rows_[shownRows_ - 1 - static_cast<size_t>(index)];
+  return DeviceRow{Utf8(cells[kColumnIp]), Utf8(cells[kColumnName]), Utf8(cells[kColumnMac]),
+                   Utf8(cells[kColumnVersion])};
 }
 
 bool CConfigMainDlg::RunGearDialog(GearForm& form) {

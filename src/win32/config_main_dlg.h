@@ -5,12 +5,17 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
 
+#include <array>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/frame_link.h"
 #include "link/udp_link.h"
@@ -21,10 +26,11 @@
 
 namespace quillon::win32 {
 
-// A received datagram (lParam: a Datagram* the window takes over), and the worker's request for
-// a refresh of the log box.
+// Datagrams wait in the window's inbox; the worker asks for a refresh of the log box; what a
+// batch of datagrams changed in the list and the log is due on screen.
 inline constexpr UINT WM_FRAME_RECEIVED = WM_USER + 10;
 inline constexpr UINT WM_LOG_REFRESH = WM_USER + 11;
+inline constexpr UINT WM_SHOW_BATCH = WM_USER + 12;
 
 class CAboutDlg : public CDialogWindow {
  public:
@@ -48,7 +54,8 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   void Run(std::function<void(HWND)> onInit);
 
   // Hands one received datagram to the user-interface thread, which dispatches it; any thread.
-  // The bytes travel with the posted message; a datagram the window no longer takes is freed.
+  // It goes into the window's inbox, which the user-interface thread empties whole at each wake:
+  // the caller never waits for that thread, and only the first datagram of a batch posts.
   void PostDatagram(Datagram datagram);
 
   // ConfigView.
@@ -85,6 +92,13 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   void MakeRs485Page();
   // Posts to the window while it exists; false when it is gone.
   bool Post(UINT message, LPARAM lParam);
+  // Dispatches every datagram of the inbox, in the order they came. The list and the log change
+  // once for the whole batch, at its end (or when a box opened meanwhile lets WM_SHOW_BATCH in).
+  void TakeInbox();
+  void ShowBatch();
+  void PutLogText(const std::string& text);
+  void ShowDeviceRows();
+  void AnswerCell(NMLVDISPINFOW& info) const;
 
   ConfigSession& session_;
   AddressSource addresses_;
@@ -94,6 +108,22 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   HICON icon_ = nullptr, smallIcon_ = nullptr;
   std::mutex postMutex_;
   HWND postTarget_ = nullptr;  // the window, for the other threads' posts, while it takes them
+  // Under postMutex_: the datagrams not yet taken, their bytes, and whether a wake is posted.
+  std::vector<Datagram> inbox_;
+  size_t inboxBytes_ = 0;
+  bool wakePosted_ = false;
+  bool refreshPosted_ = false;
+  // The user-interface thread's own: taken from the inbox but not yet dispatched (a box opened by
+  // one of them dispatches the next ones meanwhile), how deep the dispatching is, and the changes
+  // kept for the end of the batch.
+  std::deque<Datagram> pending_;
+  int dispatching_ = 0;
+  bool showPosted_ = false;
+  std::optional<std::string> logDue_;
+  // The device list's rows, oldest first (the list shows them newest first); the list has been
+  // told of the first shownRows_.
+  std::vector<std::array<std::wstring, 4>> rows_;
+  size_t shownRows_ = 0;
   std::map<UINT_PTR, std::function<void()>> timers_;
   UINT_PTR nextTimer_ = 0x100;  // CallLater's; below them the window's own
   bool showingLog_ = false;

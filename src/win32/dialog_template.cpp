@@ -32,7 +32,9 @@ ControlClass ClassOf(ControlKind kind) {
     case ControlKind::Ipv4:
       return {WC_IPADDRESSW, kInput, 0};
     case ControlKind::ListView:
-      return {WC_LISTVIEWW, kInput | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+      // Its rows live in the window, which answers for each cell (LVN_GETDISPINFO): a burst of
+      // new rows costs one change of the count, not an insert each.
+      return {WC_LISTVIEWW, kInput | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
               WS_EX_CLIENTEDGE};
     case ControlKind::TabControl:
       // Its pages are its children: they are drawn over it and tabbed into.

@@ -44,6 +44,15 @@ class CameraPageTest : public QObject {
         [&] { page_->Read(form_); });
   }
 
+  // A line text wider than its box shows its beginning after a read, as on Windows.
+  void aLongTextShowsItsBeginning() {
+    form_.texts[0].text = "温度：25.6℃ 湿度：40% 风速：3.2m/s 东门 1号机房 2号泵站";
+    page_->Show(form_);
+    QLineEdit* box = page_->TextBox(0);
+    QVERIFY(box->fontMetrics().horizontalAdvance(box->text()) > box->width());
+    QCOMPARE(box->cursorPosition(), 0);
+  }
+
   // An item's text typed into a list picks the item, as a choice from the list does.
   void typedItemTextIsAChoice() {
     QSignalSpy chosen(page_->LineCountCombo(), &QComboBox::activated);

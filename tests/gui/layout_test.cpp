@@ -94,14 +94,16 @@ void Fill(DeviceParameterBlock& block) {
   std::memcpy(osd.abyUpgradeIP, up, 4);
   osd.wUpgradeDstPort = 9000;
   osd.wUpgradeSrcPort = 9001;
-  const char* texts[8] = {"\xCE\xC2\xB6\xC8",
-                          "\xCA\xAA\xB6\xC8",
-                          "\xD1\xB9\xC1\xA6",
-                          "Line 4",
-                          "",
-                          "",
-                          "",
-                          ""};  // 温度 湿度 压力
+  const char* texts[8] = {
+      "\xCE\xC2\xB6\xC8\xA3\xBA"
+      "25.6\xA1\xE6",
+      "\xCA\xAA\xB6\xC8",
+      "\xD1\xB9\xC1\xA6",
+      "Line 4",
+      "",
+      "",
+      "",
+      ""};  // 温度：25.6℃ 湿度 压力
   for (int k = 0; k < 4; ++k) {
     auto& cam = osd.asCamera[k];
     std::strcpy(cam.szUser, "admin");

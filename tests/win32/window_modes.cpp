@@ -7,10 +7,17 @@
 //   --probe EXE RUNS [ARG] starts EXE (with ARG) RUNS times, each until its main window shows
 //                         and is drawn, and closes it by its close box: "window_shown_ms MS"
 //                         per run
-//   --bare                an empty dialog of the main window's size and caption: the least a
+//   --bare [controls]     an empty dialog of the main window's size and caption: the least a
 //                         window of this size costs to come up, beside which --probe times the
-//                         program's
+//                         program's; with "controls", the main window's dialog, its network page
+//                         and first camera page with their controls but nothing of the program
+//   --discover DEVICES [BUFFER]
+//                         the program's assembly, its link's receive buffer BUFFER bytes if
+//                         given: "搜索" clicked until DEVICES rows are listed; "listed N" and
+//                         "listed_ms MS"
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <commctrl.h>
 // The imaging component's class ids are defined here: nothing else of the program uses it.
 #include <initguid.h>
 #include <wincodec.h>
@@ -21,6 +28,8 @@
 #include <string>
 
 #include "../windows/window_steps.h"
+#include "link/udp_link.h"
+#include "support/recording_notifier.h"
 #include "win32/dialog_window.h"
 #include "win32/wide_text.h"
 #include "window_driver.h"
@@ -186,17 +195,36 @@ int RunSteps(const std::string& out, const std::string& shots) {
   return 0;
 }
 
-int Bare() {
+int Bare(bool controls) {
+  struct Plain : win32::CDialogWindow {
+    explicit Plain(const DialogLayout& layout) : CDialogWindow(layout, win32::DialogRole::Page) {}
+  };
   struct Empty : win32::CDialogWindow {
-    explicit Empty(const DialogLayout& layout)
-        : CDialogWindow(layout, win32::DialogRole::MainWindow) {}
+    Empty(const DialogLayout& layout, bool pages)
+        : CDialogWindow(layout, win32::DialogRole::MainWindow), pages_(pages) {}
+    BOOL OnInitDialog() override {
+      if (!pages_) return TRUE;
+      // The pages that show at the start, as the window makes them, without anything of the
+      // program in them.
+      win32::PlacePage(net_, Item(IDC_TABS), kMainPageInsets);
+      win32::PlacePage(camera_, net_.Item(IDC_CAMERA_TABS), kCameraPageInsets);
+      ::ShowWindow(net_.Hwnd(), SW_SHOW);
+      ::ShowWindow(camera_.Hwnd(), SW_SHOW);
+      return TRUE;
+    }
     void OnCommand(int id, int) override {
       if (id == IDCANCEL) ::EndDialog(Hwnd(), 0);
     }
+    bool pages_;
+    Plain net_{NetPageLayout()}, camera_{CameraPageLayout()};
   };
+  if (controls) {
+    Empty(MainWindowLayout(), true).RunModal(nullptr);
+    return 0;
+  }
   DialogLayout layout = MainWindowLayout();
   layout.controls.clear();
-  Empty(layout).RunModal(nullptr);
+  Empty(layout, false).RunModal(nullptr);
   return 0;
 }
 
@@ -239,6 +267,29 @@ int Probe(const std::string& program, int runs, const std::string& argument) {
     std::printf("window_shown_ms %.1f\n", ms);
     std::fflush(stdout);
   }
+  return 0;
+}
+
+int Discover(int devices, int receiveBuffer) {
+  DeviceParameterBlock block{};
+  RecordingNotifier notifier;
+  UdpLink link(SystemSockets(), notifier, InterfaceAddresses);
+  if (receiveBuffer > 0) link.SetReceiveBufferBytes(receiveBuffer);
+  WindowRun run(block, link, InterfaceAddresses);
+  if (!run.Started()) {
+    std::fprintf(stderr, "window_tests --discover: the window did not come up\n");
+    return 1;
+  }
+  const HWND list = run.Control(Page::Main, IDC_DEVICE_LIST);
+  auto listed = [&] { return static_cast<long>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); };
+  const auto clicked = std::chrono::steady_clock::now();
+  run.Click(Page::Main, IDC_SEARCH);
+  const bool all = WaitUntil([&] { return listed() >= devices; }, 60s);
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - clicked).count();
+  WaitUntil([&] { return listed() > devices; }, 300ms);  // a stray reply would be listed by then
+  std::printf("listed %ld\n", listed());
+  if (all) std::printf("listed_ms %.1f\n", ms);
   return 0;
 }
 

@@ -33,7 +33,8 @@ namespace quillon::fakes {
 
 int RunSteps(const std::string& out, const std::string& shots);
 int Probe(const std::string& program, int runs, const std::string& argument);
-int Bare();
+int Bare(bool controls);
+int Discover(int devices, int receiveBuffer);
 
 namespace {
 
@@ -253,6 +254,18 @@ TEST_F(WindowTest, SearchListsEveryReplyNewestFirstInChinese) {
   ASSERT_TRUE(WaitUntil([&] { return link_.Sent().size() == 2; }));
   EXPECT_EQ(link_.Sent()[1],
             (Bytes{0xAA, 0x00, 0x07, 0x03, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x02}));
+  // Rows that come above the selected one move it down with its device, and what the list
+  // shows is its own rows in the window, cell by cell.
+  const HWND list = At(Page::Main, IDC_DEVICE_LIST);
+  EXPECT_TRUE(::GetWindowLongW(list, GWL_STYLE) & LVS_OWNERDATA);
+  std::thread([&] {
+    for (uint8_t major : {4, 5}) link_.Deliver(Reply({0x4E, 0x45, 0x57}, major));
+  }).join();
+  ASSERT_TRUE(WaitUntil([&] { return run_->Rows().size() == 5; }));
+  EXPECT_EQ(run_->Rows()[0][3], "05.07");
+  EXPECT_EQ(run_->Rows()[3][1], "1号泵站");
+  EXPECT_EQ(::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 3);
+  EXPECT_EQ(::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
   run_->Click(Page::Main, IDC_CLEAR_LOG);
   ASSERT_TRUE(run_->Settle());
   EXPECT_EQ(run_->Log(), "");
@@ -541,7 +554,10 @@ int main(int argc, char** argv) {
     return RunSteps(argv[2], argc > 3 ? argv[3] : "");
   if (argc >= 4 && std::string(argv[1]) == "--probe")
     return Probe(argv[2], std::atoi(argv[3]), argc > 4 ? argv[4] : "");
-  if (argc == 2 && std::string(argv[1]) == "--bare") return Bare();
+  if (argc >= 2 && std::string(argv[1]) == "--bare")
+    return Bare(argc > 2 && std::string(argv[2]) == "controls");
+  if (argc >= 3 && std::string(argv[1]) == "--discover")
+    return Discover(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
   ::testing::InitGoogleTest(&argc, argv);
   // Each case within its limit: one that hangs ends the run, by name.
   static std::mutex watch;

@@ -79,6 +79,7 @@ inline const std::vector<Step>& WindowSteps() {
       {Address, Camera2, IDC_CAMERA_IP, "192.168.1.108"},
       {Type, Camera2, IDC_CAMERA_USER, "admin"},
       {Type, Camera2, IDC_LINE_TEXT + 0, "东门 入口"},
+      {Type, Camera2, IDC_LINE_TEXT + 1, "温度：25.6℃"},
       {Type, Camera2, IDC_LINE_X + 0, "16"},
       {Choose, Camera2, IDC_CAMERA_BRAND, "", 1},
       {Type, Camera2, IDC_CAMERA_LINE_COUNT, "3"},
