@@ -156,11 +156,9 @@ recorded() {
 cli_session() {
   "$@" search >search.txt 2>search.err
   "$@" read 00E04C3A1B01 --out template.ini >read.txt 2>read.err
-  # The file by its path from the root: on Windows too a path, not a Windows-style option. One
-  # device after the other: the frames of devices served side by side interleave as their
-  # answers happen to come, and the frames are compared in their order.
+  # The file by its path from the root: on Windows too a path, not a Windows-style option.
   "$@" apply "$run/template.ini" 00E04C3A1B02 00E04C3A1B03 00E04C3A1B04 \
-    --ip-from 192.168.1.100 --verify --parallel 1 >apply.txt 2>apply.err
+    --ip-from 192.168.1.100 --verify >apply.txt 2>apply.err
 }
 
 # One run of the command-line tool in "$@", every frame recorded.
