@@ -8,9 +8,9 @@ FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 JOBS       ?= $(shell nproc)
 # The private networks of the end-to-end cases: mostly waiting for replies and timeouts (the 53
-# cases take about 5 s of CPU in 390 s), so more of them run side by side than there are cores;
-# not more, as some cases time what a loaded machine could stretch.
-E2E_JOBS   ?= 4
+# cases take about 5 s of CPU in 390 s), so four times as many run side by side as there are
+# cores; `scripts/repeat-tests.sh 2 -j 8 -L e2e` passes beside a busy loop on each core.
+E2E_JOBS   ?= 8
 
 # The steps share build folders; the parallelism is inside them (cmake --build -j, ctest -j).
 .NOTPARALLEL:
