@@ -83,15 +83,16 @@ void DictionaryWorker::Run() {
 }
 
 void DictionaryWorker::Tick() {
-  if (cameraRestart_.exchange(false)) {
+  if (cameraRestart_.load()) {
     // A new device's texts were asked for: whatever camera of the earlier read is still
-    // waiting is given up silently, and the next text request is camera 1 of the new device.
+    // waiting is given up silently. The restart itself is taken where camera 1 is asked for:
+    // the new request may set its flag between this check and the dispatch below, and camera 1
+    // would then be asked for in this tick and once more in the next.
     if (state_ == State::WaitCameraText) {
       EndRequest();
       state_ = State::Dispatch;
       elapsed_ = 0;
     }
-    cameraCounter_ = 0;
     // The request stands even if the earlier read cleared the flag after it was set.
     StoreShared(flags_.bCameraTextRequest, 1);
   }
@@ -153,7 +154,7 @@ void DictionaryWorker::Dispatch() {
   }
 
   if (LoadShared(flags_.bCameraTextRequest) != 0) {
-    if (cameraCounter_ >= 4) cameraCounter_ = 0;
+    if (cameraRestart_.exchange(false) || cameraCounter_ >= 4) cameraCounter_ = 0;
     length = BuildCameraTextReadPayload(cameraCounter_, payload);
     {
       std::lock_guard<std::mutex> lock(modelMutex_);
