@@ -148,6 +148,29 @@ enum GearDialogId {
 constexpr int GearValueId(int gear) { return IDC_GEAR_VALUE + 2 * gear; }
 constexpr int GearTextId(int entry) { return IDC_GEAR_TEXT + 2 * entry; }
 
+// The batch dialog (dialog template 150).
+enum BatchDialogId {
+  IDD_BATCH = 150,
+  IDC_BATCH_LIST = 1301,
+  IDC_BATCH_ALL = 1302,
+  IDC_BATCH_NONE = 1303,
+  IDC_BATCH_FROM_PAGES = 1304,
+  IDC_BATCH_FROM_FILE = 1305,
+  IDC_BATCH_FILE = 1306,
+  IDC_BATCH_BROWSE = 1307,
+  IDC_BATCH_NETWORK = 1308,
+  IDC_BATCH_CAMERAS = 1309,
+  IDC_BATCH_RS485 = 1310,
+  IDC_BATCH_START_IP = 1311,
+  IDC_BATCH_VERIFY = 1312,
+  IDC_BATCH_PARALLEL = 1313,
+  IDC_BATCH_START = 1314,
+  IDC_BATCH_STOP = 1315,
+  IDC_BATCH_EXPORT = 1316,
+  IDC_BATCH_CLOSE = 1317,
+  IDC_BATCH_SUMMARY = 1318,
+};
+
 const DialogLayout& MainWindowLayout();
 const DialogLayout& AboutLayout();
 const DialogLayout& NetPageLayout();
