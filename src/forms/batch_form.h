@@ -49,7 +49,8 @@ enum BatchPart : unsigned {
 };
 
 // The list's columns, and the CSV file's.
-inline constexpr const char* kBatchColumns[5] = {"设备IP", "设备名称", "MAC地址", "固件版本", "状态"};
+inline constexpr const char* kBatchColumns[5] = {"设备IP", "设备名称", "MAC地址", "固件版本",
+                                                 "状态"};
 
 // Why a device failed, as its row names the step.
 inline constexpr const char* kBatchNoReply = "无应答";

@@ -212,6 +212,37 @@ DialogLayout BuildGearDialog() {
   return b.Take();
 }
 
+DialogLayout BuildBatchDialog() {
+  LayoutBuilder b(IDD_BATCH, "批量配置", 440, 290);
+  b.Label("批量设备", 7, 7, 40, 8, IDC_BATCH_LIST);
+  b.Named(IDC_BATCH_LIST, CheckListView, "批量设备", 7, 18, 426, 130);
+  b.Titled(IDC_BATCH_ALL, Button, "全选", 7, 152, 50, 14);
+  b.Titled(IDC_BATCH_NONE, Button, "全不选", 63, 152, 50, 14);
+  // The line under the list: "已完成 n/m，失败 k" once a batch has started.
+  b.Named(IDC_BATCH_SUMMARY, Label, "", 125, 155, 200, 8);
+
+  b.Titled(kStaticId, GroupBox, "发送内容", 7, 172, 206, 54);
+  b.Titled(IDC_BATCH_FROM_PAGES, RadioButton, "当前页面参数", 14, 185, 80, 10);
+  b.Titled(IDC_BATCH_FROM_FILE, RadioButton, "参数文件", 14, 205, 50, 10);
+  b.Named(IDC_BATCH_FILE, Edit, "参数文件路径", 66, 203, 96, 14);
+  b.Titled(IDC_BATCH_BROWSE, Button, "浏览...", 166, 203, 40, 14);
+
+  b.Titled(kStaticId, GroupBox, "配置内容", 219, 172, 214, 54);
+  b.Titled(IDC_BATCH_NETWORK, CheckBox, "网络参数", 226, 185, 56, 10);
+  b.Titled(IDC_BATCH_CAMERAS, CheckBox, "摄像头参数", 290, 185, 66, 10);
+  b.Titled(IDC_BATCH_RS485, CheckBox, "485参数", 364, 185, 56, 10);
+  b.Labelled("起始IP", 226, 206, 30, IDC_BATCH_START_IP, Ipv4, 258, 203, 100, 14);
+
+  b.Titled(IDC_BATCH_VERIFY, CheckBox, "下载后校验", 7, 236, 70, 10);
+  b.Labelled("同时配置台数", 90, 237, 56, IDC_BATCH_PARALLEL, Edit, 148, 234, 30, 14);
+
+  b.Titled(IDC_BATCH_START, Button, "开始", 215, 266, 50, 16);
+  b.Titled(IDC_BATCH_STOP, Button, "停止", 271, 266, 50, 16);
+  b.Titled(IDC_BATCH_EXPORT, Button, "导出结果", 327, 266, 50, 16);
+  b.Titled(IDC_BATCH_CLOSE, Button, "关闭", 383, 266, 50, 16);
+  return b.Take();
+}
+
 }  // namespace
 
 const ControlLayout& DialogLayout::Control(int id) const {
@@ -248,6 +279,11 @@ const DialogLayout& Rs485PageLayout() {
 
 const DialogLayout& GearDialogLayout() {
   static const DialogLayout layout = BuildGearDialog();
+  return layout;
+}
+
+const DialogLayout& BatchDialogLayout() {
+  static const DialogLayout layout = BuildBatchDialog();
   return layout;
 }
 

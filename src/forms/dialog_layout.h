@@ -21,6 +21,8 @@ enum class ControlKind {
   ComboBox,       // drop-down list with an edit field, no sorting; cy is the open list's height
   Ipv4,           // IPv4 address control: four byte fields
   ListView,       // report view, single selection, full-row selection
+  CheckListView,  // the same with a check box in each row's first cell
+  RadioButton,    // automatic; the first of a group starts it
   TabControl,
   Icon,  // an icon resource (`image`); a zero size keeps the icon's own size
 };
@@ -177,6 +179,7 @@ const DialogLayout& NetPageLayout();
 const DialogLayout& CameraPageLayout();
 const DialogLayout& Rs485PageLayout();
 const DialogLayout& GearDialogLayout();
+const DialogLayout& BatchDialogLayout();
 
 // The main window's texts that are no control of its own.
 inline constexpr const char* kMainCaption = "Quillon|网络视频字符叠加器配置软件-V2.3";

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <type_traits>
 
@@ -91,6 +93,27 @@ QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
       header->setSectionsMovable(false);
       header->setSectionsClickable(false);
       return list;
+    }
+    case ControlKind::CheckListView: {
+      // A table: each row's cells are read out as cells, the first with its check state.
+      auto* table = new QTableWidget(parent);
+      table->setAccessibleName(name);
+      du.Place(table, c.x, c.y, c.cx, c.cy);
+      table->setSelectionMode(QAbstractItemView::SingleSelection);
+      table->setSelectionBehavior(QAbstractItemView::SelectRows);
+      table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      table->setShowGrid(false);
+      table->setWordWrap(false);
+      table->verticalHeader()->hide();
+      table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      table->horizontalHeader()->setSectionsClickable(false);
+      return table;
+    }
+    case ControlKind::RadioButton: {
+      auto* radio = new QRadioButton(Text(c.text), parent);
+      radio->setAccessibleName(name);
+      du.Place(radio, c.x, c.y, c.cx, c.cy);
+      return radio;
     }
     case ControlKind::TabControl: {
       auto* tabs = new CTabControl(parent);

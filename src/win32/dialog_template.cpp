@@ -36,6 +36,13 @@ ControlClass ClassOf(ControlKind kind) {
       // new rows costs one change of the count, not an insert each.
       return {WC_LISTVIEWW, kInput | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
               WS_EX_CLIENTEDGE};
+    case ControlKind::CheckListView:
+      // Few rows, each with its own check state: an ordinary list; the window turns on the check
+      // boxes (LVS_EX_CHECKBOXES), which no window style gives.
+      return {WC_LISTVIEWW, kInput | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+              WS_EX_CLIENTEDGE};
+    case ControlKind::RadioButton:
+      return {L"BUTTON", kInput | BS_AUTORADIOBUTTON, 0};
     case ControlKind::TabControl:
       // Its pages are its children: they are drawn over it and tabbed into.
       return {WC_TABCONTROLW, kInput | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
@@ -94,6 +101,7 @@ DialogTemplate::DialogTemplate(const DialogLayout& layout, DialogRole role) {
   Word(MAKEWORD(FALSE, GB2312_CHARSET));  // italic, charset
   Text(kDialogFace);
 
+  ControlKind previous = ControlKind::Label;
   for (const ControlLayout& c : layout.controls) {
     Align();
     const ControlClass cls = ClassOf(c.kind);
@@ -101,6 +109,13 @@ DialogTemplate::DialogTemplate(const DialogLayout& layout, DialogRole role) {
     Dword(cls.exStyle);
     DWORD style = cls.style;
     if (c.kind == ControlKind::Icon && (c.cx != 0 || c.cy != 0)) style |= SS_CENTERIMAGE;
+    // Radio buttons in a row are one group, the arrow keys move within it, and the control after
+    // them starts the next; Tab stops at the group's first button only.
+    if ((c.kind == ControlKind::RadioButton) != (previous == ControlKind::RadioButton))
+      style |= WS_GROUP;
+    else if (c.kind == ControlKind::RadioButton)
+      style &= ~static_cast<DWORD>(WS_TABSTOP);
+    previous = c.kind;
     Dword(style);
     Word(static_cast<WORD>(c.x));
     Word(static_cast<WORD>(c.y));

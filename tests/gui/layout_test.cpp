@@ -16,6 +16,7 @@
 #include "app/config_app.h"
 #include "app/config_main_dlg.h"
 #include "pages/camera_page.h"
+#include "pages/dialog_builder.h"
 #include "pages/net_param_page.h"
 #include "pages/remote_adjust_dlg.h"
 #include "pages/rs485_page.h"
@@ -222,6 +223,19 @@ class LayoutTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&about));
     CheckPage(&about);
     Save(&about, "about-box.png");
+  }
+
+  void batchDialog() {
+    QDialog dlg;
+    dlg.setFont(quillon::DialogFont());
+    const quillon::DialogLayout& layout = quillon::BatchDialogLayout();
+    const quillon::DialogUnits& du = quillon::DialogFontUnits();
+    dlg.setFixedSize(du.X(layout.cx), du.Y(layout.cy));
+    quillon::BuildDialog(&dlg, layout, du);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    CheckPage(&dlg);
+    Save(&dlg, "batch-dialog.png");
   }
 };
 

@@ -71,7 +71,8 @@ TEST(BatchFormTest, ABatchRunsStopsAndIsExported) {
   form.Finish();
   EXPECT_EQ(form.Summary(), "已完成 1/2，失败 1");
   EXPECT_EQ(form.StateText(1), "等待");
-  EXPECT_EQ(form.DeviceLogLine(0), "批量配置 00E04C3A1B01 (192.168.1.64)：失败：校验不一致 network.ip\r\n");
+  EXPECT_EQ(form.DeviceLogLine(0),
+            "批量配置 00E04C3A1B01 (192.168.1.64)：失败：校验不一致 network.ip\r\n");
   EXPECT_EQ(form.FinalLogLine(), "批量配置完成：成功 0 台，失败 1 台\r\n");
   EXPECT_EQ(form.Csv(),
             "\xEF\xBB\xBF设备IP,设备名称,MAC地址,固件版本,状态\r\n"
