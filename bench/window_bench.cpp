@@ -38,10 +38,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/config_app.h"
-#include "app/config_main_dlg.h"
 #include "bench_table.h"
 #include "link/udp_link.h"
+#include "qt/app/config_app.h"
+#include "qt/app/config_main_dlg.h"
 #include "support/recording_notifier.h"
 #include "support/simulator_run.h"
 

@@ -17,16 +17,16 @@
 #include <functional>
 #include <memory>
 
-#include "app/config_app.h"
-#include "app/config_main_dlg.h"
 #include "link/udp_link.h"
-#include "pages/camera_page.h"
-#include "pages/net_param_page.h"
+#include "qt/app/config_app.h"
+#include "qt/app/config_main_dlg.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/net_param_page.h"
+#include "qt/widgets/ipv4_edit.h"
 #include "support/main_window_run.h"
 #include "support/recording_notifier.h"
 #include "support/simulator_run.h"
 #include "text/gbk.h"
-#include "widgets/ipv4_edit.h"
 
 using namespace quillon;
 using namespace std::chrono_literals;

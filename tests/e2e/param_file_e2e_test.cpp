@@ -15,16 +15,16 @@
 #include <mutex>
 #include <string>
 
-#include "app/config_main_dlg.h"
 #include "files/ini_profile.h"
 #include "files/param_file.h"
-#include "pages/camera_page.h"
-#include "pages/net_param_page.h"
+#include "qt/app/config_main_dlg.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/net_param_page.h"
+#include "qt/widgets/ipv4_edit.h"
 #include "support/main_window_run.h"
 #include "support/simulator_run.h"
 #include "support/temp_folder.h"
 #include "text/gbk.h"
-#include "widgets/ipv4_edit.h"
 
 using namespace quillon;
 using namespace std::chrono_literals;

@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "pages/remote_adjust_dlg.h"
-#include "pages/rs485_page.h"
+#include "qt/pages/remote_adjust_dlg.h"
+#include "qt/pages/rs485_page.h"
+#include "qt/widgets/tab_control.h"
 #include "support/device_values.h"
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
@@ -24,7 +25,6 @@
 #include "support/slot_values.h"
 #include "text/gbk.h"
 #include "text/number_text.h"
-#include "widgets/tab_control.h"
 
 using namespace quillon;
 using namespace std::chrono_literals;

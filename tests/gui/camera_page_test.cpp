@@ -1,6 +1,6 @@
 // The camera page as a view of its form: every control bound both ways, typed list text routed
 // through the form, the names assistive tools read, and the tab order.
-#include "pages/camera_page.h"
+#include "qt/pages/camera_page.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -9,8 +9,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "qt/widgets/ipv4_edit.h"
 #include "support/form_binding.h"
-#include "widgets/ipv4_edit.h"
 
 using quillon::CameraForm;
 using quillon::CameraPageLayout;

@@ -1,6 +1,6 @@
 // The main window with a recording link and notifier: start-up state, the log box, the device
 // list, the tabs, the keys that must not end the program, and the routes into the session.
-#include "app/config_main_dlg.h"
+#include "qt/app/config_main_dlg.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -16,16 +16,16 @@
 #include <QtTest>
 #include <thread>
 
-#include "app/about_dlg.h"
-#include "app/config_app.h"
-#include "pages/camera_page.h"
-#include "pages/net_param_page.h"
-#include "pages/rs485_page.h"
+#include "qt/app/about_dlg.h"
+#include "qt/app/config_app.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/net_param_page.h"
+#include "qt/pages/rs485_page.h"
+#include "qt/widgets/tab_control.h"
 #include "support/lock_probe.h"
 #include "support/modal_watch.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
-#include "widgets/tab_control.h"
 
 using quillon::CConfigMainDlg;
 using quillon::DeviceParameterBlock;

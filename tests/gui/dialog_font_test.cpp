@@ -8,8 +8,8 @@
 #include <QtTest>
 #include <string>
 
+#include "qt/widgets/dialog_units.h"
 #include "text/gbk.h"
-#include "widgets/dialog_units.h"
 
 class DialogFontTest : public QObject {
   Q_OBJECT

@@ -12,21 +12,21 @@
 #include <QtTest>
 #include <cstring>
 
-#include "app/about_dlg.h"
-#include "app/config_app.h"
-#include "app/config_main_dlg.h"
-#include "pages/camera_page.h"
-#include "pages/dialog_builder.h"
-#include "pages/net_param_page.h"
-#include "pages/remote_adjust_dlg.h"
-#include "pages/rs485_page.h"
+#include "qt/app/about_dlg.h"
+#include "qt/app/config_app.h"
+#include "qt/app/config_main_dlg.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/dialog_builder.h"
+#include "qt/pages/net_param_page.h"
+#include "qt/pages/remote_adjust_dlg.h"
+#include "qt/pages/rs485_page.h"
+#include "qt/widgets/dialog_units.h"
+#include "qt/widgets/ipv4_edit.h"
+#include "qt/widgets/tab_control.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/slot_values.h"
 #include "text/gbk.h"
-#include "widgets/dialog_units.h"
-#include "widgets/ipv4_edit.h"
-#include "widgets/tab_control.h"
 
 using quillon::CConfigMainDlg;
 using quillon::DeviceParameterBlock;

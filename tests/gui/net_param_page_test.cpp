@@ -1,6 +1,6 @@
 // The network page as a view of its form, with its camera pages and the IPv4 address control:
 // every control bound both ways, the camera tabs, the names assistive tools read.
-#include "pages/net_param_page.h"
+#include "qt/pages/net_param_page.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -11,10 +11,10 @@
 #include <QTabBar>
 #include <QtTest>
 
-#include "pages/camera_page.h"
+#include "qt/pages/camera_page.h"
+#include "qt/widgets/ipv4_edit.h"
+#include "qt/widgets/tab_control.h"
 #include "support/form_binding.h"
-#include "widgets/ipv4_edit.h"
-#include "widgets/tab_control.h"
 
 using quillon::CIpAddressEdit;
 using quillon::CNetParamPage;

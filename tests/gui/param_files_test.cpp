@@ -11,17 +11,17 @@
 #include <cstring>
 #include <memory>
 
-#include "app/config_app.h"
-#include "app/config_main_dlg.h"
-#include "app/param_file_dialogs.h"
 #include "files/param_file.h"
-#include "pages/camera_page.h"
-#include "pages/net_param_page.h"
+#include "qt/app/config_app.h"
+#include "qt/app/config_main_dlg.h"
+#include "qt/app/param_file_dialogs.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/net_param_page.h"
+#include "qt/widgets/ipv4_edit.h"
 #include "support/modal_watch.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/temp_folder.h"
-#include "widgets/ipv4_edit.h"
 
 using namespace quillon;
 using fakes::RecordingLink;

@@ -1,7 +1,7 @@
 // The message boxes: shown on the user-interface thread with caption, text, icon and "确定" (or
 // "是" and "否"); a caller on another thread waits until the box is closed while the
 // user-interface thread keeps running.
-#include "app/qt_notifier.h"
+#include "qt/app/qt_notifier.h"
 
 #include <QAbstractButton>
 #include <QApplication>

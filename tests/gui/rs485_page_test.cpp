@@ -1,7 +1,7 @@
 // The RS-485 page and its gear dialog as views of their forms: every control bound both ways,
 // the control states as a user sees them, typed list text, what the buttons ask for, and the
 // names that assistive tools read.
-#include "pages/rs485_page.h"
+#include "qt/pages/rs485_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "pages/remote_adjust_dlg.h"
+#include "qt/pages/remote_adjust_dlg.h"
 #include "support/form_binding.h"
 #include "support/modal_watch.h"
 

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "pages/dialog_builder.h"
-#include "widgets/ipv4_edit.h"
+#include "qt/pages/dialog_builder.h"
+#include "qt/widgets/ipv4_edit.h"
 
 namespace quillon::fakes {
 

@@ -18,11 +18,11 @@
 #include <memory>
 #include <string>
 
-#include "app/config_app.h"
-#include "app/config_main_dlg.h"
 #include "link/udp_link.h"
-#include "pages/camera_page.h"
-#include "pages/net_param_page.h"
+#include "qt/app/config_app.h"
+#include "qt/app/config_main_dlg.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/net_param_page.h"
 #include "support/recording_notifier.h"
 #include "support/transfer_logs.h"
 

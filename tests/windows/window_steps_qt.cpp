@@ -14,12 +14,12 @@
 #include <cstdio>
 #include <fstream>
 
-#include "pages/camera_page.h"
-#include "pages/rs485_page.h"
+#include "qt/pages/camera_page.h"
+#include "qt/pages/rs485_page.h"
+#include "qt/widgets/ipv4_edit.h"
+#include "qt/widgets/tab_control.h"
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
-#include "widgets/ipv4_edit.h"
-#include "widgets/tab_control.h"
 #include "window_steps.h"
 
 using namespace quillon;

@@ -1,4 +1,4 @@
-#include "widgets/tab_control.h"
+#include "qt/widgets/tab_control.h"
 
 #include <QProxyStyle>
 #include <QStyleOptionTabWidgetFrame>

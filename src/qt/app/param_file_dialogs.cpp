@@ -1,4 +1,4 @@
-#include "app/param_file_dialogs.h"
+#include "qt/app/param_file_dialogs.h"
 
 #include <QFile>
 #include <QFileDialog>

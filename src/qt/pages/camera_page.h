@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "forms/net_param_form.h"
-#include "pages/dialog_builder.h"
+#include "qt/pages/dialog_builder.h"
 
 class QComboBox;
 class QLineEdit;

@@ -7,7 +7,7 @@
 #include <QDialog>
 
 #include "forms/gear_form.h"
-#include "pages/dialog_builder.h"
+#include "qt/pages/dialog_builder.h"
 
 class QLineEdit;
 class QPushButton;

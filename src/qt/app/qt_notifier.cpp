@@ -1,4 +1,4 @@
-#include "app/qt_notifier.h"
+#include "qt/app/qt_notifier.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

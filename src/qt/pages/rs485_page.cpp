@@ -1,11 +1,11 @@
-#include "pages/rs485_page.h"
+#include "qt/pages/rs485_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "widgets/dialog_units.h"
+#include "qt/widgets/dialog_units.h"
 
 namespace quillon {
 

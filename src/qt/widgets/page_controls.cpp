@@ -1,10 +1,10 @@
-#include "widgets/page_controls.h"
+#include "qt/widgets/page_controls.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
-#include "widgets/dialog_units.h"
+#include "qt/widgets/dialog_units.h"
 
 namespace quillon {
 

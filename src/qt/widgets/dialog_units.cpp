@@ -1,4 +1,4 @@
-#include "widgets/dialog_units.h"
+#include "qt/widgets/dialog_units.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

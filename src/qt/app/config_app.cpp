@@ -1,11 +1,11 @@
-#include "app/config_app.h"
+#include "qt/app/config_app.h"
 
 #include <QApplication>
 
-#include "app/about_dlg.h"
-#include "app/config_main_dlg.h"
-#include "app/qt_notifier.h"
-#include "widgets/dialog_units.h"
+#include "qt/app/about_dlg.h"
+#include "qt/app/config_main_dlg.h"
+#include "qt/app/qt_notifier.h"
+#include "qt/widgets/dialog_units.h"
 
 namespace quillon {
 

@@ -1,10 +1,10 @@
-#include "pages/camera_page.h"
+#include "qt/pages/camera_page.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ipv4_edit.h"
+#include "qt/widgets/dialog_units.h"
+#include "qt/widgets/ipv4_edit.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "app/config_main_dlg.h"
+#include "qt/app/config_main_dlg.h"
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
@@ -12,13 +12,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/about_dlg.h"
-#include "app/param_file_dialogs.h"
-#include "pages/net_param_page.h"
-#include "pages/rs485_page.h"
+#include "qt/app/about_dlg.h"
+#include "qt/app/param_file_dialogs.h"
+#include "qt/pages/net_param_page.h"
+#include "qt/pages/rs485_page.h"
+#include "qt/widgets/dialog_units.h"
+#include "qt/widgets/tab_control.h"
 #include "text/ipv4_text.h"
-#include "widgets/dialog_units.h"
-#include "widgets/tab_control.h"
 
 namespace quillon {
 

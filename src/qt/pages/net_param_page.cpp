@@ -1,13 +1,13 @@
-#include "pages/net_param_page.h"
+#include "qt/pages/net_param_page.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "pages/camera_page.h"
-#include "widgets/dialog_units.h"
-#include "widgets/ipv4_edit.h"
-#include "widgets/tab_control.h"
+#include "qt/pages/camera_page.h"
+#include "qt/widgets/dialog_units.h"
+#include "qt/widgets/ipv4_edit.h"
+#include "qt/widgets/tab_control.h"
 
 namespace quillon {
 

@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/config_app.h"
+#include "qt/app/config_app.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -1,10 +1,10 @@
-#include "pages/remote_adjust_dlg.h"
+#include "qt/pages/remote_adjust_dlg.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "widgets/dialog_units.h"
+#include "qt/widgets/dialog_units.h"
 
 namespace quillon {
 

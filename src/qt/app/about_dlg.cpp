@@ -1,10 +1,10 @@
-#include "app/about_dlg.h"
+#include "qt/app/about_dlg.h"
 
 #include <QIcon>
 #include <QPushButton>
 
-#include "pages/dialog_builder.h"
-#include "widgets/dialog_units.h"
+#include "qt/pages/dialog_builder.h"
+#include "qt/widgets/dialog_units.h"
 
 // The resources live in a static library; nothing else would pull them into the program.
 static void InitQuillonResources() { Q_INIT_RESOURCE(quillon); }

@@ -8,8 +8,8 @@
 #include <QWidget>
 
 #include "forms/rs485_form.h"
-#include "pages/dialog_builder.h"
-#include "pages/remote_adjust_dlg.h"
+#include "qt/pages/dialog_builder.h"
+#include "qt/pages/remote_adjust_dlg.h"
 
 class QCheckBox;
 class QComboBox;

@@ -8,7 +8,7 @@
 #include <array>
 
 #include "forms/net_param_form.h"
-#include "pages/dialog_builder.h"
+#include "qt/pages/dialog_builder.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -1,4 +1,4 @@
-#include "widgets/ipv4_edit.h"
+#include "qt/widgets/ipv4_edit.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

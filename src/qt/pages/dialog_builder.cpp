@@ -1,4 +1,4 @@
-#include "pages/dialog_builder.h"
+#include "qt/pages/dialog_builder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,10 +13,10 @@
 #include <QTreeWidget>
 #include <type_traits>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ipv4_edit.h"
-#include "widgets/page_controls.h"
-#include "widgets/tab_control.h"
+#include "qt/widgets/dialog_units.h"
+#include "qt/widgets/ipv4_edit.h"
+#include "qt/widgets/page_controls.h"
+#include "qt/widgets/tab_control.h"
 
 // The resources live in a static library; nothing else would pull them into the program.
 static void InitQuillonResources() { Q_INIT_RESOURCE(quillon); }

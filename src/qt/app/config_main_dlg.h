@@ -12,8 +12,8 @@
 
 #include "link/frame.h"
 #include "link/udp_link.h"
-#include "pages/dialog_builder.h"
 #include "params/parameter_block.h"
+#include "qt/pages/dialog_builder.h"
 #include "session/config_session.h"
 
 class QLineEdit;
