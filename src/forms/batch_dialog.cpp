@@ -65,7 +65,8 @@ void BatchDialog::OnStart() {
   service_.Start(
       form_,
       [this](size_t row, BatchState state, std::string reason) {
-        view_.Post([this, row, state, reason = std::move(reason)] { OnReport(row, state, reason); });
+        view_.Post(
+            [this, row, state, reason = std::move(reason)] { OnReport(row, state, reason); });
       },
       [this] { view_.Post([this] { OnDone(); }); });
 }

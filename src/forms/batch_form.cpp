@@ -51,15 +51,23 @@ size_t BatchForm::CheckedCount() const {
 }
 
 FormControls BatchForm::Controls() {
-  return {{IDC_BATCH_FROM_PAGES, &fromPages}, {IDC_BATCH_FILE, &file},
-          {IDC_BATCH_NETWORK, &network},      {IDC_BATCH_CAMERAS, &cameras},
-          {IDC_BATCH_RS485, &rs485},          {IDC_BATCH_START_IP, &startIp},
-          {IDC_BATCH_VERIFY, &verify},        {IDC_BATCH_PARALLEL, &parallel}};
+  // The second radio button shows the other side of the first; what it reads back is ignored.
+  fromFile_ = !fromPages;
+  return {{IDC_BATCH_FROM_PAGES, &fromPages},
+          {IDC_BATCH_FROM_FILE, &fromFile_},
+          {IDC_BATCH_FILE, &file},
+          {IDC_BATCH_NETWORK, &network},
+          {IDC_BATCH_CAMERAS, &cameras},
+          {IDC_BATCH_RS485, &rs485},
+          {IDC_BATCH_START_IP, &startIp},
+          {IDC_BATCH_VERIFY, &verify},
+          {IDC_BATCH_PARALLEL, &parallel}};
 }
 
 bool BatchForm::Enabled(int id) const {
   switch (id) {
     case IDC_BATCH_LIST:
+    case IDC_BATCH_SUMMARY:
     case IDC_BATCH_EXPORT:
     case IDC_BATCH_CLOSE:
       return true;

@@ -87,7 +87,8 @@ class BatchForm {
   FormControls Controls();
   // Whether the control of `id` may be used now: the inputs and "开始" while no batch runs (the
   // file while "参数文件" is chosen, the first address while the network part is sent), "停止"
-  // while one runs and has not been stopped, the list, "导出结果" and "关闭" always.
+  // while one runs and has not been stopped, the list and the line under it, "导出结果" and
+  // "关闭" always.
   bool Enabled(int id) const;
 
   // What a start is refused with (the text of the box "提示"), or nothing. The address plan is
@@ -122,6 +123,7 @@ class BatchForm {
  private:
   size_t Count(BatchState state) const;
 
+  bool fromFile_ = false;
   std::vector<BatchRow> rows_;
   size_t batchSize_ = 0;
   bool begun_ = false;

@@ -13,16 +13,17 @@
 #include <cstring>
 
 #include "qt/app/about_dlg.h"
+#include "qt/app/batch_dlg.h"
 #include "qt/app/config_app.h"
 #include "qt/app/config_main_dlg.h"
 #include "qt/pages/camera_page.h"
-#include "qt/pages/dialog_builder.h"
 #include "qt/pages/net_param_page.h"
 #include "qt/pages/remote_adjust_dlg.h"
 #include "qt/pages/rs485_page.h"
 #include "qt/widgets/dialog_units.h"
 #include "qt/widgets/ipv4_edit.h"
 #include "qt/widgets/tab_control.h"
+#include "support/batch_fakes.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/slot_values.h"
@@ -226,16 +227,25 @@ class LayoutTest : public QObject {
   }
 
   void batchDialog() {
-    QDialog dlg;
-    dlg.setFont(quillon::DialogFont());
-    const quillon::DialogLayout& layout = quillon::BatchDialogLayout();
-    const quillon::DialogUnits& du = quillon::DialogFontUnits();
-    dlg.setFixedSize(du.X(layout.cx), du.Y(layout.cy));
-    quillon::BuildDialog(&dlg, layout, du);
+    quillon::BatchForm form;
+    form.Fill({{"192.168.1.64", "1号机房 东门", "00E04C3A1B01", "32.05"},
+               {"192.168.1.65", "2号机房", "00E04C3A1B02", "32.05"},
+               {"192.168.1.66", "3号泵站", "00E04C3A1B03", "20.03", true},
+               {"192.168.1.67", "4号泵站", "00E04C3A1B04", "32.05"}});
+    form.CheckAll(true);
+    form.startIp = {192, 168, 1, 100};
+    form.Begin();
+    form.SetState(0, quillon::BatchState::Verified);
+    form.SetState(1, quillon::BatchState::Failed, quillon::kBatchNoReply);
+    form.SetState(3, quillon::BatchState::Running);
+    quillon::fakes::FakeBatchService service;
+    quillon::fakes::RecordingNotifier notifier;
+    quillon::CBatchDlg dlg(form, service, notifier, [](const std::string&) {});
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     CheckPage(&dlg);
     Save(&dlg, "batch-dialog.png");
+    form.Finish();
   }
 };
 

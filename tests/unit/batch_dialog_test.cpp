@@ -4,49 +4,11 @@
 
 #include <vector>
 
+#include "support/batch_fakes.h"
 #include "support/recording_notifier.h"
 
 namespace quillon {
 namespace {
-
-// A window that posts nothing by itself: what the service's thread posts waits in `posted`
-// until the test runs it, as a window's message loop would.
-struct FakeView : BatchView {
-  void ShowRows(const BatchForm&) override {}
-  void ShowRow(const BatchForm&, size_t) override {}
-  void ShowInputs(BatchForm&) override {}
-  void ReadInputs(BatchForm&) override {}
-  std::optional<std::string> ChooseParamFile() override { return chosen; }
-  std::optional<std::string> ChooseCsvFile(const std::string&) override { return chosen; }
-  void CloseDialog() override { closed = true; }
-  void Post(std::function<void()> action) override { posted.push_back(std::move(action)); }
-  void RunPosted() {
-    for (size_t i = 0; i < posted.size(); ++i) posted[i]();
-    posted.clear();
-  }
-  std::optional<std::string> chosen;
-  std::vector<std::function<void()>> posted;
-  bool closed = false;
-};
-
-struct FakeService : BatchService {
-  bool PagesRead() override { return true; }
-  bool ParamFileLoads(const std::string& path) override { return path == "good.ini"; }
-  std::optional<std::string> PlanRefusal(const BatchForm&) override { return plan; }
-  void Start(const BatchForm&, Report r, std::function<void()> d) override {
-    report = std::move(r), done = std::move(d);
-  }
-  void Stop() override { stopped = true; }
-  bool WriteFile(const std::string& path, const std::string& contents) override {
-    written = path + "|" + contents.substr(0, 3);
-    return true;
-  }
-  std::optional<std::string> plan;
-  Report report;
-  std::function<void()> done;
-  bool stopped = false;
-  std::string written;
-};
 
 class BatchDialogTest : public ::testing::Test {
  protected:
@@ -58,11 +20,12 @@ class BatchDialogTest : public ::testing::Test {
     dialog.OnCheckAll(true);
   }
   BatchForm form;
-  FakeView view;
-  FakeService service;
+  fakes::FakeBatchView view;
+  fakes::FakeBatchService service;
   fakes::RecordingNotifier notifier;
   std::vector<std::string> log;
-  BatchDialog dialog{form, view, service, notifier, [this](const std::string& l) { log.push_back(l); }};
+  BatchDialog dialog{form, view, service, notifier,
+                     [this](const std::string& l) { log.push_back(l); }};
 };
 
 // A file that fails its checks is never taken; a plan the service refuses starts nothing.
@@ -77,9 +40,10 @@ TEST_F(BatchDialogTest, ABadFileOrPlanIsRefusedWithABox) {
   service.plan = "192.168.1.255 是子网的广播地址";
   dialog.OnStart();
   EXPECT_FALSE(form.Running());
-  EXPECT_EQ(notifier.Boxes(), (std::vector<fakes::RecordedBox>{
-                                  {kProgramName, "参数载入错误", BoxIcon::None},
-                                  {"提示", "192.168.1.255 是子网的广播地址", BoxIcon::Exclamation}}));
+  EXPECT_EQ(notifier.Boxes(),
+            (std::vector<fakes::RecordedBox>{
+                {kProgramName, "参数载入错误", BoxIcon::None},
+                {"提示", "192.168.1.255 是子网的广播地址", BoxIcon::Exclamation}}));
 }
 
 // The rows follow what the service's thread reports, once the window has run it; "关闭" during
@@ -101,8 +65,9 @@ TEST_F(BatchDialogTest, RowsFollowTheServiceAndCloseWaitsForTheDevicesUnderWay) 
   view.RunPosted();
   EXPECT_TRUE(view.closed);
   EXPECT_EQ(form.Summary(), "已完成 1/2，失败 0");
-  EXPECT_EQ(log, (std::vector<std::string>{"批量配置 00E04C3A1B01 (192.168.1.64)：成功（已校验）\r\n",
-                                           "批量配置完成：成功 1 台，失败 0 台\r\n"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"批量配置 00E04C3A1B01 (192.168.1.64)：成功（已校验）\r\n",
+                                      "批量配置完成：成功 1 台，失败 0 台\r\n"}));
   EXPECT_TRUE(dialog.OnClose());
   view.chosen = "out.csv";
   dialog.OnExport();

@@ -105,6 +105,7 @@ QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
       table->setShowGrid(false);
       table->setWordWrap(false);
       table->verticalHeader()->hide();
+      table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
       table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       table->horizontalHeader()->setSectionsClickable(false);
       return table;
@@ -190,7 +191,7 @@ void ShowControls(const ControlMap& controls, const FormControls& form) {
         Overloaded{
             [&](std::string* text) { showText(widget, *text); },
             [&](GbkTextBox* box) { showText(widget, box->text); },
-            [&](bool* checked) { static_cast<QCheckBox*>(widget)->setChecked(*checked); },
+            [&](bool* checked) { static_cast<QAbstractButton*>(widget)->setChecked(*checked); },
             [&](ListChoice* list) {
               auto* combo = static_cast<QComboBox*>(widget);
               SetComboSelection(combo, list->Selected());
@@ -216,7 +217,7 @@ void ReadControls(const ControlMap& controls, const FormControls& form) {
             [&](GbkTextBox* box) {
               box->text = static_cast<QLineEdit*>(widget)->text().toStdString();
             },
-            [&](bool* checked) { *checked = static_cast<QCheckBox*>(widget)->isChecked(); },
+            [&](bool* checked) { *checked = static_cast<QAbstractButton*>(widget)->isChecked(); },
             [&](ListChoice* list) {
               auto* combo = static_cast<QComboBox*>(widget);
               list->SetState(combo->currentIndex(), combo->currentText().toStdString());
