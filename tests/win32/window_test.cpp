@@ -20,8 +20,11 @@
 
 #include "files/param_file.h"
 #include "params/page_lists.h"
+#include "support/batch_fakes.h"
 #include "support/recording_link.h"
+#include "support/recording_notifier.h"
 #include "support/temp_folder.h"
+#include "win32/batch_dlg.h"
 #include "win32/form_view.h"
 #include "win32/net_param_page.h"
 #include "win32/rs485_page.h"
@@ -455,6 +458,96 @@ TEST(Win32PagesTest, EveryControlOfEveryPageIsBoundBothWays) {
       rs485.Hwnd(), forms.rs485.Controls(), [&] { rs485.Show(forms.rs485); },
       [&] { rs485.Read(forms.rs485); });
   ::DestroyWindow(parent);
+}
+
+// The batch dialog run as the window runs it, on a thread of its own: its inputs bound both
+// ways, the rows' check boxes (none for a first-generation device), and its ways of closing
+// while a batch runs or not.
+TEST(Win32BatchDialogTest, BoundCheckedAndClosedOnlyOnceTheBatchIsDone) {
+  BatchForm form;
+  form.Fill({{"192.168.1.64", "1号机房", "00E04C3A1B01", "32.05"},
+             {"192.168.1.65", "2号机房", "00E04C3A1B02", "32.05"},
+             {"192.168.1.66", "老设备", "00E04C3A1B03", "01.02", true}});
+  FakeBatchService service;
+  RecordingNotifier notifier;
+  win32::CBatchDlg dlg(form, service, notifier, [](const std::string&) {});
+  std::atomic<bool> ended = false;
+  std::thread ui([&] {
+    dlg.RunModal(nullptr);
+    ended = true;
+  });
+  // However the test ends: the batch stopped and done, the dialog closed, the thread joined.
+  struct Closed {
+    std::thread& ui;
+    std::atomic<bool>& ended;
+    std::function<void()> close;
+    ~Closed() {
+      if (!ended) close();
+      if (!WaitUntil([&] { return ended.load(); }, 10s)) std::abort();
+      ui.join();
+    }
+  } closed{ui, ended, [&] {
+             notifier.yes = true;
+             ::PostMessageW(dlg.Hwnd(), WM_COMMAND, IDCANCEL, 0);
+             if (service.done) service.done();
+           }};
+  ASSERT_TRUE(WaitUntil([&] { return dlg.Hwnd() && ::IsWindowVisible(dlg.Hwnd()); }));
+  const HWND hwnd = dlg.Hwnd();
+  // A click on a button, as the mouse makes it; Escape is the dialog's IDCANCEL.
+  const auto click = [&](int id) {
+    if (id == IDCANCEL)
+      ::SendMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+    else
+      ::SendMessageW(::GetDlgItem(hwnd, id), BM_CLICK, 0, 0);
+  };
+
+  FormControls inputs = form.Controls();
+  std::erase_if(inputs, [](const FormControl& c) {
+    return c.id == IDC_BATCH_FROM_PAGES || c.id == IDC_BATCH_FROM_FILE;
+  });
+  CheckBoundBothWays(
+      hwnd, inputs, [&] { dlg.ShowInputs(form); }, [&] { dlg.ReadInputs(form); });
+  form.network = true, form.parallel = "16", form.startIp = {192, 168, 1, 100};
+  form.fromPages = false;
+  dlg.ShowInputs(form);
+  EXPECT_EQ(::SendMessageW(::GetDlgItem(hwnd, IDC_BATCH_FROM_FILE), BM_GETCHECK, 0, 0),
+            BST_CHECKED);
+  click(IDC_BATCH_FROM_PAGES);
+  EXPECT_TRUE(form.fromPages);
+  EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hwnd, IDC_BATCH_FILE)));
+
+  const HWND list = ::GetDlgItem(hwnd, IDC_BATCH_LIST);
+  ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  const auto tick = [&](int row) {
+    LVITEMW state{};
+    state.stateMask = LVIS_STATEIMAGEMASK;
+    state.state = INDEXTOSTATEIMAGEMASK(2);
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&state));
+    return ::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+  };
+  EXPECT_EQ(tick(0), INDEXTOSTATEIMAGEMASK(2));
+  EXPECT_TRUE(form.Rows()[0].checked);
+  EXPECT_EQ(tick(2), INDEXTOSTATEIMAGEMASK(0));  // refused: no box to tick
+  EXPECT_FALSE(form.Rows()[2].checked);
+  click(IDC_BATCH_ALL);
+  EXPECT_TRUE(form.Rows()[1].checked);
+
+  click(IDC_BATCH_START);
+  ASSERT_TRUE(form.Running());
+  EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(hwnd, IDC_BATCH_START)));
+  EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(hwnd, IDC_BATCH_STOP)));
+  click(IDCANCEL);  // Escape asks, and 否 keeps the batch and the dialog
+  EXPECT_FALSE(service.stopped);
+  EXPECT_FALSE(ended);
+  notifier.yes = true;
+  click(IDC_BATCH_CLOSE);
+  EXPECT_TRUE(service.stopped);
+  service.report(0, BatchState::Verified, "");
+  service.done();  // from the service's thread: the dialog closes once it has run it
+  EXPECT_TRUE(WaitUntil([&] { return ended.load(); }));
+  EXPECT_EQ(form.StateText(0), "成功（已校验）");
+  EXPECT_EQ(notifier.Count(), 2u);
 }
 
 // What a screen reader reads: Wine keeps no name set through the accessibility service, so the

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
-
 #include <iterator>
 
 #include "qt/app/param_file_dialogs.h"
