@@ -17,19 +17,42 @@ namespace {
 
 constexpr size_t kSettingsAndSlots = offsetof(sModBusPara, awDictId);
 
-// A mask of the form 1...10...0 with a host part of at least two bits.
-bool IsSubnetMask(uint32_t mask) {
-  const uint32_t host = ~mask;
-  return (host & (host + 1)) == 0 && host >= 3;
+std::vector<DeviceRecord> Records(const std::vector<FoundDevice>& found) {
+  std::vector<DeviceRecord> records;
+  for (const FoundDevice& device : found) records.push_back(device.record);
+  return records;
 }
 
-// Why `address`, meant for `target`, cannot be given: a device found by the search holds it.
-std::string HeldBy(uint32_t address, const std::string& target,
-                   const std::vector<FoundDevice>& found) {
-  for (const FoundDevice& other : found) {
-    if (other.record.ip == address && other.Mac() != target)
-      return Ipv4Text(address) + ", meant for " + target + ", is the address of " + other.Mac() +
-             (other.record.name.empty() ? "" : " (" + PrintableText(other.record.name) + ")");
+// Why `address`, meant for `target`, cannot be given: `holder`, found by the search, holds it.
+std::string HeldBy(uint32_t address, const std::string& target, const DeviceRecord& holder) {
+  return Ipv4Text(address) + ", meant for " + target + ", is the address of " + holder.MacText() +
+         (holder.name.empty() ? "" : " (" + PrintableText(holder.name) + ")");
+}
+
+// A refused plan as the command line words it.
+std::string RefusalText(const PlanRefusal& r, const std::vector<std::string>& targets) {
+  using enum PlanRefusal::Rule;
+  const SubnetRule& rule = r.subnet;
+  const std::string meant = Ipv4Text(r.address) + ", meant for " + targets[r.target] + ", is the ";
+  const std::string subnet =
+      Ipv4Text(rule.anchor & rule.mask) + "/" + Ipv4Text(rule.mask) + " of " + rule.whose;
+  switch (r.rule) {
+    case PastTheEnd:
+      return "the addresses from " + Ipv4Text(r.first) + " run past 255.255.255.255";
+    case NoSubnetMask:
+      return "the mask " + Ipv4Text(rule.mask) + " of " + rule.whose +
+             " is no subnet mask with room for devices, so no address can be counted in it";
+    case LeavesTheSubnet:
+      return "the addresses " + Ipv4Text(r.first) + " to " + Ipv4Text(r.last) +
+             " leave the subnet " + subnet;
+    case NetworkAddress:
+    case BroadcastAddress:
+      return meant + (r.rule == NetworkAddress ? "network" : "broadcast") +
+             " address of the subnet " + subnet;
+    case Gateway:
+      return meant + "gateway of " + rule.whose;
+    case Held:
+      return HeldBy(r.address, targets[r.target], r.holder);
   }
   return {};
 }
@@ -118,46 +141,11 @@ void ApplyParts(const ParamImages& file, unsigned parts, DeviceParameterBlock& b
 AddressPlan CountAddresses(const std::vector<std::string>& targets, uint32_t first,
                            const std::vector<SubnetRule>& rules,
                            const std::vector<FoundDevice>& found) {
+  const std::vector<DeviceRecord> records = Records(found);
+  AddressCount count = quillon::CountAddresses(targets, first, rules, records);
   AddressPlan plan;
-  plan.addresses.assign(targets.size(), std::nullopt);
-  if (targets.empty()) return plan;
-  if (uint64_t{first} + targets.size() - 1 >= 0xFFFFFFFF) {
-    plan.error = "the addresses from " + Ipv4Text(first) + " run past 255.255.255.255";
-    return plan;
-  }
-  const auto last = static_cast<uint32_t>(first + targets.size() - 1);
-  for (size_t i = 0; i < targets.size(); ++i) {
-    const SubnetRule& rule = rules[i];
-    const auto address = static_cast<uint32_t>(first + i);
-    const std::string subnet =
-        Ipv4Text(rule.anchor & rule.mask) + "/" + Ipv4Text(rule.mask) + " of " + rule.whose;
-    if (!IsSubnetMask(rule.mask)) {
-      plan.error = "the mask " + Ipv4Text(rule.mask) + " of " + rule.whose +
-                   " is no subnet mask with room for devices, so no address can be counted in it";
-      return plan;
-    }
-    const uint32_t host = address & ~rule.mask;
-    if ((address & rule.mask) != (rule.anchor & rule.mask)) {
-      plan.error = "the addresses " + Ipv4Text(first) + " to " + Ipv4Text(last) +
-                   " leave the subnet " + subnet;
-      return plan;
-    }
-    if (host == 0 || host == ~rule.mask) {
-      plan.error = Ipv4Text(address) + ", meant for " + targets[i] + ", is the " +
-                   (host == 0 ? "network" : "broadcast") + " address of the subnet " + subnet;
-      return plan;
-    }
-    if (address == rule.gateway) {
-      plan.error =
-          Ipv4Text(address) + ", meant for " + targets[i] + ", is the gateway of " + rule.whose;
-      return plan;
-    }
-    if (const std::string held = HeldBy(address, targets[i], found); !held.empty()) {
-      plan.error = held;
-      return plan;
-    }
-    plan.addresses[i] = address;
-  }
+  plan.addresses = std::move(count.addresses);
+  if (count.refusal) plan.error = RefusalText(*count.refusal, targets);
   return plan;
 }
 
@@ -182,7 +170,9 @@ AddressPlan PlanAddresses(const ParamImages& file, unsigned parts,
   }
   // The file's own address, given to one device, is what the file says; but no other device may
   // hold it (a static address under DHCP is not in use, and not checked).
-  if (file.osd.byDHCP != 1) plan.error = HeldBy(own, targets[0], found);
+  if (file.osd.byDHCP != 1)
+    if (const auto holder = AddressHolder(own, targets[0], Records(found)))
+      plan.error = HeldBy(own, targets[0], *holder);
   if (plan.error.empty()) plan.addresses[0] = own;
   return plan;
 }

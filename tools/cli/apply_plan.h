@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/address_plan.h"
 #include "device_batch.h"
 #include "device_search.h"
 #include "files/param_file.h"
@@ -27,21 +28,8 @@ struct AddressPlan {
   std::string error;                               // why the batch is refused; empty if not
 };
 
-// The subnet that addresses counted for a device must lie in: that of `anchor` under `mask`,
-// its network and broadcast address and `gateway` excluded. `whose` names the anchor in a
-// refusal ("the file's address 192.168.1.64").
-struct SubnetRule {
-  uint32_t anchor = 0;
-  uint32_t mask = 0;
-  uint32_t gateway = 0;
-  std::string whose;
-};
-
 // Counts addresses up from `first` for `targets` (MACs, in the order they are served), each
-// within its own rule. Refused: an address past 255.255.255.255; a mask that is no subnet mask
-// with room for devices; an address outside its subnet, or its network or broadcast address, or
-// its gateway; an address that a device found by the search holds and that is meant for
-// another device.
+// within its own rule, as every batch does (device/address_plan.h), with a refusal in words.
 AddressPlan CountAddresses(const std::vector<std::string>& targets, uint32_t first,
                            const std::vector<SubnetRule>& rules,
                            const std::vector<FoundDevice>& found);
