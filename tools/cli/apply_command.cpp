@@ -11,7 +11,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What apply does, under the options of its help.
 const char* const kApplyHelp =
     "Checks both CRCs of the file, then serves the devices, up to --parallel of them at once:\n"
     "reads each, puts the chosen parts of the file onto what was read, writes the RS-485\n"

@@ -11,7 +11,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What backup does, under the options of its help.
 const char* const kBackupHelp =
     "Reads every device named (or every device that answers) into a parameter file of its own.\n"
     "\n"

@@ -9,7 +9,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What fields does, under the options of its help.
 const char* const kFieldsHelp =
     "Lists the field names with the values each takes and how it travels to the device.";
 

@@ -10,7 +10,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What read does, under the options of its help.
 const char* const kReadHelp =
     "Reads the device's network and camera parameters, its camera line texts and all 566\n"
     "RS-485 dictionary entries into a parameter file that the window's import reads.\n"

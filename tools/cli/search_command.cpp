@@ -11,7 +11,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What search does, under the options of its help.
 const char* const kSearchHelp =
     "Broadcasts a search and lists every device that answers within the wait, once per MAC:\n"
     "MAC, IP address, firmware version, flags, the PC's addresses it answered through, name.\n"

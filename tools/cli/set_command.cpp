@@ -15,7 +15,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What set does, under the options of its help.
 const char* const kSetHelp =
     "Sets fields by name on one or many devices, for example\n"
     "  quillon-cli set 00E04C3A1B01 00E04C3A1B02 rs485.baud=9600 slot5.name=压力\n"

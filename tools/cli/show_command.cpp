@@ -12,7 +12,6 @@ namespace quillon::cli {
 
 namespace {
 
-// What show does, under the options of its help.
 const char* const kShowHelp =
     "Shows the fields of a parameter file or of a device by name and value. A device is read\n"
     "for just the fields asked for.\n"
@@ -21,7 +20,6 @@ const char* const kShowHelp =
     "(slot5.*, camera*.line1.text). Values are shown as the pages show them: lists by their\n"
     "item, reals with three decimals, texts in UTF-8. --json gives one object, name: value.";
 
-// What diff does, under the options of its help.
 const char* const kDiffHelp =
     "Lists the fields in which A and B differ, by name, with both values. Each of A and B is a\n"
     "parameter file or a device's MAC. Exit status 0 when none differ, 1 when some do, 2 on\n"
