@@ -3,15 +3,21 @@
 // clock, and the printed lists.
 #include <gtest/gtest.h>
 
+#include <CLI/CLI.hpp>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <regex>
+#include <set>
 
 #include "apply_plan.h"
-#include "cli_options.h"
+#include "cli_commands.h"
 #include "cli_text.h"
 #include "device_search.h"
 #include "support/cli_run.h"
 #include "support/simulated_port.h"
+#include "support/temp_folder.h"
 #include "text/gbk.h"
 #include "text/ipv4_text.h"
 
@@ -27,12 +33,12 @@ constexpr const char* kDeviceB = "ip=192.168.1.65,mac=00E04C3A1B02,version=32.05
 constexpr const char* kMacA = "00E04C3A1B01";
 constexpr const char* kMacB = "00E04C3A1B02";
 
-ParseOutcome Parse(const std::string& line, CliOptions& options) {
+ParseOutcome Parse(const std::string& line) {
   std::vector<std::string> words = fakes::Words(line);
   words.insert(words.begin(), "quillon-cli");
   std::vector<const char*> argv;
   for (const std::string& word : words) argv.push_back(word.c_str());
-  return ParseCliCommandLine(static_cast<int>(argv.size()), argv.data(), options);
+  return ParseCliCommandLine(static_cast<int>(argv.size()), argv.data());
 }
 
 FoundDevice Found(const std::string& mac, const std::string& ip, uint16_t version = 0x2005,
@@ -110,8 +116,7 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
       {"backup --out-dir d", "MACs or --all"},
   };
   for (const auto& c : cases) {
-    CliOptions options;
-    const ParseOutcome parsed = Parse(c.line, options);
+    const ParseOutcome parsed = Parse(c.line);
     EXPECT_EQ(parsed.kind == ParseOutcome::Kind::Run, c.error == nullptr)
         << c.line << ": " << parsed.text;
     if (c.error) {
@@ -120,32 +125,48 @@ TEST(CliCommandLine, CommandsArgumentsAndOptions) {
     }
   }
 
-  CliOptions options;
-  ASSERT_EQ(Parse("apply f.ini 00e04c3a1b01 00-E0-4C-3A-1B-02 --only rs485,cameras --verify "
-                  "--ip-from 10.0.0.5 --only network",
-                  options)
-                .kind,
-            ParseOutcome::Kind::Run);
-  EXPECT_EQ(options.command, Command::Apply);
-  EXPECT_EQ(options.filePath, "f.ini");
-  EXPECT_EQ(options.macs, (std::vector<std::string>{kMacA, kMacB}));
-  EXPECT_EQ(options.parts, unsigned{kNetworkPart});  // the last --only counts
-  EXPECT_TRUE(options.verify);
-  EXPECT_EQ(options.ipFrom, 0x0A000005u);
-  EXPECT_EQ(options.format, OutputFormat::Text);
-  ASSERT_EQ(Parse("set 00E04C3A1B01 slot1.name=a=b 00E04C3A1B02 rs485.baud=9600", options).kind,
-            ParseOutcome::Kind::Run);
-  EXPECT_EQ(options.macs, (std::vector<std::string>{kMacA, kMacB}));
-  EXPECT_EQ(options.assignments, (std::vector<std::pair<std::string, std::string>>{
-                                     {"slot1.name", "a=b"}, {"rs485.baud", "9600"}}));
-  ASSERT_EQ(Parse("apply /data/site.ini 00E04C3A1B01 --ip-from 010.0.0.020", options).kind,
-            ParseOutcome::Kind::Run);
-  EXPECT_EQ(options.filePath, "/data/site.ini");
-  EXPECT_EQ(options.ipFrom, 0x0A000014u);
-  ASSERT_EQ(Parse("diff /data/a.ini Z:\\data\\b.ini --via 10.77.0.1", options).kind,
-            ParseOutcome::Kind::Run);
-  EXPECT_EQ(options.sources, (std::vector<std::string>{"/data/a.ini", "Z:\\data\\b.ini"}));
-  EXPECT_EQ(options.via, 0x0A4D0001u);
+  // What the commands take from their lines, as they then do it on the simulated devices: a
+  // file of the subnet 10.0.0.0/24.
+  fakes::TempFolder folder;
+  const std::string file = folder / "site.ini";
+  SimulatedPort port({kDeviceA, kDeviceB});
+  ParamImages images = Images(port.Device(kMacA));
+  const uint8_t ip[4] = {10, 0, 0, 64}, mask[4] = {255, 255, 255, 0}, gateway[4] = {10, 0, 0, 1};
+  std::memcpy(images.osd.abyIP, ip, 4);
+  std::memcpy(images.osd.abyNetMask, mask, 4);
+  std::memcpy(images.osd.abyGateway, gateway, 4);
+  ASSERT_TRUE(ExportParamFile(file, images));
+  const struct {
+    std::string line;
+    int status;
+    std::vector<std::string> parts;  // of standard output and error
+  } runs[] = {
+      // Both MACs in the order given, the last --only, --verify, --ip-from; a text report.
+      {"apply " + file +
+           " 00e04c3a1b01 00-E0-4C-3A-1B-02 --only rs485,cameras --verify --ip-from 10.0.0.5 "
+           "--only network",
+       0,
+       {"00E04C3A1B01  ok      192.168.1.64: network written, static IP 10.0.0.5; verified",
+        "00E04C3A1B02  ok      192.168.1.65: network written, static IP 10.0.0.6; verified",
+        "2 of 2 device(s) done"}},
+      {"set 00E04C3A1B01 slot1.name=a=b 00E04C3A1B02 rs485.baud=9600",
+       0,
+       {"00E04C3A1B01  ok      10.0.0.5: slot1.name written",
+        "00E04C3A1B02  ok      10.0.0.6: slot1.name, rs485.baud written"}},
+      {"show 00E04C3A1B02 slot1.name", 0, {"slot1.name  a=b\n"}},
+      {"apply " + file + " 00E04C3A1B01 --ip-from 010.0.0.020", 0, {"static IP 10.0.0.20"}},
+      {"diff /data/a.ini " + file, 2, {"bad file /data/a.ini: there is no such file"}},
+      {"diff " + file + " Z:\\data\\b.ini", 2, {"bad file Z:\\data\\b.ini: there is no such file"}},
+  };
+  for (const auto& run : runs) {
+    const fakes::CliResult r = fakes::RunCliOn(&port, run.line);
+    EXPECT_EQ(r.status, run.status) << run.line << "\n" << r.out << r.err;
+    for (const std::string& part : run.parts)
+      EXPECT_NE((r.out + r.err).find(part), std::string::npos) << run.line << "\n"
+                                                               << r.out << r.err;
+  }
+  EXPECT_EQ(fakes::RunCliOn(&port, "diff 00E04C3A1B01 " + file + " --via 10.77.0.1").via,
+            0x0A4D0001u);
 }
 
 TEST(CliCommandLine, EveryCommandHasHelpNamingItsOptions) {
@@ -167,13 +188,51 @@ TEST(CliCommandLine, EveryCommandHasHelpNamingItsOptions) {
       {"--version", {"quillon-cli 2.3"}},
   };
   for (const auto& c : cases) {
-    CliOptions options;
-    const ParseOutcome parsed = Parse(c.line, options);
+    const ParseOutcome parsed = Parse(c.line);
     EXPECT_NE(parsed.kind, ParseOutcome::Kind::Run) << c.line;
     EXPECT_NE(parsed.kind, ParseOutcome::Kind::Error) << c.line << ": " << parsed.text;
     for (const char* word : c.words)
       EXPECT_NE(parsed.text.find(word), std::string::npos) << c.line << " lacks " << word;
   }
+}
+
+// The options of each command of the table, as its own help names them, are those that the
+// synopsis of the man page (which leaves out --help) and the bash completion give it.
+TEST(CliCommandLine, TheManPageAndTheCompletionNameTheOptionsOfTheTable) {
+  const auto read = [](const char* path) {
+    std::ifstream file(std::string(QUILLON_TEST_DATA "/../../") + path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  };
+  const std::string page = read("docs/man/quillon-cli.1");
+  const std::string completion = read("tools/cli/quillon-cli.bash");
+  const std::string synopsis = page.substr(0, page.find(".SH DESCRIPTION"));
+  const std::regex option(R"(--[a-z][a-z-]*)");
+  const auto options = [&](std::string text, bool help) {
+    text = std::regex_replace(text, std::regex(R"(\\-)"), "-");
+    std::set<std::string> names(std::sregex_token_iterator(text.begin(), text.end(), option), {});
+    if (help) names.insert("--help");
+    return names;
+  };
+  std::string commands;
+  for (const CommandSpec& spec : CommandTable()) {
+    SCOPED_TRACE(spec.name);
+    commands += std::string(spec.name) + " ";
+    CLI::App program;
+    CLI::App* app = program.add_subcommand(spec.name);
+    const std::unique_ptr<CliCommand> command = spec.make(*app);
+    std::set<std::string> table;
+    for (const CLI::Option* each : app->get_options())
+      for (const std::string& name : each->get_lnames()) table.insert("--" + name);
+    const std::string name = spec.name;
+    const size_t at = synopsis.find(".B quillon-cli " + name + "\n");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(options(synopsis.substr(at, synopsis.find(".br", at) - at), true), table);
+    std::smatch line;
+    const std::string pattern = "\n *" + name + "\\) options=\"([^\"]*)\"";
+    ASSERT_TRUE(std::regex_search(completion, line, std::regex(pattern)));
+    EXPECT_EQ(options(line[1], false), table);
+  }
+  EXPECT_NE(completion.find("local commands=\"" + commands + "help\""), std::string::npos);
 }
 
 TEST(CliAddressPlan, ABatchNeverGivesTwoDevicesOneAddress) {

@@ -1,29 +1,60 @@
-// The commands of quillon-cli on a transfer port. Each returns the exit status; results go to
-// `out`, progress and messages to `err`.
+// The commands of quillon-cli and the table they stand in. Each command's file declares its
+// options and help and makes the command; the table lists them, and the parser, the program's
+// help and the completion's check all read it.
 #pragma once
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "cli_options.h"
 #include "command_support.h"
 
 namespace quillon::cli {
 
-// Each in the file of its name (show and diff in show_command.cpp).
-int RunSearch(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunRead(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunApply(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunShow(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunDiff(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunBackup(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
-int RunFields(const CliOptions& options, std::FILE* out, std::FILE* err);
+// A command with its options declared, filled in by the parser.
+class CliCommand {
+ public:
+  virtual ~CliCommand() = default;
+  // What the parser leaves to the command: the values and their combinations. The error, or
+  // nothing.
+  virtual std::string Check() { return {}; }
+  // Returns the exit status; results go to `out`, progress and messages to `err`.
+  virtual int Run(const PortOpener& open, std::FILE* out, std::FILE* err) = 0;
+};
+
+// A command as the table lists it.
+struct CommandSpec {
+  const char* name;
+  const char* summary;  // its line in the program's help
+  const char* help;     // what it does, under the options of its own help
+  // Makes the command, declaring its options on its own part of the command line.
+  std::unique_ptr<CliCommand> (*make)(CLI::App& command);
+};
+
+// The maker of a command whose constructor declares its options on `command`.
+template <class Command>
+std::unique_ptr<CliCommand> Make(CLI::App& command) {
+  return std::make_unique<Command>(command);
+}
+
+// Every command, in the order of the program's help.
+const std::vector<CommandSpec>& CommandTable();
+
+// What the command line asks for: a command to run, or a text to print and leave with status 0
+// (help, version), or an error (status 2).
+struct ParseOutcome {
+  enum class Kind { Run, Help, Version, Error } kind = Kind::Error;
+  std::string text;
+  std::unique_ptr<CliCommand> command;  // Run: the command, its options filled in
+};
+
+// Parses argv (argv[0] is the program).
+ParseOutcome ParseCliCommandLine(int argc, const char* const* argv);
 
 // The list of a search as a table, as JSON or as CSV.
 std::string FormatDevices(const std::vector<FoundDevice>& devices, OutputFormat format);
-
-// Runs the command the options name.
-int RunCommand(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err);
 
 // The whole program: parses the command line, prints help or the version, or runs the command.
 int RunCli(int argc, const char* const* argv, const PortOpener& open, std::FILE* out,

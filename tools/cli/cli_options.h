@@ -1,16 +1,21 @@
-// quillon-cli's command line: the command, its arguments and options, and the help texts.
+// What the commands of quillon-cli share on their command lines: the exit statuses, the parts of a
+// parameter file, MACs, and the option groups that several commands take.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace quillon::cli {
 
-enum class Command { None, Search, Read, Apply, Show, Diff, Set, Backup, Fields };
 enum class OutputFormat { Text, Json, Csv };
 
 // The parts of a parameter file that apply can put onto a device.
@@ -33,41 +38,93 @@ constexpr int kExitDiffer = 1;
 constexpr int kDefaultParallel = 16;
 constexpr int kMaxParallel = 1024;
 
-struct CliOptions {
-  Command command = Command::None;
+// The option groups that several commands share. Each declares its options on the command's own
+// part of the command line and checks what was given once the line is parsed: the check returns
+// what is wrong, or nothing. An option given twice counts as given last (as every command's own
+// options do), as scripts that append to a command line expect.
+
+// --wait and --via: how a command searches for the devices, and through which local address.
+class NetworkOptions {
+ public:
   double waitSeconds = 2.0;     // how long the search collects replies (at most, when it has MACs)
-  size_t expectDevices = 0;     // search: ends as soon as this many devices answered (0: the wait)
-  std::string expectFile;       // search: the CSV of the devices that should answer
   std::optional<uint32_t> via;  // the one local address to send and listen through
-  OutputFormat format = OutputFormat::Text;
-  std::vector<std::string> macs;  // twelve upper-case hex digits each
+  size_t expectDevices = 0;     // search: ends as soon as this many devices answered (0: the wait)
+
+  void Declare(CLI::App& command, const char* what);
+  std::string Check();
+
+ private:
+  std::string viaText_;
+};
+
+// The devices of a batch: MACs (twelve upper-case hex digits each, once each), or --all.
+struct DeviceChoice {
+  std::vector<std::string> words;  // as given
+  std::vector<std::string> macs;
   bool all = false;
-  bool quiet = false;    // no progress on the terminal
-  std::string outPath;   // read
-  std::string filePath;  // apply
-  unsigned parts = kAllParts;
+
+  // MAC... and --all, as apply and backup take them.
+  void Declare(CLI::App& command);
+  // The words as MACs.
+  std::string TakeMacs();
+  // The words as MACs, and either MACs or --all.
+  std::string Check(const std::string& command);
+};
+
+// --parallel: how many devices are served at once at the most.
+class ParallelOption {
+ public:
+  int devices = kDefaultParallel;
+
+  void Declare(CLI::App& command);
+  std::string Check();
+
+ private:
+  std::string text_;
+};
+
+// --verify and --verify-wait.
+struct VerifyOptions {
   bool verify = false;
-  std::optional<uint32_t> ipFrom;   // host order
-  double verifyWaitSeconds = 30.0;  // how long a device may take to come back after a download
+  double waitSeconds = 30.0;  // how long a device may take to come back after a download
+
+  void Declare(CLI::App& command, const char* what);
+};
+
+// --json (and for search --csv): how the results are printed.
+struct FormatOptions {
+  bool json = false;
+  bool csv = false;
+
+  void DeclareJson(CLI::App& command, const char* what);
+  OutputFormat Format() const;
+};
+
+// --quiet: no progress on the terminal.
+void DeclareQuiet(CLI::App& command, bool& quiet);
+
+// What the commands that serve devices end with, in this order: --json, --wait and --via,
+// --quiet.
+struct CommonOptions {
+  FormatOptions format;
+  NetworkOptions network;
+  bool quiet = false;
+
+  void Declare(CLI::App& command, const char* json, const char* wait);
+};
+
+// What apply, set and backup end with: the common options (--json as the report), --parallel and,
+// for apply and set, --force-first-generation.
+struct BatchOptions : CommonOptions {
+  ParallelOption parallel;
   bool forceFirstGeneration = false;
-  std::vector<std::string> sources;   // show: one, diff: two; a parameter file or a MAC each
-  std::vector<std::string> patterns;  // show, fields: name patterns; none: every field
-  std::vector<std::pair<std::string, std::string>> assignments;  // set: NAME=VALUE, in order
-  std::string valuesPath;                                        // set --values FILE.json
-  std::string outDir;                                            // backup
-  int parallel = kDefaultParallel;  // apply, set, backup: devices served at once at the most
-  bool namesOnly = false;           // fields --names
+
+  void DeclareBatch(CLI::App& command, const char* wait, bool force);
+  std::string Check();
 };
 
-// What the command line asks for: a command to run (options filled in), or a text to print and
-// leave with status 0 (help, version), or an error (status 2).
-struct ParseOutcome {
-  enum class Kind { Run, Help, Version, Error } kind = Kind::Error;
-  std::string text;
-};
-
-// Parses argv (argv[0] is the program).
-ParseOutcome ParseCliCommandLine(int argc, const char* const* argv, CliOptions& options);
+// The first of the checks' errors, or nothing.
+std::string FirstError(std::initializer_list<std::string> errors);
 
 // "00E04C3A1B01", "00:e0:4c:3a:1b:01" or "00-E0-4C-3A-1B-02" as twelve upper-case digits.
 std::optional<std::string> NormalizeMac(std::string_view text);

@@ -22,31 +22,31 @@ void Message(std::FILE* err, const std::string& text) {
   std::fprintf(err, "quillon-cli: %s\n", text.c_str());
 }
 
-std::optional<int> OpenAndSearch(const CliOptions& options, const PortOpener& open,
+std::optional<int> OpenAndSearch(const NetworkOptions& network, const PortOpener& open,
                                  const std::vector<std::string>& wanted, std::FILE* err,
                                  TransferPort*& port, std::vector<FoundDevice>& found,
                                  int failure) {
-  const OpenedPort opened = open(options.via);
+  const OpenedPort opened = open(network.via);
   port = opened.port;
   if (!port) {
     Message(err, (opened.refused ? "--via: " : "") + opened.error);
     return opened.refused ? kExitRefused : failure;
   }
-  if (!SearchDevices(*port, Milliseconds(options.waitSeconds), wanted, found,
-                     options.expectDevices)) {
+  if (!SearchDevices(*port, Milliseconds(network.waitSeconds), wanted, found,
+                     network.expectDevices)) {
     Message(err, "the search could not be sent through any local address");
     return failure;
   }
   return std::nullopt;
 }
 
-std::vector<std::string> Targets(const CliOptions& options, const std::vector<FoundDevice>& found,
-                                 std::FILE* err) {
-  std::vector<std::string> targets = options.macs;
-  if (options.all) {
+std::vector<std::string> Targets(const DeviceChoice& devices, const NetworkOptions& network,
+                                 const std::vector<FoundDevice>& found, std::FILE* err) {
+  std::vector<std::string> targets = devices.macs;
+  if (devices.all) {
     for (const FoundDevice& device : found) targets.push_back(device.Mac());
     if (targets.empty())
-      Message(err, "no device answered the search within " + SecondsText(options.waitSeconds));
+      Message(err, "no device answered the search within " + SecondsText(network.waitSeconds));
   }
   return targets;
 }

@@ -42,15 +42,15 @@ void Message(std::FILE* err, const std::string& text);
 // Opens the network and searches for `wanted` (none: every device, for the whole wait).
 // nullopt with the port and what was found, or the exit status after saying why: `failure`
 // when the network cannot be had, kExitRefused for an address that is not the PC's.
-std::optional<int> OpenAndSearch(const CliOptions& options, const PortOpener& open,
+std::optional<int> OpenAndSearch(const NetworkOptions& network, const PortOpener& open,
                                  const std::vector<std::string>& wanted, std::FILE* err,
                                  TransferPort*& port, std::vector<FoundDevice>& found,
                                  int failure = kExitDeviceFailed);
 
 // The devices of a batch: those named, or with --all every one that answered. Empty after
 // saying that none did.
-std::vector<std::string> Targets(const CliOptions& options, const std::vector<FoundDevice>& found,
-                                 std::FILE* err);
+std::vector<std::string> Targets(const DeviceChoice& devices, const NetworkOptions& network,
+                                 const std::vector<FoundDevice>& found, std::FILE* err);
 
 void WarnFirstGeneration(const FoundDevice& device, std::FILE* err);
 

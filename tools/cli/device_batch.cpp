@@ -57,16 +57,16 @@ DeviceOutcome NotFound(const Batch& batch, const std::string& mac) {
 // One device after the other, each step of each device on the progress line.
 std::vector<DeviceOutcome> ServeInTurn(TransferPort& port, const std::vector<std::string>& targets,
                                        const std::vector<FoundDevice>& found, const Batch& batch,
-                                       std::FILE* err, const DeviceWork& work) {
+                                       std::FILE* err, const DeviceServer& serve) {
   ProgressLine progress(err, !batch.quiet);
   std::vector<DeviceOutcome> outcomes;
   for (size_t i = 0; i < targets.size(); ++i) {
     progress.Device(static_cast<int>(i + 1), static_cast<int>(targets.size()), targets[i]);
     DeviceOutcome outcome = NotFound(batch, targets[i]);
     if (const FoundDevice* device = FindDevice(found, targets[i]))
-      outcome = ServeDevice(
-          port, *device, batch.policy,
-          [&](std::string_view step, int percent) { progress.Step(step, percent); }, work, err, i);
+      outcome = serve(
+          port, *device, [&](std::string_view step, int percent) { progress.Step(step, percent); },
+          i);
     progress.Finish(FinishText(batch, outcome));
     outcomes.push_back(std::move(outcome));
   }
@@ -80,7 +80,7 @@ std::vector<DeviceOutcome> ServeSideBySide(TransferPort& port,
                                            const std::vector<std::string>& targets,
                                            const std::vector<FoundDevice>& found,
                                            const Batch& batch, std::FILE* err,
-                                           const DeviceWork& work) {
+                                           const DeviceServer& serve) {
   std::vector<DeviceOutcome> outcomes(targets.size());
   ProgressLine progress(err, !batch.quiet);
   std::mutex progressMutex;
@@ -92,7 +92,7 @@ std::vector<DeviceOutcome> ServeSideBySide(TransferPort& port,
   std::vector<FleetPort::Member*> members;
   const size_t threads = std::min<size_t>(static_cast<size_t>(batch.parallel), targets.size());
   for (size_t t = 0; t < threads; ++t) members.push_back(&fleet.Join());
-  const auto serve = [&](FleetPort::Member& member) {
+  const auto work = [&](FleetPort::Member& member) {
     for (;;) {
       size_t i = 0;
       {
@@ -104,7 +104,7 @@ std::vector<DeviceOutcome> ServeSideBySide(TransferPort& port,
       DeviceOutcome outcome = NotFound(batch, targets[i]);
       if (const FoundDevice* device = FindDevice(found, targets[i])) {
         member.Serve(device->record.mac);
-        outcome = ServeDevice(member, *device, batch.policy, noSteps, work, err, i);
+        outcome = serve(member, *device, noSteps, i);
       }
       const std::lock_guard lock(progressMutex);
       --inFlight;
@@ -119,7 +119,7 @@ std::vector<DeviceOutcome> ServeSideBySide(TransferPort& port,
     fleet.Leave(member);
   };
   std::vector<std::thread> running;
-  for (FleetPort::Member* member : members) running.emplace_back(serve, std::ref(*member));
+  for (FleetPort::Member* member : members) running.emplace_back(work, std::ref(*member));
   for (std::thread& thread : running) thread.join();
   return outcomes;
 }
@@ -128,10 +128,27 @@ std::vector<DeviceOutcome> ServeSideBySide(TransferPort& port,
 
 std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
                                       const std::vector<FoundDevice>& found, const Batch& batch,
-                                      std::FILE* err, const DeviceWork& work) {
+                                      std::FILE* err, const DeviceServer& serve) {
   if (batch.parallel <= 1 || targets.size() <= 1)
-    return ServeInTurn(port, targets, found, batch, err, work);
-  return ServeSideBySide(port, targets, found, batch, err, work);
+    return ServeInTurn(port, targets, found, batch, err, serve);
+  return ServeSideBySide(port, targets, found, batch, err, serve);
+}
+
+std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
+                                      const std::vector<FoundDevice>& found, const Batch& batch,
+                                      std::FILE* err, const DeviceWork& work) {
+  return ServeBatch(port, targets, found, batch, err,
+                    [&](TransferPort& devicePort, const FoundDevice& device,
+                        const TransferProgress& progress, size_t index) {
+                      return ServeDevice(devicePort, device, batch.policy, progress, work, err,
+                                         index);
+                    });
+}
+
+int BatchStatus(const std::vector<DeviceOutcome>& outcomes) {
+  for (const DeviceOutcome& outcome : outcomes)
+    if (!outcome.ok) return kExitDeviceFailed;
+  return kExitOk;
 }
 
 void ReadIntoFile(const DeviceJob& job, const std::string& path, DeviceOutcome& outcome) {

@@ -67,11 +67,11 @@ DeviceOutcome ServeDevice(TransferPort& port, const FoundDevice& device, FirstGe
                           std::FILE* err = nullptr, size_t index = 0);
 
 struct Batch {
-  FirstGeneration policy;
-  std::string notFound;  // the error of a device that did not answer the search
-  const char* finished;  // the progress line of a device that is done
-  bool quiet;            // no progress
-  int parallel = 1;      // how many devices are served at once at the most
+  FirstGeneration policy;  // for a DeviceWork; a DeviceServer keeps its own
+  std::string notFound;    // the error of a device that did not answer the search
+  const char* finished;    // the progress line of a device that is done
+  bool quiet;              // no progress
+  int parallel = 1;        // how many devices are served at once at the most
 };
 
 // Serves `targets`, up to `batch.parallel` of them side by side (each reply reaching the
@@ -80,6 +80,18 @@ struct Batch {
 std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
                                       const std::vector<FoundDevice>& found, const Batch& batch,
                                       std::FILE* err, const DeviceWork& work);
+
+// Serves one device of a batch on its own port (as ServeDevice does, or a command's own way to
+// serve a device alone), with the progress of its steps; `index` is its place among the targets.
+using DeviceServer = std::function<DeviceOutcome(TransferPort& port, const FoundDevice& device,
+                                                 const TransferProgress& progress, size_t index)>;
+// ServeBatch with each device served by `serve`.
+std::vector<DeviceOutcome> ServeBatch(TransferPort& port, const std::vector<std::string>& targets,
+                                      const std::vector<FoundDevice>& found, const Batch& batch,
+                                      std::FILE* err, const DeviceServer& serve);
+
+// The exit status of a batch: kExitDeviceFailed when any device failed.
+int BatchStatus(const std::vector<DeviceOutcome>& outcomes);
 
 // Reads the whole device into the parameter file `path`; fails at "read" or "write".
 void ReadIntoFile(const DeviceJob& job, const std::string& path, DeviceOutcome& outcome);

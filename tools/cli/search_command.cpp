@@ -1,4 +1,5 @@
 // search: the devices that answer, once each, and with --expect-file those that should have.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 
 #include "cli_commands.h"
@@ -9,6 +10,19 @@
 namespace quillon::cli {
 
 namespace {
+
+const char* const kSearchHelp =
+    "Broadcasts a search and lists every device that answers within the wait, once per MAC:\n"
+    "MAC, IP address, firmware version, flags, the PC's addresses it answered through, name.\n"
+    "\n"
+    "Flags: first-gen (firmware below 02.00, which this program does not serve) and\n"
+    "legacy-texts (firmware below 32.00, line texts inside the parameter frames).\n"
+    "--json gives an array of objects: mac, ip, name, version, first_generation,\n"
+    "legacy_line_text, local_addresses; --csv the same fields with a header line.\n"
+    "--expect-file takes a CSV file with a mac column (the devices.csv of backup) and names\n"
+    "the devices of it that did not answer and those that are not in it; exit status 1 when\n"
+    "any did not answer. With --json the output is then an object: devices, missing,\n"
+    "unexpected.";
 
 std::string Addresses(const std::vector<uint32_t>& addresses, const char* separator) {
   std::vector<std::string> texts;
@@ -102,35 +116,64 @@ std::string FormatDevices(const std::vector<FoundDevice>& devices, OutputFormat 
   return out;
 }
 
-int RunSearch(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err) {
+namespace {
+
+class Search final : public CliCommand {
+ public:
+  explicit Search(CLI::App& command) {
+    network_.Declare(command, "how long to collect replies");
+    command
+        .add_option("--expect", network_.expectDevices,
+                    "end the search as soon as N devices have answered (at most the wait)")
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
+    command
+        .add_option("--expect-file", expectFile_,
+                    "the devices that should answer: a CSV file with a mac column")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->type_name("FILE.csv");
+    CLI::Option* json = command.add_flag("--json", format_.json, "the list as JSON");
+    command.add_flag("--csv", format_.csv, "the list as CSV")->excludes(json);
+  }
+  std::string Check() override { return network_.Check(); }
+  int Run(const PortOpener& open, std::FILE* out, std::FILE* err) override;
+
+ private:
+  NetworkOptions network_;
+  std::string expectFile_;  // the CSV of the devices that should answer
+  FormatOptions format_;
+};
+
+int Search::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
+  const OutputFormat format = format_.Format();
   std::vector<std::string> expected;
-  const bool inventory = !options.expectFile.empty();
-  if (inventory && !ExpectedDevices(options.expectFile, expected, err)) return kExitRefused;
+  const bool inventory = !expectFile_.empty();
+  if (inventory && !ExpectedDevices(expectFile_, expected, err)) return kExitRefused;
   TransferPort* port = nullptr;
   std::vector<FoundDevice> found;
-  if (const std::optional<int> failed = OpenAndSearch(options, open, {}, err, port, found))
+  if (const std::optional<int> failed = OpenAndSearch(network_, open, {}, err, port, found))
     return *failed;
   for (const FoundDevice& device : found)
     if (device.FirstGeneration()) WarnFirstGeneration(device, err);
-  if (found.empty()) Message(err, "no device answered within " + SecondsText(options.waitSeconds));
+  if (found.empty()) Message(err, "no device answered within " + SecondsText(network_.waitSeconds));
   std::vector<std::string> missing, unexpected;
   for (const std::string& mac : expected)
     if (!FindDevice(found, mac)) missing.push_back(mac);
   for (const FoundDevice& device : found)
     if (std::find(expected.begin(), expected.end(), device.Mac()) == expected.end())
       unexpected.push_back(device.Mac());
-  if (inventory && options.format == OutputFormat::Json) {
+  if (inventory && format == OutputFormat::Json) {
     const Json json = {
         {"devices", DevicesJson(found)}, {"missing", missing}, {"unexpected", unexpected}};
     std::fputs(JsonText(json).c_str(), out);
   } else {
-    std::fputs(FormatDevices(found, options.format).c_str(), out);
+    std::fputs(FormatDevices(found, format).c_str(), out);
   }
-  if (!inventory || options.format == OutputFormat::Json)
+  if (!inventory || format == OutputFormat::Json)
     return missing.empty() ? kExitOk : kExitDeviceFailed;
   // Beside a CSV list the inventory goes to standard error, so that the list stays CSV.
-  std::FILE* to = options.format == OutputFormat::Csv ? err : out;
-  const char* file = options.expectFile.c_str();
+  std::FILE* to = format == OutputFormat::Csv ? err : out;
+  const char* file = expectFile_.c_str();
   if (missing.empty())
     std::fprintf(to, "all %zu device(s) of %s answered\n", expected.size(), file);
   else
@@ -140,6 +183,12 @@ int RunSearch(const CliOptions& options, const PortOpener& open, std::FILE* out,
     std::fprintf(to, "%zu device(s) answered that %s does not list: %s\n", unexpected.size(), file,
                  Joined(unexpected).c_str());
   return missing.empty() ? kExitOk : kExitDeviceFailed;
+}
+
+}  // namespace
+
+CommandSpec SearchCommand() {
+  return {"search", "list the devices that answer a search", kSearchHelp, Make<Search>};
 }
 
 }  // namespace quillon::cli

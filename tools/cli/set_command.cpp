@@ -1,4 +1,5 @@
 // set: fields by name on one or many devices, only what changed written.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
 
@@ -14,23 +15,41 @@ namespace quillon::cli {
 
 namespace {
 
+const char* const kSetHelp =
+    "Sets fields by name on one or many devices, for example\n"
+    "  quillon-cli set 00E04C3A1B01 00E04C3A1B02 rs485.baud=9600 slot5.name=压力\n"
+    "\n"
+    "Every value is checked against its field before anything is sent; a bad one names the\n"
+    "field and what it takes, and no device is changed (exit status 2). Lists take an item's\n"
+    "text or its index from 0. Then each device, up to --parallel of them at once: what the\n"
+    "change needs is read, changed RS-485 fields are written as their dictionary entries\n"
+    "alone, and changed network or camera fields go with the parameter download, last (the\n"
+    "device restarts). network.ip\n"
+    "on several devices counts up from the value, as apply --ip-from does: the addresses stay\n"
+    "in the subnet of the gateway (the one set, or each device's own) and clear of addresses\n"
+    "that other devices hold.";
+
+// NAME=VALUE, in the order given.
+using Assignments = std::vector<std::pair<std::string, std::string>>;
+
 std::string_view Text(const DeviceParameterBlock& block, const NamedField& field) {
   return FieldText(reinterpret_cast<const char*>(&block) + field.offset, field.size);
 }
 
 // The values that set is given: those of --values first, then those of the command line, each
 // field once, every value checked. Empty after saying what is wrong.
-std::vector<FieldValue> CheckedValues(const CliOptions& options, std::FILE* err) {
-  std::vector<std::pair<std::string, std::string>> pairs;
-  if (!options.valuesPath.empty()) {
-    const FileReadResult file = ReadFileBytes(options.valuesPath, kMaxParamFileBytes);
+std::vector<FieldValue> CheckedValues(const std::string& valuesPath, const Assignments& assignments,
+                                      std::FILE* err) {
+  Assignments pairs;
+  if (!valuesPath.empty()) {
+    const FileReadResult file = ReadFileBytes(valuesPath, kMaxParamFileBytes);
     if (file.status != FileReadResult::Status::Read) {
-      Message(err, "--values: cannot read " + options.valuesPath);
+      Message(err, "--values: cannot read " + valuesPath);
       return {};
     }
     const Json json = Json::parse(file.bytes, nullptr, false);
     if (!json.is_object()) {
-      Message(err, "--values: " + options.valuesPath + " holds no JSON object of NAME: VALUE");
+      Message(err, "--values: " + valuesPath + " holds no JSON object of NAME: VALUE");
       return {};
     }
     for (const auto& [name, value] : json.items())
@@ -38,8 +57,8 @@ std::vector<FieldValue> CheckedValues(const CliOptions& options, std::FILE* err)
                                : value.is_boolean() ? (value.get<bool>() ? "1" : "0")
                                                     : value.dump());
   }
-  pairs.insert(pairs.end(), options.assignments.begin(), options.assignments.end());
-  if (pairs.empty()) Message(err, "nothing to set: --values " + options.valuesPath + " is empty");
+  pairs.insert(pairs.end(), assignments.begin(), assignments.end());
+  if (pairs.empty()) Message(err, "nothing to set: --values " + valuesPath + " is empty");
 
   std::vector<FieldValue> values;
   bool bad = false;
@@ -118,7 +137,7 @@ AddressPlan PlanSetAddresses(TransferPort& port, const std::vector<FieldValue>& 
 // then downloads changed network and camera fields (the device restarts), and with `verify`
 // reads the fields back. `staticIp` is the address plan's value of network.ip for this device.
 void SetFields(const DeviceJob& job, const std::vector<FieldValue>& values,
-               const CliOptions& options, std::optional<uint32_t> staticIp,
+               const VerifyOptions& verify, std::optional<uint32_t> staticIp,
                DeviceOutcome& outcome) {
   const bool legacy = job.device.LegacyLineText();
   DeviceTransfer& transfer = job.transfer;
@@ -167,17 +186,16 @@ void SetFields(const DeviceJob& job, const std::vector<FieldValue>& values,
     if (std::find(written.begin(), written.end(), "network.ip") != written.end())
       outcome.staticIp = Ipv4FromBytes(after->osd.abyIP);
   }
-  if (options.verify)
-    VerifyDevice(job, outcome, Milliseconds(options.verifyWaitSeconds),
-                 [&](std::vector<std::string>& mismatches) {
-                   std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(job.device);
-                   const TransferResult read =
-                       ReadFields(transfer, ReadsFor(fields, legacy, false), *back);
-                   for (const NamedField* field : fields)
-                     if (read.Ok() && !HoldsAsSent(*field, *after, *back, legacy))
-                       mismatches.push_back(FieldDiffers(*field, *after, *back));
-                   return read;
-                 });
+  if (verify.verify)
+    VerifyDevice(
+        job, outcome, Milliseconds(verify.waitSeconds), [&](std::vector<std::string>& mismatches) {
+          std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(job.device);
+          const TransferResult read = ReadFields(transfer, ReadsFor(fields, legacy, false), *back);
+          for (const NamedField* field : fields)
+            if (read.Ok() && !HoldsAsSent(*field, *after, *back, legacy))
+              mismatches.push_back(FieldDiffers(*field, *after, *back));
+          return read;
+        });
 }
 
 ReportStyle SetReport(const std::vector<FieldValue>& values, bool verify) {
@@ -211,11 +229,51 @@ ReportStyle SetReport(const std::vector<FieldValue>& values, bool verify) {
   return style;
 }
 
-}  // namespace
+class Set final : public CliCommand {
+ public:
+  explicit Set(CLI::App& command) {
+    command.add_option("TARGETS", words_,
+                       "the devices' MACs, and NAME=VALUE for each field to set");
+    command.add_flag("--all", devices_.all, "every device that answers the search");
+    command
+        .add_option("--values", valuesPath_,
+                    "more NAME=VALUE pairs from a JSON object, as show --json writes it")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->type_name("FILE.json");
+    verify_.Declare(command, "read every device back and compare the fields set");
+    options_.DeclareBatch(command,
+                          "how long the search may take to find the devices; with network.ip it "
+                          "takes that long, to learn the addresses in use",
+                          true);
+  }
+  std::string Check() override;
+  int Run(const PortOpener& open, std::FILE* out, std::FILE* err) override;
 
-int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err) {
+ private:
+  std::vector<std::string> words_;  // MACs and NAME=VALUE, as given
+  DeviceChoice devices_;
+  Assignments assignments_;
+  std::string valuesPath_;  // --values FILE.json
+  VerifyOptions verify_;
+  BatchOptions options_;
+};
+
+std::string Set::Check() {
+  for (const std::string& word : words_) {
+    const size_t equals = word.find('=');
+    if (equals == std::string::npos)
+      devices_.words.push_back(word);
+    else
+      assignments_.emplace_back(word.substr(0, equals), word.substr(equals + 1));
+  }
+  if (assignments_.empty() && valuesPath_.empty())
+    return "set needs NAME=VALUE (or --values FILE.json)";
+  return FirstError({devices_.Check("set"), options_.Check()});
+}
+
+int Set::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
   // Every value is checked before anything is sent: a bad one changes no device.
-  const std::vector<FieldValue> values = CheckedValues(options, err);
+  const std::vector<FieldValue> values = CheckedValues(valuesPath_, assignments_, err);
   if (values.empty()) {
     Message(err, "set refused; no device was changed");
     return kExitRefused;
@@ -225,10 +283,11 @@ int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, st
   // Giving addresses takes knowing which ones the devices on the network hold.
   TransferPort* port = nullptr;
   std::vector<FoundDevice> found;
-  if (const std::optional<int> failed = OpenAndSearch(
-          options, open, addresses ? std::vector<std::string>{} : options.macs, err, port, found))
+  if (const std::optional<int> failed =
+          OpenAndSearch(options_.network, open,
+                        addresses ? std::vector<std::string>{} : devices_.macs, err, port, found))
     return *failed;
-  const std::vector<std::string> targets = Targets(options, found, err);
+  const std::vector<std::string> targets = Targets(devices_, options_.network, found, err);
   if (targets.empty()) return kExitDeviceFailed;
   AddressPlan plan;
   plan.addresses.assign(targets.size(), std::nullopt);
@@ -238,17 +297,24 @@ int RunSet(const CliOptions& options, const PortOpener& open, std::FILE* out, st
     return kExitRefused;
   }
 
-  const Batch batch{options.forceFirstGeneration ? FirstGeneration::Serve : FirstGeneration::Refuse,
-                    "no reply to the search within " + SecondsText(options.waitSeconds), "done",
-                    options.quiet, options.parallel};
+  const Batch batch{
+      options_.forceFirstGeneration ? FirstGeneration::Serve : FirstGeneration::Refuse,
+      "no reply to the search within " + SecondsText(options_.network.waitSeconds), "done",
+      options_.quiet, options_.parallel.devices};
   const std::vector<DeviceOutcome> outcomes =
       ServeBatch(*port, targets, found, batch, err, [&](const DeviceJob& job, DeviceOutcome& o) {
-        SetFields(job, values, options, plan.addresses[job.index], o);
+        SetFields(job, values, verify_, plan.addresses[job.index], o);
       });
-  std::fputs(WriteReport(outcomes, SetReport(values, options.verify), options.format).c_str(), out);
-  for (const DeviceOutcome& o : outcomes)
-    if (!o.ok) return kExitDeviceFailed;
-  return kExitOk;
+  std::fputs(
+      WriteReport(outcomes, SetReport(values, verify_.verify), options_.format.Format()).c_str(),
+      out);
+  return BatchStatus(outcomes);
+}
+
+}  // namespace
+
+CommandSpec SetCommand() {
+  return {"set", "set fields by name on one or many devices", kSetHelp, Make<Set>};
 }
 
 }  // namespace quillon::cli

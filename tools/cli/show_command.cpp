@@ -1,4 +1,5 @@
 // show and diff: the fields of a parameter file or a device by name, and where two differ.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
 
@@ -10,6 +11,19 @@
 namespace quillon::cli {
 
 namespace {
+
+const char* const kShowHelp =
+    "Shows the fields of a parameter file or of a device by name and value. A device is read\n"
+    "for just the fields asked for.\n"
+    "\n"
+    "PATTERN narrows the fields: '*' stands for any characters, '?' for one\n"
+    "(slot5.*, camera*.line1.text). Values are shown as the pages show them: lists by their\n"
+    "item, reals with three decimals, texts in UTF-8. --json gives one object, name: value.";
+
+const char* const kDiffHelp =
+    "Lists the fields in which A and B differ, by name, with both values. Each of A and B is a\n"
+    "parameter file or a device's MAC. Exit status 0 when none differ, 1 when some do, 2 on\n"
+    "a bad argument or when a side cannot be read.";
 
 FieldList AllFields() {
   FieldList fields;
@@ -33,8 +47,8 @@ struct Side {
 // Fills the sides: files first (a bad one refuses the command before anything is sent), then
 // the devices, found by one search. Returns the exit status of a failure, or nullopt.
 std::optional<int> LoadSides(std::vector<Side>& sides, const FieldList& fields,
-                             const CliOptions& options, const PortOpener& open, int deviceFailure,
-                             std::FILE* err) {
+                             const NetworkOptions& network, bool quiet, const PortOpener& open,
+                             int deviceFailure, std::FILE* err) {
   std::vector<Side*> devices;
   std::vector<std::string> macs;
   for (Side& side : sides) {
@@ -59,11 +73,11 @@ std::optional<int> LoadSides(std::vector<Side>& sides, const FieldList& fields,
   TransferPort* port = nullptr;
   std::vector<FoundDevice> found;
   if (const std::optional<int> failed =
-          OpenAndSearch(options, open, macs, err, port, found, deviceFailure))
+          OpenAndSearch(network, open, macs, err, port, found, deviceFailure))
     return failed;
   const Batch batch{FirstGeneration::Warn,
-                    "did not answer the search within " + SecondsText(options.waitSeconds), "read",
-                    options.quiet};
+                    "did not answer the search within " + SecondsText(network.waitSeconds), "read",
+                    quiet};
   for (const DeviceOutcome& o :
        ServeBatch(*port, macs, found, batch, err, [&](const DeviceJob&job, DeviceOutcome&o) {
          std::unique_ptr<DeviceParameterBlock>& block = devices[job.index]->block;
@@ -87,18 +101,33 @@ Side SideOf(const std::string& text) {
   return side;
 }
 
-}  // namespace
+class Show final : public CliCommand {
+ public:
+  explicit Show(CLI::App& command) {
+    command.add_option("SOURCE", source_, "a parameter file, or a device's MAC")->required();
+    command.add_option("PATTERN", patterns_, "names of fields, '*' and '?' allowed");
+    options_.Declare(command, "name: value as one JSON object",
+                     "how long the search may take to find the device");
+  }
+  std::string Check() override { return options_.network.Check(); }
+  int Run(const PortOpener& open, std::FILE* out, std::FILE* err) override;
 
-int RunShow(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err) {
+ private:
+  std::string source_;
+  std::vector<std::string> patterns_;  // none: every field
+  CommonOptions options_;
+};
+
+int Show::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
   FieldList fields;
-  if (!SelectFields(options.patterns, fields, err)) return kExitRefused;
+  if (!SelectFields(patterns_, fields, err)) return kExitRefused;
   std::vector<Side> sides;
-  sides.push_back(SideOf(options.sources.front()));
+  sides.push_back(SideOf(source_));
   if (const std::optional<int> failed =
-          LoadSides(sides, fields, options, open, kExitDeviceFailed, err))
+          LoadSides(sides, fields, options_.network, options_.quiet, open, kExitDeviceFailed, err))
     return *failed;
   const DeviceParameterBlock& block = *sides.front().block;
-  if (options.format == OutputFormat::Json) {
+  if (options_.format.json) {
     Json json = Json::object();
     for (const NamedField* field : fields) json[field->name] = FieldValueText(*field, block);
     std::fputs(JsonText(json).c_str(), out);
@@ -111,11 +140,29 @@ int RunShow(const CliOptions& options, const PortOpener& open, std::FILE* out, s
   return kExitOk;
 }
 
-int RunDiff(const CliOptions& options, const PortOpener& open, std::FILE* out, std::FILE* err) {
+class Diff final : public CliCommand {
+ public:
+  explicit Diff(CLI::App& command) {
+    command.add_option("SOURCE", sources_, "A and B: two parameter files or MACs, or one of each")
+        ->required()
+        ->expected(2);
+    options_.Declare(command, "the differences as JSON",
+                     "how long the search may take to find the devices");
+  }
+  std::string Check() override { return options_.network.Check(); }
+  int Run(const PortOpener& open, std::FILE* out, std::FILE* err) override;
+
+ private:
+  std::vector<std::string> sources_;  // a parameter file or a MAC each
+  CommonOptions options_;
+};
+
+int Diff::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
   std::vector<Side> sides;
-  for (const std::string& source : options.sources) sides.push_back(SideOf(source));
+  for (const std::string& source : sources_) sides.push_back(SideOf(source));
   const FieldList fields = AllFields();
-  if (const std::optional<int> failed = LoadSides(sides, fields, options, open, kExitRefused, err))
+  if (const std::optional<int> failed =
+          LoadSides(sides, fields, options_.network, options_.quiet, open, kExitRefused, err))
     return *failed;
   struct Difference {
     const NamedField* field;
@@ -127,7 +174,7 @@ int RunDiff(const CliOptions& options, const PortOpener& open, std::FILE* out, s
     std::string b = FieldValueText(*field, *sides[1].block);
     if (a != b) differences.push_back({field, std::move(a), std::move(b)});
   }
-  if (options.format == OutputFormat::Json) {
+  if (options_.format.json) {
     Json list = Json::array();
     for (const Difference& d : differences)
       list.push_back({{"name", d.field->name}, {"a", d.a}, {"b", d.b}});
@@ -142,6 +189,16 @@ int RunDiff(const CliOptions& options, const PortOpener& open, std::FILE* out, s
                    Shown(*d.field, d.a).c_str(), Shown(*d.field, d.b).c_str());
   }
   return differences.empty() ? kExitOk : kExitDiffer;
+}
+
+}  // namespace
+
+CommandSpec ShowCommand() {
+  return {"show", "show the fields of a file or a device", kShowHelp, Make<Show>};
+}
+
+CommandSpec DiffCommand() {
+  return {"diff", "the fields in which two files or devices differ", kDiffHelp, Make<Diff>};
 }
 
 }  // namespace quillon::cli
