@@ -43,7 +43,7 @@ else()
   list(REMOVE_ITEM QUILLON_WIN32_SOURCES ${CMAKE_SOURCE_DIR}/src/win32/main.cpp)
   add_library(quillon_win32 STATIC ${QUILLON_WIN32_SOURCES})
   target_compile_definitions(quillon_win32 PUBLIC UNICODE _UNICODE)
-  target_link_libraries(quillon_win32 PUBLIC quillon_session comctl32 comdlg32 uxtheme ole32
+  target_link_libraries(quillon_win32 PUBLIC quillon_window comctl32 comdlg32 uxtheme ole32
                         oleacc)
   # The version of the project, for the resource file's version information.
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/quillon_version.h CONTENT
@@ -98,7 +98,7 @@ file(GLOB WINDOWS_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/suppo
 list(FILTER WINDOWS_TEST_SUPPORT EXCLUDE REGEX "/(devsim_process|process_run|simulator_run)\\.cpp$")
 add_library(quillon_test_support STATIC ${WINDOWS_TEST_SUPPORT})
 target_include_directories(quillon_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(quillon_test_support PUBLIC quillon_session quillon_devsim_lib)
+target_link_libraries(quillon_test_support PUBLIC quillon_window quillon_devsim_lib)
 add_subdirectory(tests/fuzz)
 
 file(GLOB WINDOWS_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)

@@ -5,17 +5,7 @@
 
 namespace quillon::win32 {
 
-namespace {
-
-// The one parameter block of the process: zero at start, never freed.
-DeviceParameterBlock& ProcessBlock() {
-  static DeviceParameterBlock block{};
-  return block;
-}
-
-}  // namespace
-
-CConfigApp::CConfigApp() : CConfigApp(ProcessBlock(), nullptr, InterfaceAddresses) {}
+CConfigApp::CConfigApp() : CConfigApp(ConfigProgram::ProcessBlock(), nullptr, InterfaceAddresses) {}
 
 CConfigApp::CConfigApp(DeviceParameterBlock& block, FrameLink& link, AddressSource addresses)
     : CConfigApp(block, &link, std::move(addresses)) {}
@@ -23,30 +13,19 @@ CConfigApp::CConfigApp(DeviceParameterBlock& block, FrameLink& link, AddressSour
 CConfigApp::CConfigApp(DeviceParameterBlock& block, FrameLink* link, AddressSource addresses)
     : ownLink_(link ? nullptr
                     : std::make_unique<UdpLink>(SystemSockets(), notifier_, InterfaceAddresses)),
-      link_(link ? *link : *ownLink_),
-      session_(block, link_, notifier_),
-      window_(session_, std::move(addresses)) {}
+      program_(block, link ? *link : *ownLink_, notifier_),
+      window_(program_.Session(), std::move(addresses)) {}
 
 CConfigApp::~CConfigApp() { Stop(); }
 
 void CConfigApp::Start(HWND window) {
   notifier_.SetOwner(window);
-  // Link start-up (receive socket and thread, each datagram posted to the window), then the
-  // dictionary worker, which needs the index the window's initialisation has built.
-  link_.Start([this](Datagram datagram) { window_.PostDatagram(std::move(datagram)); });
-  session_.StartWorker();
-  started_ = true;
+  program_.Start([this](Datagram datagram) { window_.PostDatagram(std::move(datagram)); });
 }
 
 void CConfigApp::Stop() {
   notifier_.SetOwner(nullptr);
-  // No thread that is stopped after this may wait for a box, and no datagram may be posted to a
-  // window that is going away.
-  notifier_.ReleaseWaiting();
-  if (!started_) return;
-  started_ = false;
-  link_.Stop();
-  session_.StopWorker();
+  program_.Stop();
 }
 
 int CConfigApp::Run() {

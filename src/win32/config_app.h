@@ -12,6 +12,7 @@
 #include "session/config_session.h"
 #include "win32/config_main_dlg.h"
 #include "win32/win32_notifier.h"
+#include "window/program.h"
 
 namespace quillon::win32 {
 
@@ -33,7 +34,7 @@ class CConfigApp {
   // Boxes released, receive thread stopped, then the worker; safe to call twice.
   void Stop();
 
-  ConfigSession& Session() { return session_; }
+  ConfigSession& Session() { return program_.Session(); }
   CConfigMainDlg& Window() { return window_; }
 
  private:
@@ -42,10 +43,8 @@ class CConfigApp {
 
   Win32Notifier notifier_;
   std::unique_ptr<UdpLink> ownLink_;  // the program's own; outlives what uses it
-  FrameLink& link_;
-  ConfigSession session_;
+  ConfigProgram program_;
   CConfigMainDlg window_;
-  bool started_ = false;
 };
 
 }  // namespace quillon::win32

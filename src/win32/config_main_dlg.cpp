@@ -4,17 +4,15 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
-#include "text/ipv4_text.h"
 #include "win32/wide_text.h"
 
 namespace quillon::win32 {
 
 namespace {
-
-enum DeviceColumn { kColumnIp, kColumnName, kColumnMac, kColumnVersion, kColumnCount };
 
 // The bytes of datagrams the inbox holds at most, eight of the link's receive buffers.
 constexpr size_t kInboxBytes = size_t{8} << 20;
@@ -40,6 +38,7 @@ void CAboutDlg::OnCommand(int id, int /*code*/) {
 CConfigMainDlg::CConfigMainDlg(ConfigSession& session, AddressSource addresses)
     : CDialogWindow(MainWindowLayout(), DialogRole::MainWindow),
       session_(session),
+      main_(session),
       addresses_(std::move(addresses)),
       netPage_(session.Forms().net),
       rs485Page_(session.Forms().rs485) {
@@ -48,7 +47,6 @@ CConfigMainDlg::CConfigMainDlg(ConfigSession& session, AddressSource addresses)
 }
 
 CConfigMainDlg::~CConfigMainDlg() {
-  session_.DetachView();
   if (icon_) ::DestroyIcon(icon_);
   if (smallIcon_) ::DestroyIcon(smallIcon_);
 }
@@ -56,6 +54,46 @@ CConfigMainDlg::~CConfigMainDlg() {
 void CConfigMainDlg::Run(std::function<void(HWND)> onInit) {
   onInit_ = std::move(onInit);
   RunModal(nullptr);
+}
+
+void CConfigMainDlg::SetText(int id, const std::string& text) { win32::SetText(Item(id), text); }
+
+void CConfigMainDlg::InsertColumn(int column, const std::string& heading) {
+  std::wstring text = Wide(heading);
+  LVCOLUMNW c{};
+  c.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
+  c.fmt = LVCFMT_LEFT;
+  c.pszText = text.data();
+  c.iSubItem = column;
+  ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                 reinterpret_cast<LPARAM>(&c));
+}
+
+int CConfigMainDlg::ListClientWidth() {
+  RECT client{};
+  ::GetClientRect(Item(IDC_DEVICE_LIST), &client);
+  return client.right;
+}
+
+void CConfigMainDlg::SetColumnWidth(int column, int width) {
+  ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), width);
+}
+
+void CConfigMainDlg::MakePages(const std::array<std::string, 2>& tabNames,
+                               const PageInsets& insets) {
+  // Both pages over the tab control's panel, the network page first; the others are made once
+  // the window shows.
+  const HWND tabs = Item(IDC_TABS);
+  InsertTabs(tabs, {tabNames[0].c_str(), tabNames[1].c_str()});
+  PlacePage(netPage_, tabs, insets);
+  ::ShowWindow(netPage_.Hwnd(), SW_SHOW);
+  ::SetTimer(Hwnd(), kMakePagesTimer, 0, nullptr);
+  ::SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
+  netPage_.onDownload = [this] { main_.OnPageEvent(PageEvent::NetDownload); };
+  rs485Page_.onRead = [this] { main_.OnPageEvent(PageEvent::Rs485Read); };
+  rs485Page_.onDownload = [this] { main_.OnPageEvent(PageEvent::Rs485Download); };
+  rs485Page_.onRemoteAdjust = [this] { main_.OnPageEvent(PageEvent::RemoteAdjust); };
+  rs485Page_.onSlotChosen = [this](int index) { main_.OnSlotChosen(index); };
 }
 
 BOOL CConfigMainDlg::OnInitDialog() {
@@ -72,51 +110,9 @@ BOOL CConfigMainDlg::OnInitDialog() {
   }
   ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  SetText(Item(IDC_LOCAL_PORT), "1901");
-
-  // The columns; their widths are set once, from the list's client width.
-  const HWND list = Item(IDC_DEVICE_LIST);
-  for (int column = 0; column < kColumnCount; ++column) {
-    std::wstring heading = Wide(kDeviceColumns[column]);
-    LVCOLUMNW c{};
-    c.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
-    c.fmt = LVCFMT_LEFT;
-    c.pszText = heading.data();
-    c.iSubItem = column;
-    ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
-                   reinterpret_cast<LPARAM>(&c));
-  }
-  RECT client{};
-  ::GetClientRect(list, &client);
-  for (int column = 0; column < kColumnCount; ++column)
-    ::SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
-                   DeviceColumnWidth(column, client.right));
-
-  session_.AttachView(*this);
-  session_.AppendLog(kHelpText);
-  session_.RefreshLog();
-
-  // Tabs and pages: both pages over the tab control's panel, the network page first.
-  const HWND tabs = Item(IDC_TABS);
-  InsertTabs(tabs, {kPageTabs[0], kPageTabs[1]});
-  PlacePage(netPage_, tabs, kMainPageInsets);
-  ::ShowWindow(netPage_.Hwnd(), SW_SHOW);
-  ::SetTimer(hwnd, kMakePagesTimer, 0, nullptr);
-  ::SendMessageW(tabs, TCM_SETCURSEL, 0, 0);
-  netPage_.onDownload = [this] { session_.OnDownload(); };
-  rs485Page_.onRead = [this] { session_.OnRs485Read(); };
-  rs485Page_.onDownload = [this] { session_.OnRs485Download(); };
-  rs485Page_.onSlotChosen = [this](int index) { session_.OnSlotChanged(index); };
-  rs485Page_.onRemoteAdjust = [this] { session_.OnRemoteAdjust(); };
-
-  // Both blocks zeroed, the dictionary index built, the flags cleared: before the worker starts,
-  // which polls the index's marks.
-  session_.InitModel();
-  ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-
-  const std::vector<uint32_t> local = addresses_ ? addresses_() : std::vector<uint32_t>{};
-  SetText(Item(IDC_LOCAL_IP), local.empty() ? "0.0.0.0" : Ipv4Text(local.front()));
-
+  main_.Start(*this, *this, addresses_);
+  ::SendMessageW(Item(IDC_DEVICE_LIST), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                 LVS_EX_FULLROWSELECT);
   if (onInit_) onInit_(hwnd);
   ::SetFocus(Item(IDC_SEARCH));
   return FALSE;
@@ -134,36 +130,20 @@ void CConfigMainDlg::OnDestroy() {
   ::KillTimer(Hwnd(), kMakePagesTimer);
   for (const auto& [id, action] : timers_) ::KillTimer(Hwnd(), id);
   timers_.clear();
-  session_.DetachView();
+  main_.Detach();
 }
 
 void CConfigMainDlg::OnCommand(int id, int code) {
   // Enter (IDOK) and Escape (IDCANCEL) do nothing here: Enter in a box would end the program and
   // drop the edits. Only the close box ends the window.
-  if (id == IDC_LOG && code == EN_CHANGE && !showingLog_) boxEdited_ = true;
-  if (code != BN_CLICKED) return;
-  switch (id) {
-    case IDC_SEARCH:
-      session_.OnSearch();
-      break;
-    case IDC_CLEAR_LOG:
-      session_.ClearLog();
-      break;
-    case IDC_EXPORT:
-      session_.OnExportParams();
-      break;
-    case IDC_IMPORT:
-      session_.OnImportParams();
-      break;
-    default:
-      break;
-  }
+  if (id == IDC_LOG && code == EN_CHANGE) main_.Log().BoxChanged();
+  if (code == BN_CLICKED) main_.OnClicked(id);
 }
 
 void CConfigMainDlg::OnNotify(const NMHDR& header) {
   if (header.idFrom == IDC_TABS && header.code == TCN_SELCHANGE) OnSelchangeTab();
   if (header.idFrom != IDC_DEVICE_LIST) return;
-  if (header.code == NM_DBLCLK) session_.OnDeviceDoubleClicked();
+  if (header.code == NM_DBLCLK) main_.OnDeviceDoubleClicked();
   // The list holds no texts of its own: it asks for each cell it draws or is asked for. The
   // notification is the list's to fill in.
   if (header.code == LVN_GETDISPINFOW)
@@ -184,11 +164,12 @@ void CConfigMainDlg::AnswerCell(NMLVDISPINFOW& info) const {
 }
 
 void CConfigMainDlg::OnSelchangeTab() {
-  const int selection = static_cast<int>(::SendMessageW(Item(IDC_TABS), TCM_GETCURSEL, 0, 0));
-  if (selection != 0 && selection != 1) return;
-  if (selection == 1) MakeRs485Page();
-  ::ShowWindow(netPage_.Hwnd(), selection == 0 ? SW_SHOW : SW_HIDE);
-  ::ShowWindow(rs485Page_.Hwnd(), selection == 1 ? SW_SHOW : SW_HIDE);
+  const std::optional<MainPage> page =
+      PageOfTab(static_cast<int>(::SendMessageW(Item(IDC_TABS), TCM_GETCURSEL, 0, 0)));
+  if (!page) return;
+  if (page == MainPage::Rs485) MakeRs485Page();
+  ::ShowWindow(netPage_.Hwnd(), page == MainPage::Net ? SW_SHOW : SW_HIDE);
+  ::ShowWindow(rs485Page_.Hwnd(), page == MainPage::Rs485 ? SW_SHOW : SW_HIDE);
 }
 
 void CConfigMainDlg::MakeRs485Page() {
@@ -209,7 +190,7 @@ bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, I
         std::lock_guard lock(postMutex_);
         refreshPosted_ = false;
       }
-      session_.RefreshLog();
+      main_.OnLogRefresh();
       return true;
     }
     case WM_TIMER: {
@@ -287,7 +268,7 @@ void CConfigMainDlg::TakeInbox() {
   while (!pending_.empty()) {
     const Datagram datagram = std::move(pending_.front());
     pending_.pop_front();
-    session_.OnFrameReceived(datagram.bytes, datagram.received);
+    main_.OnDatagram(datagram);
   }
   --dispatching_;
   if (dispatching_ == 0) ShowBatch();
@@ -323,24 +304,17 @@ void CConfigMainDlg::ShowLogText(const std::string& text) {
 
 void CConfigMainDlg::PutLogText(const std::string& text) {
   const HWND log = Item(IDC_LOG);
-  // The log mostly grows by lines: while the box still holds what was shown last, only the new
-  // lines go in, in one append, instead of the whole text, which would make the replies of many
-  // devices cost the square of their count.
-  const bool grows = !boxEdited_ && !shownLog_.empty() && shownLog_.back() == '\n' &&
-                     text.size() >= shownLog_.size() &&
-                     text.compare(0, shownLog_.size(), shownLog_) == 0;
-  const std::wstring shown = Wide(grows ? std::string_view(text).substr(shownLog_.size()) : text);
+  // The new lines go in in one append, while the box has room for them.
+  const LogBoxText::Change change = main_.Log().Show(text);
+  const std::wstring shown = Wide(change.text);
   const int length = ::GetWindowTextLengthW(log);
-  showingLog_ = true;
-  if (grows && length + static_cast<long long>(shown.size()) <= kLogLimit) {
+  if (change.append && length + static_cast<long long>(shown.size()) <= kLogLimit) {
     ::SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(length), length);
     ::SendMessageW(log, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(shown.c_str()));
   } else {
     ::SetWindowTextW(log, Wide(text).c_str());
   }
-  showingLog_ = false;
-  shownLog_ = text;
-  boxEdited_ = false;
+  main_.Log().Shown();
   const int end = ::GetWindowTextLengthW(log);
   ::SendMessageW(log, EM_SETSEL, static_cast<WPARAM>(end), end);
   ::SendMessageW(log, EM_SCROLLCARET, 0, 0);
@@ -353,7 +327,8 @@ void CConfigMainDlg::ClearDeviceList() {
 }
 
 void CConfigMainDlg::InsertDeviceRow(const DeviceRow& row) {
-  rows_.push_back({Wide(row.ip), Wide(row.name), Wide(row.mac), Wide(row.version)});
+  const std::array<std::string, kColumnCount> cells = DeviceCells(row);
+  rows_.push_back({Wide(cells[0]), Wide(cells[1]), Wide(cells[2]), Wide(cells[3])});
   if (dispatching_ == 0) {
     ShowDeviceRows();
   } else if (!showPosted_) {
@@ -392,8 +367,7 @@ std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
                                     LVNI_SELECTED);
   if (index < 0 || static_cast<size_t>(index) >= shownRows_) return std::nullopt;
   const auto& cells = rows_[shownRows_ - 1 - static_cast<size_t>(index)];
-  return DeviceRow{Utf8(cells[kColumnIp]), Utf8(cells[kColumnName]), Utf8(cells[kColumnMac]),
-                   Utf8(cells[kColumnVersion])};
+  return DeviceRowOf(cells, [](const std::wstring& cell) { return Utf8(cell); });
 }
 
 bool CConfigMainDlg::RunGearDialog(GearForm& form) {

@@ -23,6 +23,7 @@
 #include "win32/dialog_window.h"
 #include "win32/net_param_page.h"
 #include "win32/rs485_page.h"
+#include "window/main_window.h"
 
 namespace quillon::win32 {
 
@@ -40,10 +41,8 @@ class CAboutDlg : public CDialogWindow {
   void OnCommand(int id, int code) override;
 };
 
-class CConfigMainDlg : public CDialogWindow, public ConfigView {
+class CConfigMainDlg : public CDialogWindow, public ConfigView, private MainWindowControls {
  public:
-  static constexpr int kLogLimit = 10240000;  // characters the log box takes
-
   // `addresses` fills the local-address box with the PC's first address.
   CConfigMainDlg(ConfigSession& session, AddressSource addresses);
   ~CConfigMainDlg() override;
@@ -85,6 +84,13 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   void OnDestroy() override;
 
  private:
+  // MainWindowControls.
+  void SetText(int id, const std::string& text) override;
+  void InsertColumn(int column, const std::string& heading) override;
+  int ListClientWidth() override;
+  void SetColumnWidth(int column, int width) override;
+  void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) override;
+
   std::optional<std::string> ChooseFile(bool save, const std::string& initialName);
   void OnSelchangeTab();
   // The RS-485 page, as the hidden camera pages, is made once the window shows, or when its tab
@@ -101,6 +107,7 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   void AnswerCell(NMLVDISPINFOW& info) const;
 
   ConfigSession& session_;
+  MainWindow main_;
   AddressSource addresses_;
   std::function<void(HWND)> onInit_;
   CNetParamPage netPage_;
@@ -126,9 +133,6 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView {
   size_t shownRows_ = 0;
   std::map<UINT_PTR, std::function<void()>> timers_;
   UINT_PTR nextTimer_ = 0x100;  // CallLater's; below them the window's own
-  bool showingLog_ = false;
-  std::string shownLog_;    // the log text as last shown in the box
-  bool boxEdited_ = false;  // the user changed the box since
 };
 
 }  // namespace quillon::win32

@@ -1,7 +1,9 @@
 #include "win32/win32_notifier.h"
 
+#include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "win32/wide_text.h"
 
@@ -21,9 +23,9 @@ LRESULT CALLBACK ButtonTexts(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE && ::GetClassNameW(reinterpret_cast<HWND>(wParam), className, 16) > 0 &&
       std::wstring_view(className) == L"#32770") {
     const HWND box = reinterpret_cast<HWND>(wParam);
-    ::SetDlgItemTextW(box, IDOK, L"确定");
-    ::SetDlgItemTextW(box, IDYES, L"是");
-    ::SetDlgItemTextW(box, IDNO, L"否");
+    ::SetDlgItemTextW(box, IDOK, Wide(kOkButtonText).c_str());
+    ::SetDlgItemTextW(box, IDYES, Wide(kYesButtonText).c_str());
+    ::SetDlgItemTextW(box, IDNO, Wide(kNoButtonText).c_str());
     const HHOOK hook = buttonHook;
     buttonHook = nullptr;
     ::UnhookWindowsHookEx(hook);
@@ -47,13 +49,6 @@ UINT BoxStyle(BoxIcon icon, bool yesNo) {
   return buttons;
 }
 
-// A box asked for by another thread, shared by the caller and the user-interface thread.
-struct Win32Notifier::Request {
-  std::string caption, text;
-  UINT style;
-  bool done = false;
-};
-
 Win32Notifier::Win32Notifier() : uiThread_(::GetCurrentThreadId()) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -63,7 +58,6 @@ Win32Notifier::Win32Notifier() : uiThread_(::GetCurrentThreadId()) {
   ::RegisterClassExW(&windowClass);  // fails harmlessly when a second notifier registers it
   window_ = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               windowClass.hInstance, nullptr);
-  ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 Win32Notifier::~Win32Notifier() {
@@ -71,13 +65,8 @@ Win32Notifier::~Win32Notifier() {
   // Requests still queued: their callers have been released.
   MSG message;
   while (::PeekMessageW(&message, window_, WM_SHOW_BOX, WM_SHOW_BOX, PM_REMOVE))
-    delete reinterpret_cast<std::shared_ptr<Request>*>(message.lParam);
+    delete reinterpret_cast<std::function<void()>*>(message.lParam);
   ::DestroyWindow(window_);
-}
-
-bool Win32Notifier::ShutDown() {
-  std::lock_guard lock(mutex_);
-  return shutDown_;
 }
 
 int Win32Notifier::Show(const std::string& caption, const std::string& text, UINT style) {
@@ -94,43 +83,36 @@ int Win32Notifier::Show(const std::string& caption, const std::string& text, UIN
 }
 
 void Win32Notifier::ShowBox(const std::string& caption, const std::string& text, BoxIcon icon) {
-  if (ShutDown()) return;
+  if (wait_.Released()) return;
   const UINT style = BoxStyle(icon, false);
   if (::GetCurrentThreadId() == uiThread_) {
     Show(caption, text, style);
     return;
   }
-  auto request = std::make_shared<Request>(Request{caption, text, style});
-  auto* posted = new std::shared_ptr<Request>(request);
-  if (!::PostMessageW(window_, WM_SHOW_BOX, 0, reinterpret_cast<LPARAM>(posted))) {
-    delete posted;
-    return;
-  }
-  std::unique_lock lock(mutex_);
-  closed_.wait(lock, [&] { return request->done || shutDown_; });
+  wait_.ShowAndWait(
+      [this](std::function<void()> task) {
+        auto* posted = new std::function<void()>(std::move(task));
+        if (::PostMessageW(window_, WM_SHOW_BOX, 0, reinterpret_cast<LPARAM>(posted))) return true;
+        delete posted;
+        return false;
+      },
+      [this, caption, text, style] {
+        if (!wait_.Released()) Show(caption, text, style);
+      });
 }
 
 bool Win32Notifier::AskYesNo(const std::string& caption, const std::string& text, BoxIcon icon) {
-  if (ShutDown()) return false;
+  if (wait_.Released()) return false;
   return Show(caption, text, BoxStyle(icon, true)) == IDYES;
 }
 
-void Win32Notifier::ReleaseWaiting() {
-  std::lock_guard lock(mutex_);
-  shutDown_ = true;
-  closed_.notify_all();
-}
+void Win32Notifier::ReleaseWaiting() { wait_.Release(); }
 
 LRESULT CALLBACK Win32Notifier::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_SHOW_BOX) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-  auto* self = reinterpret_cast<Win32Notifier*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  const std::unique_ptr<std::shared_ptr<Request>> posted(
-      reinterpret_cast<std::shared_ptr<Request>*>(lParam));
-  Request& request = **posted;
-  if (!self->ShutDown()) self->Show(request.caption, request.text, request.style);
-  std::lock_guard lock(self->mutex_);
-  request.done = true;
-  self->closed_.notify_all();
+  const std::unique_ptr<std::function<void()>> task(
+      reinterpret_cast<std::function<void()>*>(lParam));
+  (*task)();
   return 0;
 }
 

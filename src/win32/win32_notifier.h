@@ -7,11 +7,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 
 #include "report/notifier.h"
+#include "window/box_wait.h"
 
 namespace quillon::win32 {
 
@@ -34,18 +33,14 @@ class Win32Notifier : public Notifier {
   void ReleaseWaiting() override;
 
  private:
-  struct Request;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   // On the user-interface thread: the box, and the button that closed it.
   int Show(const std::string& caption, const std::string& text, UINT style);
-  bool ShutDown();
 
   DWORD uiThread_;
   HWND window_ = nullptr;  // message-only: takes the requests of other threads
   std::atomic<HWND> owner_{nullptr};
-  std::mutex mutex_;
-  std::condition_variable closed_;
-  bool shutDown_ = false;
+  BoxWait wait_;
 };
 
 }  // namespace quillon::win32

@@ -17,12 +17,6 @@ struct CConfigApp::OwnParts {
     QApplication::setWindowIcon(ApplicationIcon());
     QApplication::setFont(DialogFont());
   }
-  // The one parameter block of the process: zero at start, never freed.
-  static DeviceParameterBlock& Block() {
-    static DeviceParameterBlock block{};
-    return block;
-  }
-
   QtNotifier notifier;
   UdpLink link{SystemSockets(), notifier, InterfaceAddresses};
 };
@@ -31,35 +25,24 @@ CConfigApp::CConfigApp() : CConfigApp(std::make_unique<OwnParts>()) {}
 
 CConfigApp::CConfigApp(std::unique_ptr<OwnParts> parts)
     : own_(std::move(parts)),
-      link_(own_->link),
-      notifier_(own_->notifier),
-      session_(OwnParts::Block(), link_, notifier_),
-      window_(std::make_unique<CConfigMainDlg>(session_, InterfaceAddresses)) {
+      program_(ConfigProgram::ProcessBlock(), own_->link, own_->notifier),
+      window_(std::make_unique<CConfigMainDlg>(program_.Session(), InterfaceAddresses)) {
   own_->notifier.SetParentWindow(window_.get());
 }
 
 CConfigApp::CConfigApp(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier,
                        const AddressSource& addresses)
-    : link_(link),
-      notifier_(notifier),
-      session_(block, link_, notifier_),
-      window_(std::make_unique<CConfigMainDlg>(session_, addresses)) {}
+    : program_(block, link, notifier),
+      window_(std::make_unique<CConfigMainDlg>(program_.Session(), addresses)) {}
 
 CConfigApp::~CConfigApp() { Stop(); }
 
 void CConfigApp::Start() {
-  link_.Start(
+  program_.Start(
       [window = window_.get()](Datagram datagram) { window->PostDatagram(std::move(datagram)); });
-  session_.StartWorker();
 }
 
-void CConfigApp::Stop() {
-  // No thread that is stopped after this may wait for a box, and no datagram may be posted to a
-  // window that is going away.
-  notifier_.ReleaseWaiting();
-  link_.Stop();
-  session_.StopWorker();
-}
+void CConfigApp::Stop() { program_.Stop(); }
 
 int CConfigApp::Run() {
   Start();

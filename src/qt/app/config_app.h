@@ -13,6 +13,7 @@
 #include "params/parameter_block.h"
 #include "report/notifier.h"
 #include "session/config_session.h"
+#include "window/program.h"
 
 namespace quillon {
 
@@ -39,7 +40,7 @@ class CConfigApp {
   // Start, the main window modally, Stop. Returns the program's exit code.
   int Run();
 
-  ConfigSession& Session() { return session_; }
+  ConfigSession& Session() { return program_.Session(); }
   CConfigMainDlg& Window() { return *window_; }
 
  private:
@@ -47,9 +48,7 @@ class CConfigApp {
   CConfigApp(std::unique_ptr<OwnParts> parts);
 
   std::unique_ptr<OwnParts> own_;  // the program's own link and boxes; outlives what uses them
-  FrameLink& link_;
-  Notifier& notifier_;
-  ConfigSession session_;
+  ConfigProgram program_;
   std::unique_ptr<CConfigMainDlg> window_;
 };
 

@@ -18,62 +18,18 @@
 #include "qt/pages/rs485_page.h"
 #include "qt/widgets/dialog_units.h"
 #include "qt/widgets/tab_control.h"
-#include "text/ipv4_text.h"
 
 namespace quillon {
 
-namespace {
-
-enum DeviceColumn { kColumnIp, kColumnName, kColumnMac, kColumnVersion, kColumnCount };
-
-QString DottedAddress(uint32_t address) { return QString::fromStdString(Ipv4Text(address)); }
-
-}  // namespace
-
 CConfigMainDlg::CConfigMainDlg(ConfigSession& session, const AddressSource& addresses,
                                QWidget* parent)
-    : QDialog(parent), session_(session) {
+    : QDialog(parent), session_(session), main_(session) {
   BuildControls();
-  session_.AttachView(*this);
-
-  // Help text into the (empty) log.
-  session_.AppendLog(kHelpText);
-  session_.RefreshLog();
-
-  // Tabs and pages: both pages over the tab control's panel, the network page first.
-  CTabControl* tabs = Tabs();
-  for (int i = 0; i < 2; ++i) tabs->InsertItem(i, QString::fromUtf8(kPageTabs[i]));
-  PageForms& forms = session_.Forms();
-  netPage_ = new CNetParamPage(forms.net, tabs);
-  rs485Page_ = new CRs485Page(forms.rs485, forms.gear, tabs);
-  const PageInsets& inset = kMainPageInsets;
-  const QRect pageRect =
-      tabs->ClientRect().adjusted(inset.left, inset.top, -inset.right, -inset.bottom);
-  netPage_->setGeometry(pageRect);
-  rs485Page_->setGeometry(pageRect);
-  netPage_->show();
-  rs485Page_->hide();
-  tabs->SetCurrentSelection(0);
-  connect(tabs, &CTabControl::selectionChanged, this, &CConfigMainDlg::OnSelchangeTab);
-  connect(netPage_, &CNetParamPage::downloadRequested, this, [this] { session_.OnDownload(); });
-  connect(rs485Page_, &CRs485Page::readRequested, this, [this] { session_.OnRs485Read(); });
-  connect(rs485Page_, &CRs485Page::downloadRequested, this, [this] { session_.OnRs485Download(); });
-  connect(rs485Page_, &CRs485Page::slotChosen, this,
-          [this](int index) { session_.OnSlotChanged(index); });
-  connect(rs485Page_, &CRs485Page::remoteAdjustRequested, this,
-          [this] { session_.OnRemoteAdjust(); });
-
-  // Both blocks zeroed, the dictionary index built, the flags cleared: before the application
-  // object starts the dictionary worker, which polls the index's marks.
-  session_.InitModel();
-
-  const std::vector<uint32_t> local = addresses ? addresses() : std::vector<uint32_t>{};
-  AddressBox()->setText(local.empty() ? QStringLiteral("0.0.0.0") : DottedAddress(local.front()));
-
+  main_.Start(*this, *this, addresses);
   SearchButton()->setFocus(Qt::OtherFocusReason);
 }
 
-CConfigMainDlg::~CConfigMainDlg() { session_.DetachView(); }
+CConfigMainDlg::~CConfigMainDlg() = default;
 
 void CConfigMainDlg::BuildControls() {
   const DialogLayout& layout = MainWindowLayout();
@@ -87,25 +43,60 @@ void CConfigMainDlg::BuildControls() {
   setFixedSize(du.Size(layout.cx, layout.cy));
   controls_ = BuildDialog(this, layout, du);
   logBox_ = ControlAs<QPlainTextEdit>(controls_, IDC_LOG);
-  PortBox()->setText(QStringLiteral("1901"));
 
-  QTreeWidget* list = DeviceList();
-  list->setColumnCount(kColumnCount);
-  QStringList headings;
-  for (const char* heading : kDeviceColumns) headings << QString::fromUtf8(heading);
-  list->setHeaderLabels(headings);
-  // The widths are set once, from the list's client width.
-  const int client = list->width() - 2 * list->frameWidth();
-  for (int column = 0; column < kColumnCount; ++column)
-    list->setColumnWidth(column, DeviceColumnWidth(column, client));
-
-  connect(SearchButton(), &QPushButton::clicked, this, [this] { session_.OnSearch(); });
-  connect(ClearButton(), &QPushButton::clicked, this, [this] { session_.ClearLog(); });
-  connect(ExportButton(), &QPushButton::clicked, this, [this] { session_.OnExportParams(); });
-  connect(ImportButton(), &QPushButton::clicked, this, [this] { session_.OnImportParams(); });
-  connect(list, &QTreeWidget::itemDoubleClicked, this,
-          [this] { session_.OnDeviceDoubleClicked(); });
+  for (const int id : {IDC_SEARCH, IDC_CLEAR_LOG, IDC_EXPORT, IDC_IMPORT})
+    connect(ControlAs<QPushButton>(controls_, id), &QPushButton::clicked, this,
+            [this, id] { main_.OnClicked(id); });
+  connect(DeviceList(), &QTreeWidget::itemDoubleClicked, this,
+          [this] { main_.OnDeviceDoubleClicked(); });
   connect(logBox_, &QPlainTextEdit::textChanged, this, &CConfigMainDlg::LimitLogText);
+}
+
+void CConfigMainDlg::SetText(int id, const std::string& text) {
+  ControlAs<QLineEdit>(controls_, id)->setText(QString::fromStdString(text));
+}
+
+void CConfigMainDlg::InsertColumn(int column, const std::string& heading) {
+  QTreeWidget* list = DeviceList();
+  if (list->columnCount() <= column) list->setColumnCount(column + 1);
+  list->headerItem()->setText(column, QString::fromStdString(heading));
+}
+
+int CConfigMainDlg::ListClientWidth() {
+  const QTreeWidget* list = DeviceList();
+  return list->width() - 2 * list->frameWidth();
+}
+
+void CConfigMainDlg::SetColumnWidth(int column, int width) {
+  DeviceList()->setColumnWidth(column, width);
+}
+
+void CConfigMainDlg::MakePages(const std::array<std::string, 2>& tabNames,
+                               const PageInsets& inset) {
+  // Both pages over the tab control's panel, the network page first.
+  CTabControl* tabs = Tabs();
+  for (int i = 0; i < 2; ++i) tabs->InsertItem(i, QString::fromStdString(tabNames[i]));
+  PageForms& forms = session_.Forms();
+  netPage_ = new CNetParamPage(forms.net, tabs);
+  rs485Page_ = new CRs485Page(forms.rs485, forms.gear, tabs);
+  const QRect pageRect =
+      tabs->ClientRect().adjusted(inset.left, inset.top, -inset.right, -inset.bottom);
+  netPage_->setGeometry(pageRect);
+  rs485Page_->setGeometry(pageRect);
+  netPage_->show();
+  rs485Page_->hide();
+  tabs->SetCurrentSelection(0);
+  connect(tabs, &CTabControl::selectionChanged, this, &CConfigMainDlg::OnSelchangeTab);
+  connect(netPage_, &CNetParamPage::downloadRequested, this,
+          [this] { main_.OnPageEvent(PageEvent::NetDownload); });
+  connect(rs485Page_, &CRs485Page::readRequested, this,
+          [this] { main_.OnPageEvent(PageEvent::Rs485Read); });
+  connect(rs485Page_, &CRs485Page::downloadRequested, this,
+          [this] { main_.OnPageEvent(PageEvent::Rs485Download); });
+  connect(rs485Page_, &CRs485Page::remoteAdjustRequested, this,
+          [this] { main_.OnPageEvent(PageEvent::RemoteAdjust); });
+  connect(rs485Page_, &CRs485Page::slotChosen, this,
+          [this](int index) { main_.OnSlotChosen(index); });
 }
 
 QTreeWidget* CConfigMainDlg::DeviceList() const {
@@ -132,10 +123,11 @@ QPushButton* CConfigMainDlg::ImportButton() const {
 CTabControl* CConfigMainDlg::Tabs() const { return ControlAs<CTabControl>(controls_, IDC_TABS); }
 
 void CConfigMainDlg::OnSelchangeTab(int selection) {
-  if (selection == 0) {
+  const std::optional<MainPage> page = PageOfTab(selection);
+  if (page == MainPage::Net) {
     netPage_->show();
     rs485Page_->hide();
-  } else if (selection == 1) {
+  } else if (page == MainPage::Rs485) {
     netPage_->hide();
     rs485Page_->show();
   }
@@ -143,30 +135,21 @@ void CConfigMainDlg::OnSelchangeTab(int selection) {
 
 void CConfigMainDlg::PostDatagram(Datagram datagram) {
   QMetaObject::invokeMethod(
-      this, [this, d = std::move(datagram)] { session_.OnFrameReceived(d.bytes, d.received); },
-      Qt::QueuedConnection);
+      this, [this, d = std::move(datagram)] { main_.OnDatagram(d); }, Qt::QueuedConnection);
 }
 
 void CConfigMainDlg::ShowLogText(const std::string& text) {
-  // The log mostly grows by a line at a time (a thousand devices answering a search add a line
-  // each): while the box still holds what was shown last, only the new lines go in, instead of
-  // the whole text, which would make the replies of many devices cost the square of their count.
-  const bool grows = !boxEdited_ && !shownLog_.empty() && shownLog_.back() == '\n' &&
-                     text.size() >= shownLog_.size() &&
-                     text.compare(0, shownLog_.size(), shownLog_) == 0;
-  QString shown = QString::fromStdString(grows ? text.substr(shownLog_.size()) : text);
+  const LogBoxText::Change change = main_.Log().Show(text);
+  QString shown = QString::fromUtf8(change.text.data(), static_cast<qsizetype>(change.text.size()));
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  showingLog_ = true;
-  if (grows) {
+  if (change.append) {
     QTextCursor end(logBox_->document());
     end.movePosition(QTextCursor::End);
     end.insertText(shown);
   } else {
     logBox_->setPlainText(shown);
   }
-  showingLog_ = false;
-  shownLog_ = text;
-  boxEdited_ = false;
+  main_.Log().Shown();
   logBox_->moveCursor(QTextCursor::End);
   logBox_->verticalScrollBar()->setValue(logBox_->verticalScrollBar()->maximum());
 }
@@ -174,8 +157,7 @@ void CConfigMainDlg::ShowLogText(const std::string& text) {
 void CConfigMainDlg::LimitLogText() {
   // The box takes at most kLogLimit characters from the user; the log text itself is shown
   // whole.
-  if (showingLog_) return;
-  boxEdited_ = true;  // the next refresh replaces the box's whole content
+  if (!main_.Log().BoxChanged()) return;
   const int count = logBox_->document()->characterCount() - 1;
   if (count <= kLogLimit) return;
   QTextCursor cursor(logBox_->document());
@@ -186,15 +168,15 @@ void CConfigMainDlg::LimitLogText() {
 
 void CConfigMainDlg::RequestLogRefresh() {
   QMetaObject::invokeMethod(
-      this, [this] { session_.RefreshLog(); }, Qt::QueuedConnection);
+      this, [this] { main_.OnLogRefresh(); }, Qt::QueuedConnection);
 }
 
 void CConfigMainDlg::ClearDeviceList() { DeviceList()->clear(); }
 
 void CConfigMainDlg::InsertDeviceRow(const DeviceRow& row) {
-  auto* item = new QTreeWidgetItem(
-      QStringList{QString::fromStdString(row.ip), QString::fromStdString(row.name),
-                  QString::fromStdString(row.mac), QString::fromStdString(row.version)});
+  QStringList cells;
+  for (const std::string& cell : DeviceCells(row)) cells << QString::fromStdString(cell);
+  auto* item = new QTreeWidgetItem(cells);
   DeviceList()->insertTopLevelItem(0, item);
 }
 
@@ -202,8 +184,9 @@ std::optional<DeviceRow> CConfigMainDlg::SelectedDeviceRow() {
   const QList<QTreeWidgetItem*> selected = DeviceList()->selectedItems();
   if (selected.isEmpty()) return std::nullopt;
   const QTreeWidgetItem* item = selected.front();
-  return DeviceRow{item->text(kColumnIp).toStdString(), item->text(kColumnName).toStdString(),
-                   item->text(kColumnMac).toStdString(), item->text(kColumnVersion).toStdString()};
+  std::array<QString, kColumnCount> cells;
+  for (int column = 0; column < kColumnCount; ++column) cells[column] = item->text(column);
+  return DeviceRowOf(cells, [](const QString& cell) { return cell.toStdString(); });
 }
 
 void CConfigMainDlg::ShowNetForm(NetParamForm& form) { netPage_->Show(form); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "params/parameter_block.h"
 #include "qt/pages/dialog_builder.h"
 #include "session/config_session.h"
+#include "window/main_window.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -27,16 +29,12 @@ class CNetParamPage;
 class CRs485Page;
 class CTabControl;
 
-class CConfigMainDlg : public QDialog, public ConfigView {
+class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowControls {
   Q_OBJECT
 
  public:
-  static constexpr int kLogLimit = 10240000;  // characters the log box takes
-
-  // The window's initialisation: controls, help text, pages, the model zeroed with its
-  // dictionary index, and the PC's first address (from `addresses`) in the local-address box.
-  // The window becomes the session's view until it is destroyed. Starting the link and the
-  // worker is the application object's part.
+  // The window's controls, then the main window's start-up (MainWindow::Start) with the PC's
+  // addresses from `addresses`. The window is the session's view until it is destroyed.
   CConfigMainDlg(ConfigSession& session, const AddressSource& addresses, QWidget* parent = nullptr);
   ~CConfigMainDlg() override;
 
@@ -96,15 +94,20 @@ class CConfigMainDlg : public QDialog, public ConfigView {
   void OnSelchangeTab(int selection);
   void LimitLogText();
 
+  // MainWindowControls.
+  void SetText(int id, const std::string& text) override;
+  void InsertColumn(int column, const std::string& heading) override;
+  int ListClientWidth() override;
+  void SetColumnWidth(int column, int width) override;
+  void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) override;
+
   ConfigSession& session_;
+  MainWindow main_;
 
   CNetParamPage* netPage_ = nullptr;
   CRs485Page* rs485Page_ = nullptr;
   ControlMap controls_;
   QPlainTextEdit* logBox_ = nullptr;
-  bool showingLog_ = false;
-  std::string shownLog_;    // the log text as last shown in the box
-  bool boxEdited_ = false;  // the user changed the box since
   FileChooser fileChooser_;
 };
 

@@ -3,7 +3,8 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QThread>
-#include <memory>
+#include <functional>
+#include <utility>
 
 namespace quillon {
 
@@ -14,49 +15,26 @@ void QtNotifier::ShowBox(const std::string& caption, const std::string& text, Bo
   QString qText = QString::fromStdString(text);
   qText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   if (QThread::currentThread() == thread()) {
-    {
-      std::lock_guard lock(mutex_);
-      if (shutDown_) return;
-    }
-    ShowOnUiThread(qCaption, qText, icon, false);
+    if (!wait_.Released()) ShowOnUiThread(qCaption, qText, icon, false);
     return;
   }
   // The same wait as a blocking queued call, except that ReleaseWaiting can end it.
-  auto done = std::make_shared<bool>(false);
-  {
-    std::lock_guard lock(mutex_);
-    if (shutDown_) return;
-  }
-  QMetaObject::invokeMethod(
-      this,
-      [this, qCaption, qText, icon, done] {
-        ShowOnUiThread(qCaption, qText, icon, false);
-        std::lock_guard lock(mutex_);
-        *done = true;
-        closed_.notify_all();
+  wait_.ShowAndWait(
+      [this](std::function<void()> task) {
+        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+        return true;
       },
-      Qt::QueuedConnection);
-  std::unique_lock lock(mutex_);
-  ++waiting_;
-  closed_.wait(lock, [&] { return *done || shutDown_; });
-  --waiting_;
+      [this, qCaption, qText, icon] { ShowOnUiThread(qCaption, qText, icon, false); });
 }
 
 bool QtNotifier::AskYesNo(const std::string& caption, const std::string& text, BoxIcon icon) {
-  {
-    std::lock_guard lock(mutex_);
-    if (shutDown_) return false;
-  }
+  if (wait_.Released()) return false;
   QString qText = QString::fromStdString(text);
   qText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return ShowOnUiThread(QString::fromStdString(caption), qText, icon, true);
 }
 
-void QtNotifier::ReleaseWaiting() {
-  std::lock_guard lock(mutex_);
-  shutDown_ = true;
-  closed_.notify_all();
-}
+void QtNotifier::ReleaseWaiting() { wait_.Release(); }
 
 bool QtNotifier::ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon,
                                 bool yesNo) {
@@ -70,7 +48,9 @@ bool QtNotifier::ShowOnUiThread(const QString& caption, const QString& text, Box
   box.setAccessibleName(caption);
   box.setAccessibleDescription(text);
   const std::pair<QMessageBox::StandardButton, const char*> labels[] = {
-      {QMessageBox::Ok, "确定"}, {QMessageBox::Yes, "是"}, {QMessageBox::No, "否"}};
+      {QMessageBox::Ok, kOkButtonText},
+      {QMessageBox::Yes, kYesButtonText},
+      {QMessageBox::No, kNoButtonText}};
   for (const auto& [button, label] : labels)
     if (QAbstractButton* b = box.button(button)) b->setText(QString::fromUtf8(label));
   // Closing the box without choosing, or pressing Enter, answers No: sending is the choice that

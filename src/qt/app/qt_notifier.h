@@ -6,10 +6,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
-#include <condition_variable>
-#include <mutex>
 
 #include "report/notifier.h"
+#include "window/box_wait.h"
 
 namespace quillon {
 
@@ -30,20 +29,14 @@ class QtNotifier : public QObject, public Notifier {
   void ReleaseWaiting() override;
 
   // How many callers on other threads are waiting for their box to close now.
-  int Waiting() const {
-    std::lock_guard lock(mutex_);
-    return waiting_;
-  }
+  int Waiting() const { return wait_.Waiting(); }
 
  private:
   // Shows the box with OK, or with Yes and No; true when the user chose Yes.
   bool ShowOnUiThread(const QString& caption, const QString& text, BoxIcon icon, bool yesNo);
 
   QPointer<QWidget> parentWindow_;
-  mutable std::mutex mutex_;
-  std::condition_variable closed_;
-  bool shutDown_ = false;
-  int waiting_ = 0;
+  BoxWait wait_;
 };
 
 }  // namespace quillon

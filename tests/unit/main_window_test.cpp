@@ -1,0 +1,119 @@
+// The main window's own logic without a toolkit: the log box's rule, the tabs' pages, the start-up
+// order and the routing of clicks, driven through a recording of the toolkit's part.
+#include "window/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fake_view.h"
+#include "support/recording_link.h"
+#include "support/recording_notifier.h"
+
+using namespace quillon;
+
+namespace {
+
+// What the window's toolkit was asked to do, in order.
+class RecordedControls : public MainWindowControls {
+ public:
+  std::vector<std::string> calls;
+  void SetText(int id, const std::string& text) override {
+    calls.push_back("text " + std::to_string(id) + " " + text);
+  }
+  void InsertColumn(int column, const std::string& heading) override {
+    calls.push_back("column " + std::to_string(column) + " " + heading);
+  }
+  int ListClientWidth() override { return 400; }
+  void SetColumnWidth(int column, int width) override {
+    calls.push_back("width " + std::to_string(column) + " " + std::to_string(width));
+  }
+  void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) override {
+    calls.push_back("pages " + tabs[0] + " " + tabs[1] + " " + std::to_string(insets.top));
+  }
+};
+
+struct LogStep {
+  std::string text;  // shown next
+  bool userEdit;     // the user edited the box before
+  bool append;
+  std::string change;
+};
+
+TEST(MainWindowLog, AppendsOnlyWhatGrewAfterAWholeLine) {
+  const LogStep steps[] = {
+      {"a\r\n", false, false, "a\r\n"},                // the first text replaces the empty box
+      {"a\r\nb\r\n", false, true, "b\r\n"},            // grown by a line
+      {"a\r\nb\r\nc", false, true, "c"},               // grown by a part of a line
+      {"a\r\nb\r\ncd", false, false, "a\r\nb\r\ncd"},  // the last shown ended inside a line
+      {"x\r\n", false, false, "x\r\n"},                // another text
+      {"x\r\ny\r\n", true, false, "x\r\ny\r\n"},       // the user edited the box meanwhile
+      {"x\r\ny\r\nz\r\n", false, true, "z\r\n"},
+      {"", false, false, ""},  // cleared
+  };
+  LogBoxText log;
+  for (const LogStep& step : steps) {
+    if (step.userEdit) {
+      EXPECT_TRUE(log.BoxChanged());
+    }
+    const LogBoxText::Change change = log.Show(step.text);
+    // The box's own change notices, while the text goes in, are not the user's.
+    EXPECT_FALSE(log.BoxChanged()) << step.text;
+    log.Shown();
+    EXPECT_EQ(change.append, step.append) << step.text;
+    EXPECT_EQ(std::string(change.text), step.change) << step.text;
+  }
+}
+
+TEST(MainWindowTabs, EachTabShowsItsPage) {
+  EXPECT_EQ(PageOfTab(0), MainPage::Net);
+  EXPECT_EQ(PageOfTab(1), MainPage::Rs485);
+  EXPECT_EQ(PageOfTab(-1), std::nullopt);
+  EXPECT_EQ(PageOfTab(2), std::nullopt);
+}
+
+TEST(MainWindowList, RowsRoundTripThroughTheCells) {
+  const DeviceRow row{"10.0.0.7", "名称", "0011223344AB", "03.07"};
+  const auto cells = DeviceCells(row);
+  EXPECT_EQ(cells[kColumnMac], "0011223344AB");
+  const DeviceRow back = DeviceRowOf(cells, [](const std::string& cell) { return cell; });
+  EXPECT_EQ(back.ip, row.ip);
+  EXPECT_EQ(back.name, row.name);
+  EXPECT_EQ(back.mac, row.mac);
+  EXPECT_EQ(back.version, row.version);
+}
+
+class MainWindowStart : public ::testing::Test {
+ protected:
+  DeviceParameterBlock block_{};
+  fakes::RecordingLink link_;
+  fakes::RecordingNotifier notifier_;
+  ConfigSession session_{block_, link_, notifier_};
+  fakes::FakeConfigView view_;
+  RecordedControls controls_;
+  MainWindow main_{session_};
+};
+
+TEST_F(MainWindowStart, FillsTheWindowInItsOrder) {
+  main_.Start(controls_, view_, [] { return std::vector<uint32_t>{0x0A4D0001, 0x0A4D0002}; });
+  std::vector<std::string> expected = {"text " + std::to_string(IDC_LOCAL_PORT) + " 1901",
+                                       "column 0 设备IP", "column 1 设备名称", "column 2 MAC地址",
+                                       "column 3 固件版本"};
+  for (int column = 0; column < kColumnCount; ++column)
+    expected.push_back("width " + std::to_string(column) + " " +
+                       std::to_string(DeviceColumnWidth(column, 400)));
+  expected.push_back("pages 网络参数 485参数 20");
+  expected.push_back("text " + std::to_string(IDC_LOCAL_IP) + " 10.77.0.1");
+  EXPECT_EQ(controls_.calls, expected);
+  EXPECT_EQ(view_.shownLog, kHelpText);  // the view was attached before the help text
+  main_.OnClicked(IDC_CLEAR_LOG);
+  EXPECT_EQ(view_.shownLog, "");
+}
+
+TEST_F(MainWindowStart, WithoutAnAddressShowsTheAnyAddress) {
+  main_.Start(controls_, view_, nullptr);
+  EXPECT_EQ(controls_.calls.back(), "text " + std::to_string(IDC_LOCAL_IP) + " 0.0.0.0");
+}
+
+}  // namespace
