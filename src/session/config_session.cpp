@@ -105,6 +105,8 @@ std::string ConfigSession::LogText() const {
 }
 
 void ConfigSession::OnSearch() {
+  if (RefusedForBatch()) return;
+  found_.clear();
   searchStarted_ = std::chrono::system_clock::now();
   ClearLog();
   AppendLog("搜索...\r\n");
@@ -116,6 +118,7 @@ void ConfigSession::OnSearch() {
 }
 
 void ConfigSession::OnDeviceDoubleClicked() {
+  if (RefusedForBatch()) return;
   const std::optional<DeviceRow> row = View().SelectedDeviceRow();
   if (!row) return;
 
@@ -155,6 +158,7 @@ void ConfigSession::OnReadTimeout(uint32_t request) {
 }
 
 void ConfigSession::OnDownload() {
+  if (RefusedForBatch()) return;
   if (!GetFlag(flags_.bParamsRead)) {
     notifier_.ShowBox("提示", "请先双击设备列表读取参数", BoxIcon::Exclamation);
     return;
@@ -200,6 +204,7 @@ void ConfigSession::OnDownload() {
 }
 
 void ConfigSession::OnRs485Read() {
+  if (RefusedForBatch()) return;
   if (!GetFlag(flags_.bParamsRead)) {
     notifier_.ShowBox("提示", "请先双击设备列表读取参数", BoxIcon::Exclamation);
     return;
@@ -218,6 +223,7 @@ void ConfigSession::OnRs485Read() {
 }
 
 void ConfigSession::OnRs485Download() {
+  if (RefusedForBatch()) return;
   if (!GetFlag(flags_.b485Read)) {
     notifier_.ShowBox("提示", "请先读取485参数后下载", BoxIcon::Exclamation);
     return;
@@ -295,12 +301,17 @@ bool ConfigSession::Stored(const std::optional<RefusedList>& refused) {
   return !refused;
 }
 
+bool ConfigSession::RefusedForBatch() {
+  if (batchRunning_) notifier_.ShowBox("提示", kTransferRunningText, BoxIcon::Exclamation);
+  return batchRunning_;
+}
+
 bool ConfigSession::RefusedForTransfer() {
-  bool running;
+  bool running = batchRunning_;
   {
     std::lock_guard lock(modelMutex_);
-    running = CountPendingWrites(block_.modbus) != 0 || CountPendingReads(block_.modbus) != 0 ||
-              GetFlag(flags_.bCameraTextRequest) != 0;
+    running = running || CountPendingWrites(block_.modbus) != 0 ||
+              CountPendingReads(block_.modbus) != 0 || GetFlag(flags_.bCameraTextRequest) != 0;
   }
   if (running) notifier_.ShowBox("提示", kTransferRunningText, BoxIcon::Exclamation);
   return running;
@@ -351,6 +362,20 @@ void ConfigSession::OnExportParams() {
   }();
   if (!path || !ExportParamFile(*path, images))
     notifier_.ShowBox(kProgramName, kExportErrorText, BoxIcon::None);
+}
+
+bool ConfigSession::ParamsRead() { return GetFlag(flags_.bParamsRead) != 0; }
+
+std::optional<ParamImages> ConfigSession::PageImages() {
+  std::optional<RefusedList> refused;
+  {
+    std::lock_guard lock(modelMutex_);
+    refused = Rs485PageToParams();
+    if (!refused) refused = NetPageToParams();
+  }
+  if (!Stored(refused)) return std::nullopt;
+  std::lock_guard lock(modelMutex_);
+  return TakeImages(block_);
 }
 
 void ConfigSession::OnImportParams() {
@@ -406,6 +431,9 @@ bool ConfigSession::OnSearchReply(std::span<const uint8_t> frame) {
   if (!record) return false;
   View().InsertDeviceRow(
       {record->IpText(), record->name, record->MacText(), record->VersionText()});
+  // The batch takes each device once, as it answered last.
+  std::erase_if(found_, [&](const DeviceRecord& d) { return d.MacText() == record->MacText(); });
+  found_.insert(found_.begin(), *record);
   if (record->Major() < kFirstServedMajor)
     notifier_.ShowBox("警告", kFirstGenerationWarning, BoxIcon::None);
   AppendLog("搜索到设备\r\n");

@@ -16,8 +16,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "files/param_file.h"
 #include "forms/page_forms.h"
+#include "link/discovery.h"
 #include "link/frame_link.h"
 #include "params/dictionary_worker.h"
 #include "params/parameter_block.h"
@@ -136,6 +139,19 @@ class ConfigSession {
   // hand instead of starting its thread.
   void TickWorker() { worker_.Tick(); }
 
+  // What a batch of many devices takes from the session (UI thread): the devices the last
+  // search found, newest first and each once; whether the pages hold a device's parameters; the
+  // pages stored into the block and taken as a parameter file's images (nothing after the box
+  // of a list that cannot be stored).
+  const std::vector<DeviceRecord>& FoundDevices() const { return found_; }
+  bool ParamsRead();
+  std::optional<ParamImages> PageImages();
+  // While a batch runs, the main window's search, read, downloads and import are refused with
+  // the box of a transfer under way, and so is a batch while a transfer runs (true after the
+  // box).
+  void SetBatchRunning(bool running) { batchRunning_ = running; }
+  bool RefusedForTransfer();
+
   SessionFlags& Flags() { return flags_; }
   // What the pages and the gear dialog show; the session fills and stores them.
   PageForms& Forms() { return forms_; }
@@ -153,9 +169,8 @@ class ConfigSession {
   // naming a list that cannot be stored.
   std::optional<RefusedList> NetPageToParams();
   std::optional<RefusedList> Rs485PageToParams();
-  // While a dictionary transfer runs (RS-485 entries pending, or camera line texts being read),
-  // shows the box that refuses the action and returns true.
-  bool RefusedForTransfer();
+  // While a batch runs, shows the box that refuses an action of the main window.
+  bool RefusedForBatch();
   // Asks before the RS-485 values of another device or of a file go to the selected device.
   bool ConfirmRs485Target();
   // Stores a page; on a refused list, shows the box and returns false.
@@ -196,6 +211,8 @@ class ConfigSession {
   // The UI thread's own: when the last search was pressed, which read request is the latest,
   // and when the last download went out.
   std::optional<ReceiveTime> searchStarted_;
+  std::vector<DeviceRecord> found_;
+  bool batchRunning_ = false;
   uint32_t readRequests_ = 0;
   std::optional<std::chrono::steady_clock::time_point> downloadSent_;
   // Where the RS-485 values of the block came from: the device they were last read from in full

@@ -120,6 +120,36 @@ TEST_F(ConfigSessionTest, SearchRepliesBecomeRowsNewestFirst) {
   EXPECT_EQ(view.shownLog, "搜索...\r\n搜索到设备\r\n搜索到设备\r\n搜索到设备\r\n");
 }
 
+// A batch takes the devices the last search found, each once as it answered last; while it
+// runs, every action of the main window that talks to a device is refused with one box and
+// sends nothing.
+TEST_F(ConfigSessionTest, ABatchTakesTheFoundDevicesAndLocksTheMainWindow) {
+  session.OnSearch();
+  Receive(SearchReply({1, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 0, 32, {'A'}));
+  Receive(SearchReply({2, 0, 0, 10}, {1, 2, 3, 4, 5, 7}, 0, 32, {}));
+  Receive(SearchReply({3, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 0, 32, {'B'}));
+  ASSERT_EQ(session.FoundDevices().size(), 2u);
+  EXPECT_EQ(session.FoundDevices()[0].name, "B");
+  EXPECT_EQ(session.FoundDevices()[1].MacText(), "010203040507");
+
+  view.selected = DeviceRow{"10.0.0.3", "B", "010203040506", "32.00"};
+  session.Flags().bParamsRead = session.Flags().b485Read = 1;
+  link.Clear();
+  session.SetBatchRunning(true);
+  for (void (ConfigSession::*action)() :
+       {&ConfigSession::OnSearch, &ConfigSession::OnDeviceDoubleClicked, &ConfigSession::OnDownload,
+        &ConfigSession::OnRs485Read, &ConfigSession::OnRs485Download,
+        &ConfigSession::OnImportParams}) {
+    notifier.Clear();
+    (session.*action)();
+    EXPECT_EQ(notifier.Boxes(),
+              (std::vector<fakes::RecordedBox>{
+                  {"提示", "正在传输参数，请等待本次传输结束后再操作", BoxIcon::Exclamation}}));
+  }
+  EXPECT_TRUE(link.Sent().empty());
+  EXPECT_EQ(session.FoundDevices().size(), 2u);
+}
+
 TEST_F(ConfigSessionTest, FirstGenerationFirmwareIsWarnedButListed) {
   Receive(SearchReply({1, 0, 0, 10}, {1, 2, 3, 4, 5, 6}, 7, 1, {'A'}));
   ASSERT_EQ(notifier.Count(), 1u);
