@@ -19,6 +19,7 @@
 #include "qt/pages/net_param_page.h"
 #include "qt/widgets/ipv4_edit.h"
 #include "support/modal_watch.h"
+#include "support/qt_control.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/temp_folder.h"
@@ -64,25 +65,31 @@ class ParamFilesTest : public QObject {
 
   void buttonsCarryThePagesIntoTheFileAndBack() {
     CNetParamPage* net = dlg_->NetPage();
-    dlg_->Session().NetParamsToPage();  // as after a read: a page never filled stores nothing
-    dlg_->Session().Rs485ParamsToPage();
-    net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
-    net->CameraPage(2)->UserBox()->setText(QStringLiteral("操作员"));
-    net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("出口压力"));
+    app_->Session().NetParamsToPage();  // as after a read: a page never filled stores nothing
+    app_->Session().Rs485ParamsToPage();
+    fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)
+        ->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
+    fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER)->setText(QStringLiteral("操作员"));
+    fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7)
+        ->setText(QStringLiteral("出口压力"));
     chosen_ = *folder_ / "pages.ini";
-    dlg_->ExportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_EXPORT)->click();
     QCOMPARE(defaultNames_.size(), size_t{1});
     QVERIFY(defaultNames_[0].starts_with("VRN") && defaultNames_[0].ends_with(".ini"));
     QCOMPARE(defaultNames_[0].size(), std::string("VRN20261206_0752.ini").size());
     QVERIFY(!folder_->Read("pages.ini").empty());
 
-    net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
-    net->CameraPage(2)->UserBox()->clear();
-    net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("changed"));
-    dlg_->ImportButton()->click();
-    QCOMPARE(net->StaticIpEdit()->DottedText(), QStringLiteral("10.1.2.3"));
-    QCOMPARE(net->CameraPage(2)->UserBox()->text(), QStringLiteral("操作员"));
-    QCOMPARE(net->CameraPage(3)->TextBox(7)->text(), QStringLiteral("出口压力"));
+    fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
+    fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER)->clear();
+    fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7)
+        ->setText(QStringLiteral("changed"));
+    fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
+    QCOMPARE(fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)->DottedText(),
+             QStringLiteral("10.1.2.3"));
+    QCOMPARE(fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER)->text(),
+             QStringLiteral("操作员"));
+    QCOMPARE(fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7)->text(),
+             QStringLiteral("出口压力"));
     QVERIFY(notifier_.Boxes().empty());
     QVERIFY(link_.Sent().empty());
   }
@@ -102,17 +109,19 @@ class ParamFilesTest : public QObject {
     IniProfile profile;
     EncodeParamFile(images, profile);
     chosen_ = folder_->Write("fields.ini", profile.Text());
-    dlg_->ImportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
     QVERIFY(notifier_.Boxes().empty());
 
     CCameraPage* page = dlg_->NetPage()->CameraPage(0);
-    QCOMPARE(page->UserBox()->text(), QString(30, u'A'));
-    QCOMPARE(page->PasswordBox()->text(), QString(30, u'B'));
-    QCOMPARE(page->TextBox(0)->text(), QString(73, u'x'));
-    QCOMPARE(page->XBox(1)->text(), QStringLiteral("16705"));
-    QCOMPARE(page->BrandCombo()->currentIndex(), -1);
-    QCOMPARE(page->LineCountCombo()->currentIndex(), -1);
-    QCOMPARE(dlg_->NetPage()->CameraPage(1)->LineCountCombo()->currentIndex(), -1);
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_CAMERA_USER)->text(), QString(30, u'A'));
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_CAMERA_PASSWORD)->text(), QString(30, u'B'));
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_LINE_TEXT)->text(), QString(73, u'x'));
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_LINE_X + 1)->text(), QStringLiteral("16705"));
+    QCOMPARE(fakes::ById<QComboBox>(page, IDC_CAMERA_BRAND)->currentIndex(), -1);
+    QCOMPARE(fakes::ById<QComboBox>(page, IDC_CAMERA_LINE_COUNT)->currentIndex(), -1);
+    QCOMPARE(fakes::ById<QComboBox>(dlg_->NetPage()->CameraPage(1), IDC_CAMERA_LINE_COUNT)
+                 ->currentIndex(),
+             -1);
   }
 
   // Without answers of the test's own, the buttons open the file dialogs; the path chosen there
@@ -126,15 +135,17 @@ class ParamFilesTest : public QObject {
       dialog->selectFile(path);
       static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
     });
-    dlg_->ExportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_EXPORT)->click();
     QVERIFY(answer.Handled());
     QVERIFY(!folder_->Read("参数 一.ini").empty());
 
-    dlg_->NetPage()->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{9, 9, 9, 9});
+    fakes::ById<CIpAddressEdit>(dlg_->NetPage(), IDC_STATIC_IP)
+        ->SetAddress(std::array<uint8_t, 4>{9, 9, 9, 9});
     answer.Start();
-    dlg_->ImportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
     QVERIFY(answer.Handled());
-    QCOMPARE(dlg_->NetPage()->StaticIpEdit()->DottedText(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(fakes::ById<CIpAddressEdit>(dlg_->NetPage(), IDC_STATIC_IP)->DottedText(),
+             QStringLiteral("0.0.0.0"));
     QVERIFY(notifier_.Boxes().empty());
   }
 

@@ -66,16 +66,6 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   };
   void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
 
-  ConfigSession& Session() { return session_; }
-  QTreeWidget* DeviceList() const;
-  QPlainTextEdit* LogBox() const { return logBox_; }
-  QLineEdit* AddressBox() const;
-  QLineEdit* PortBox() const;
-  QPushButton* SearchButton() const;
-  QPushButton* ClearButton() const;
-  QPushButton* ExportButton() const;
-  QPushButton* ImportButton() const;
-  CTabControl* Tabs() const;
   const ControlMap& Controls() const { return controls_; }
   CNetParamPage* NetPage() const { return netPage_; }
   CRs485Page* Rs485Page() const { return rs485Page_; }
@@ -91,6 +81,7 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
 
  private:
   void BuildControls();
+  QTreeWidget* DeviceList() const;
   void OnSelchangeTab(int selection);
   void LimitLogText();
 
