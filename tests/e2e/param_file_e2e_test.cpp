@@ -21,6 +21,7 @@
 #include "qt/pages/camera_page.h"
 #include "qt/pages/net_param_page.h"
 #include "qt/widgets/ipv4_edit.h"
+#include "support/file_dialog_answers.h"
 #include "support/main_window_run.h"
 #include "support/qt_control.h"
 #include "support/simulator_run.h"
@@ -112,8 +113,8 @@ TEST(ParamFileE2e, AnExportedFileReachesTheDeviceAfterAnImport) {
   ASSERT_TRUE(folder.Made());
   MainWindowRun w;
   const std::string path = folder / "device.ini";
-  w.dlg.SetFileChooser({[&](const std::string&) -> std::optional<std::string> { return path; },
-                        [&]() -> std::optional<std::string> { return path; }});
+  const fakes::FileDialogAnswers files(
+      [&](const std::string&) -> std::optional<std::string> { return path; });
 
   w.Read(kMac, true);
   TransferRs485(w, false);

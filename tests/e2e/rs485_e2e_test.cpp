@@ -19,6 +19,7 @@
 #include "qt/pages/rs485_page.h"
 #include "qt/widgets/tab_control.h"
 #include "support/device_values.h"
+#include "support/file_dialog_answers.h"
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
 #include "support/qt_control.h"
@@ -351,18 +352,14 @@ TEST(Rs485E2e, AnImportDuringADownloadIsRefused) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
   ReadRs485Window w;
-  bool asked = false;
-  w.dlg.SetFileChooser({nullptr, [&] {
-                          asked = true;
-                          return std::optional<std::string>();
-                        }});
+  const fakes::FileDialogAnswers files([](const std::string&) { return std::nullopt; });
   fakes::ById<QLineEdit>(w.Page(), IDC_SLOT_NAME)->setText(QStringLiteral("页面上的名称"));
   QTest::mouseClick(fakes::ById<QPushButton>(w.Page(), IDC_RS485_DOWNLOAD), Qt::LeftButton);
   QTest::mouseClick(fakes::ById<QPushButton>(w.dlg, IDC_IMPORT), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.LogHas("正在下载字典,已完成100%\r\n"); })) << w.Log();
   ASSERT_EQ(w.notifier.Count(), 1u);
   EXPECT_EQ(w.notifier.Boxes()[0].text, "正在传输参数，请等待本次传输结束后再操作");
-  EXPECT_FALSE(asked);
+  EXPECT_TRUE(files.Offered().empty());
   const auto device = sim.State(kMac);
   ASSERT_TRUE(device);
   const sModBusPara& page = w.Block().modbus;

@@ -18,6 +18,7 @@
 #include "qt/pages/camera_page.h"
 #include "qt/pages/net_param_page.h"
 #include "qt/widgets/ipv4_edit.h"
+#include "support/file_dialog_answers.h"
 #include "support/modal_watch.h"
 #include "support/qt_control.h"
 #include "support/recording_link.h"
@@ -39,8 +40,8 @@ class ParamFilesTest : public QObject {
   std::unique_ptr<TempFolder> folder_;
   std::unique_ptr<CConfigApp> app_;
   CConfigMainDlg* dlg_ = nullptr;
-  std::vector<std::string> defaultNames_;
   std::string chosen_;  // what both dialogs answer
+  std::unique_ptr<fakes::FileDialogAnswers> answers_;
 
  private slots:
   void init() {
@@ -51,14 +52,11 @@ class ParamFilesTest : public QObject {
                                         [] { return std::vector<uint32_t>{0x0A4D0001}; });
     app_->Start();
     dlg_ = &app_->Window();
-    defaultNames_.clear();
-    dlg_->SetFileChooser({[this](const std::string& name) -> std::optional<std::string> {
-                            defaultNames_.push_back(name);
-                            return chosen_;
-                          },
-                          [this]() -> std::optional<std::string> { return chosen_; }});
+    answers_ = std::make_unique<fakes::FileDialogAnswers>(
+        [this](const std::string&) -> std::optional<std::string> { return chosen_; });
   }
   void cleanup() {
+    answers_.reset();
     app_.reset();
     folder_.reset();
   }
@@ -74,9 +72,10 @@ class ParamFilesTest : public QObject {
         ->setText(QStringLiteral("出口压力"));
     chosen_ = *folder_ / "pages.ini";
     fakes::ById<QPushButton>(dlg_, IDC_EXPORT)->click();
-    QCOMPARE(defaultNames_.size(), size_t{1});
-    QVERIFY(defaultNames_[0].starts_with("VRN") && defaultNames_[0].ends_with(".ini"));
-    QCOMPARE(defaultNames_[0].size(), std::string("VRN20261206_0752.ini").size());
+    const std::vector<std::string>& offered = answers_->Offered();
+    QCOMPARE(offered.size(), size_t{1});
+    QVERIFY(offered[0].starts_with("VRN") && offered[0].ends_with(".ini"));
+    QCOMPARE(offered[0].size(), std::string("VRN20261206_0752.ini").size());
     QVERIFY(!folder_->Read("pages.ini").empty());
 
     fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
@@ -127,7 +126,7 @@ class ParamFilesTest : public QObject {
   // Without answers of the test's own, the buttons open the file dialogs; the path chosen there
   // is the file written and read.
   void theDialogsHandOverTheChosenFile() {
-    dlg_->SetFileChooser({});
+    answers_.reset();
     const QString path = QString::fromStdString(*folder_ / "参数 一.ini");
     quillon::fakes::ModalWatch answer([&](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);

@@ -183,13 +183,11 @@ bool CConfigMainDlg::RunGearDialog(GearForm& form) {
 }
 
 std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
-  if (fileChooser_.exportFile) return fileChooser_.exportFile(defaultName);
   const auto dialog = MakeExportDialog(this, QString::fromStdString(defaultName));
   return RunFileDialog(*dialog);
 }
 
 std::optional<std::string> CConfigMainDlg::ChooseImportFile() {
-  if (fileChooser_.importFile) return fileChooser_.importFile();
   const auto dialog = MakeImportDialog(this);
   return RunFileDialog(*dialog);
 }

@@ -58,14 +58,6 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   void PauseMs(int milliseconds) override;
   void CallLater(int milliseconds, std::function<void()> action) override;
 
-  // What answers ChooseExportFile and ChooseImportFile: the file dialogs, unless a test sets
-  // answers of its own.
-  struct FileChooser {
-    std::function<std::optional<std::string>(const std::string& defaultName)> exportFile;
-    std::function<std::optional<std::string>()> importFile;
-  };
-  void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
-
   const ControlMap& Controls() const { return controls_; }
   CNetParamPage* NetPage() const { return netPage_; }
   CRs485Page* Rs485Page() const { return rs485Page_; }
@@ -99,7 +91,6 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   CRs485Page* rs485Page_ = nullptr;
   ControlMap controls_;
   QPlainTextEdit* logBox_ = nullptr;
-  FileChooser fileChooser_;
 };
 
 }  // namespace quillon
