@@ -50,7 +50,8 @@ class Rs485PageTest : public QObject {
   // the form's rules say; a shown form applies its states too.
   void controlStatesFollowTheUsersChoice() {
     for (int c = 0; c < kRs485ControlCount; ++c)
-      QVERIFY(page_->Control(static_cast<Rs485Control>(c))->isEnabled());  // as made
+      QVERIFY(fakes::ById(page_, Rs485ControlId(static_cast<Rs485Control>(c)))
+                  ->isEnabled());  // as made
     sModBusPara model{};
     model.byProtocol = PROTOCOL_MODBUS;
     form_.Fill(model);
@@ -68,7 +69,7 @@ class Rs485PageTest : public QObject {
     Pick(fakes::ById<QComboBox>(page_, IDC_RS485_PROTOCOL), PROTOCOL_INTERNAL);
     for (int c = 0; c < kRs485ControlCount; ++c) {
       const auto control = static_cast<Rs485Control>(c);
-      QCOMPARE(page_->Control(control)->isEnabled(),
+      QCOMPARE(fakes::ById(page_, Rs485ControlId(control))->isEnabled(),
                control == Rs485Control::BaudRate || control == Rs485Control::Parity);
     }
     for (QWidget* always :

@@ -19,8 +19,6 @@ class CCameraPage : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kRows = CameraForm::kRows;
-
   // `form` is the camera's form; it outlives the page.
   explicit CCameraPage(CameraForm& form, QWidget* parent = nullptr);
 

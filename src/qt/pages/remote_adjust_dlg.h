@@ -18,9 +18,6 @@ class CRemoteAdjustDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kGears = GearForm::kGears;
-  static constexpr int kTexts = GearForm::kTexts;
-
   explicit CRemoteAdjustDlg(GearForm& form, QWidget* parent = nullptr);
 
   // Shows `form` in the rows and runs the dialog modally; true when the user saved, with the

@@ -22,8 +22,6 @@ class CRs485Page : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kSlots = Rs485Form::kSlots;
-
   // `form` and `gearForm` outlive the page.
   CRs485Page(Rs485Form& form, GearForm& gearForm, QWidget* parent = nullptr);
   ~CRs485Page() override;
@@ -33,8 +31,6 @@ class CRs485Page : public QWidget {
   // Enables and disables the controls as the form says.
   void ApplyControlStates(const Rs485Form& form);
 
-  // The control that a state rule names.
-  QWidget* Control(Rs485Control control) const { return controls_.value(Rs485ControlId(control)); }
   const ControlMap& Controls() const { return controls_; }
   CRemoteAdjustDlg& RemoteAdjustDialog() { return m_dlgRemoteAdjust; }
 
