@@ -60,45 +60,33 @@ class CameraPageTest : public QObject {
 
   // An item's text typed into a list picks the item, as a choice from the list does.
   void typedItemTextIsAChoice() {
-    QSignalSpy chosen(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT), &QComboBox::activated);
-    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT), QStringLiteral("12"));
+    QComboBox* lines = fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT);
+    QSignalSpy chosen(lines, &QComboBox::activated);
+    TypeIntoList(lines, QStringLiteral("12"));
     QCOMPARE(chosen.count(), 0);
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT)->currentIndex(), -1);
-    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT), QStringLiteral("5"));
+    QCOMPARE(lines->currentIndex(), -1);
+    TypeIntoList(lines, QStringLiteral("5"));
     QCOMPARE(chosen.count(), 1);
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT)->currentIndex(), 4);
-    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT),
-                 QStringLiteral("5"));  // already chosen
+    QCOMPARE(lines->currentIndex(), 4);
+    TypeIntoList(lines, QStringLiteral("5"));  // already chosen
     QCOMPARE(chosen.count(), 1);
     page_->Read(form_);
     QCOMPARE(form_.lineCount.Choice(), 4);
   }
 
   void controlsCarryAccessibleNames() {
-    QCOMPARE(fakes::ById<CIpAddressEdit>(page_, IDC_CAMERA_IP)->accessibleName(),
-             QStringLiteral("摄像头地址"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_CAMERA_PORT)->accessibleName(),
-             QStringLiteral("摄像头端口"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_CAMERA_SOURCE_PORT)->accessibleName(),
-             QStringLiteral("源端口"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_CAMERA_USER)->accessibleName(),
-             QStringLiteral("用户名"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_CAMERA_PASSWORD)->accessibleName(),
-             QStringLiteral("密码"));
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT)->accessibleName(),
-             QStringLiteral("行数"));
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT)->accessibleDescription(),
-             QStringLiteral("行数"));
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_CAMERA_BRAND)->accessibleName(),
-             QStringLiteral("品牌"));
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_CAMERA_BRAND)->accessibleDescription(),
-             QStringLiteral("品牌"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_LINE_TEXT)->accessibleName(),
-             QStringLiteral("第一行 默认内容"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_LINE_X)->accessibleName(),
-             QStringLiteral("第一行 X坐标"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_LINE_Y + 7)->accessibleName(),
-             QStringLiteral("第八行 Y坐标"));
+    const std::pair<int, const char*> names[] = {
+        {IDC_CAMERA_IP, "摄像头地址"},      {IDC_CAMERA_PORT, "摄像头端口"},
+        {IDC_CAMERA_SOURCE_PORT, "源端口"}, {IDC_CAMERA_USER, "用户名"},
+        {IDC_CAMERA_PASSWORD, "密码"},      {IDC_CAMERA_LINE_COUNT, "行数"},
+        {IDC_CAMERA_BRAND, "品牌"},         {IDC_LINE_TEXT, "第一行 默认内容"},
+        {IDC_LINE_X, "第一行 X坐标"},       {IDC_LINE_Y + 7, "第八行 Y坐标"}};
+    for (const auto& [id, name] : names)
+      QCOMPARE(fakes::ById(page_, id)->accessibleName(), QString::fromUtf8(name));
+    // The lists carry their name as description too.
+    for (const int id : {IDC_CAMERA_LINE_COUNT, IDC_CAMERA_BRAND})
+      QCOMPARE(fakes::ById<QComboBox>(page_, id)->accessibleDescription(),
+               fakes::ById(page_, id)->accessibleName());
     // Every label leads to its control.
     int buddies = 0;
     for (QLabel* label : page_->findChildren<QLabel*>()) {
@@ -110,35 +98,32 @@ class CameraPageTest : public QObject {
     }
     QCOMPARE(buddies, 6 + 8);
     QAccessibleInterface* ip =
-        QAccessible::queryAccessibleInterface(fakes::ById<CIpAddressEdit>(page_, IDC_CAMERA_IP));
+        QAccessible::queryAccessibleInterface(fakes::ById(page_, IDC_CAMERA_IP));
     QVERIFY(ip);
     QCOMPARE(ip->text(QAccessible::Name), QStringLiteral("摄像头地址"));
     QCOMPARE(ip->text(QAccessible::Value), QStringLiteral("0.0.0.0"));
   }
 
   void tabOrderFollowsTheLayout() {
+    CIpAddressEdit* ip = fakes::ById<CIpAddressEdit>(page_, IDC_CAMERA_IP);
     QList<QWidget*> chain;
-    QWidget* w = fakes::ById<CIpAddressEdit>(page_, IDC_CAMERA_IP)->Field(0);
+    QWidget* w = ip->Field(0);
     for (int i = 0; i < 500 && w; ++i) {
       // An editable combo box's own edit field follows the box itself.
       if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QComboBox*>(w->parentWidget()))
         chain << w;
       w = w->nextInFocusChain();
-      if (w == fakes::ById<CIpAddressEdit>(page_, IDC_CAMERA_IP)->Field(0)) break;
+      if (w == ip->Field(0)) break;
     }
     QList<QWidget*> expected;
-    for (int i = 0; i < 4; ++i)
-      expected << fakes::ById<CIpAddressEdit>(page_, IDC_CAMERA_IP)->Field(i);
-    expected << fakes::ById<QLineEdit>(page_, IDC_CAMERA_PORT)
-             << fakes::ById<QLineEdit>(page_, IDC_CAMERA_SOURCE_PORT)
-             << fakes::ById<QLineEdit>(page_, IDC_CAMERA_USER)
-             << fakes::ById<QLineEdit>(page_, IDC_CAMERA_PASSWORD);
+    for (int i = 0; i < 4; ++i) expected << ip->Field(i);
+    for (const int id :
+         {IDC_CAMERA_PORT, IDC_CAMERA_SOURCE_PORT, IDC_CAMERA_USER, IDC_CAMERA_PASSWORD})
+      expected << fakes::ById(page_, id);
     for (int j = 0; j < 8; ++j)
-      expected << fakes::ById<QLineEdit>(page_, IDC_LINE_TEXT + j)
-               << fakes::ById<QLineEdit>(page_, IDC_LINE_X + j)
-               << fakes::ById<QLineEdit>(page_, IDC_LINE_Y + j);
-    expected << fakes::ById<QComboBox>(page_, IDC_CAMERA_BRAND)
-             << fakes::ById<QComboBox>(page_, IDC_CAMERA_LINE_COUNT);
+      for (const int id : {IDC_LINE_TEXT, IDC_LINE_X, IDC_LINE_Y})
+        expected << fakes::ById(page_, id + j);
+    expected << fakes::ById(page_, IDC_CAMERA_BRAND) << fakes::ById(page_, IDC_CAMERA_LINE_COUNT);
     QCOMPARE(chain.mid(0, expected.size()), expected);
   }
 };

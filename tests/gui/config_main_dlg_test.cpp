@@ -69,6 +69,8 @@ class ConfigMainDlgTest : public QObject {
     app_->Start();
     dlg_ = &app_->Window();
   }
+  QPlainTextEdit* Log() const { return fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG); }
+  QTreeWidget* List() const { return fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST); }
 
  private slots:
   void init() {
@@ -79,14 +81,13 @@ class ConfigMainDlgTest : public QObject {
   void cleanup() { app_.reset(); }
 
   void startsWithTheFiveHelpLines() {
-    QCOMPARE(fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->toPlainText(),
-             QString::fromUtf8(kHelpShown));
-    QCOMPARE(fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->blockCount(),
+    QCOMPARE(Log()->toPlainText(), QString::fromUtf8(kHelpShown));
+    QCOMPARE(Log()->blockCount(),
              6);  // five lines and the empty one after the last
     const std::string log = app_->Session().LogText();
     QCOMPARE(std::count(log.begin(), log.end(), '\n'), 5);
     QVERIFY(log.ends_with("的步骤来操作\r\n"));
-    QVERIFY(!fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->isReadOnly());
+    QVERIFY(!Log()->isReadOnly());
     QVERIFY(notifier_.Boxes().empty());
     QVERIFY(link_.Sent().empty());
   }
@@ -110,12 +111,12 @@ class ConfigMainDlgTest : public QObject {
 
   void clearEmptiesTheLog() {
     fakes::ById<QPushButton>(dlg_, IDC_CLEAR_LOG)->click();
-    QVERIFY(fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->toPlainText().isEmpty());
+    QVERIFY(Log()->toPlainText().isEmpty());
     QVERIFY(app_->Session().LogText().empty());
   }
 
   void deviceListColumns() {
-    QTreeWidget* list = fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST);
+    QTreeWidget* list = List();
     QCOMPARE(list->columnCount(), 4);
     const QStringList headings = {"设备IP", "设备名称", "MAC地址", "固件版本"};
     const int client = list->width() - 2 * list->frameWidth();
@@ -159,7 +160,7 @@ class ConfigMainDlgTest : public QObject {
   void enterAndEscapeDoNotClose() {
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_));
-    QWidget* targets[] = {dlg_, fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG),
+    QWidget* targets[] = {dlg_, Log(),
                           fakes::ById<QLineEdit>(dlg_->NetPage()->CameraPage(0), IDC_CAMERA_USER),
                           fakes::ById<QLineEdit>(dlg_->NetPage(), IDC_UPGRADE_TARGET_PORT)};
     for (QWidget* target : targets) {
@@ -176,22 +177,19 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void accessibleNames() {
-    QCOMPARE(fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST)->accessibleName(),
-             QStringLiteral("设备列表"));
-    QCOMPARE(fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->accessibleName(),
-             QStringLiteral("信息提示区"));
-    QCOMPARE(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_IP)->accessibleName(),
-             QStringLiteral("本机IP"));
-    QCOMPARE(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_PORT)->accessibleName(),
-             QStringLiteral("端口"));
+    const std::pair<int, const char*> names[] = {{IDC_DEVICE_LIST, "设备列表"},
+                                                 {IDC_LOG, "信息提示区"},
+                                                 {IDC_LOCAL_IP, "本机IP"},
+                                                 {IDC_LOCAL_PORT, "端口"}};
+    for (const auto& [id, name] : names)
+      QCOMPARE(fakes::ById(dlg_, id)->accessibleName(), QString::fromUtf8(name));
     for (QPushButton* button :
          {fakes::ById<QPushButton>(dlg_, IDC_SEARCH), fakes::ById<QPushButton>(dlg_, IDC_CLEAR_LOG),
           fakes::ById<QPushButton>(dlg_, IDC_EXPORT), fakes::ById<QPushButton>(dlg_, IDC_IMPORT)}) {
       QVERIFY(!button->text().isEmpty());
       QCOMPARE(button->accessibleName(), button->text());
     }
-    QAccessibleInterface* list =
-        QAccessible::queryAccessibleInterface(fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(List());
     QVERIFY(list);
     QCOMPARE(list->text(QAccessible::Name), QStringLiteral("设备列表"));
     // No focusable control of the window is without a name.
@@ -211,17 +209,16 @@ class ConfigMainDlgTest : public QObject {
     QCOMPARE(link_.Refreshes(), 1);
     QCOMPARE(link_.Sent().size(), size_t{1});
     QCOMPARE(link_.Sent()[0], (std::vector<uint8_t>{0xAA, 0x00, 0x01, 0x02, 0x02}));
-    QCOMPARE(fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST)->topLevelItemCount(), 0);
-    QCOMPARE(fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->toPlainText(),
-             QStringLiteral("搜索...\n"));
+    QCOMPARE(List()->topLevelItemCount(), 0);
+    QCOMPARE(Log()->toPlainText(), QStringLiteral("搜索...\n"));
   }
 
   void receivedDatagramsReachTheListFromAnyThread() {
     // As the receive thread hands it over.
     std::thread receiver([this] { link_.Deliver(kSearchReply); });
     receiver.join();
-    QTRY_COMPARE(fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST)->topLevelItemCount(), 1);
-    QTreeWidgetItem* row = fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST)->topLevelItem(0);
+    QTRY_COMPARE(List()->topLevelItemCount(), 1);
+    QTreeWidgetItem* row = List()->topLevelItem(0);
     QCOMPARE(row->text(0), QStringLiteral("192.168.1.100"));
     QCOMPARE(row->text(1), QStringLiteral("DEV1"));
     QCOMPARE(row->text(2), QStringLiteral("001122334455"));
@@ -231,16 +228,15 @@ class ConfigMainDlgTest : public QObject {
     second[8] = 0x65;  // 192.168.1.101
     second[27] += 1;   // checksum
     link_.Deliver(second);
-    QTRY_COMPARE(fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST)->topLevelItemCount(), 2);
-    QCOMPARE(fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST)->topLevelItem(0)->text(0),
-             QStringLiteral("192.168.1.101"));
+    QTRY_COMPARE(List()->topLevelItemCount(), 2);
+    QCOMPARE(List()->topLevelItem(0)->text(0), QStringLiteral("192.168.1.101"));
   }
 
   void doubleClickReadsTheSelectedDevice() {
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_));
     dlg_->InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});
-    QTreeWidget* list = fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST);
+    QTreeWidget* list = List();
     const QRect rect = list->visualItemRect(list->topLevelItem(0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QVERIFY(dlg_->SelectedDeviceRow().has_value());
@@ -271,8 +267,7 @@ class ConfigMainDlgTest : public QObject {
       dlg_->RequestLogRefresh();
     });
     worker.join();
-    QTRY_COMPARE(fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG)->toPlainText(),
-                 QStringLiteral("正在读取...\n"));
+    QTRY_COMPARE(Log()->toPlainText(), QStringLiteral("正在读取...\n"));
   }
 
   void contextMenuOpensTheAboutBox() {

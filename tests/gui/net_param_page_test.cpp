@@ -93,21 +93,16 @@ class NetParamPageTest : public QObject {
   }
 
   void accessibleNames() {
-    QCOMPARE(fakes::ById<CIpAddressEdit>(page_, IDC_STATIC_IP)->accessibleName(),
-             QStringLiteral("静态IP"));
-    QCOMPARE(fakes::ById<CIpAddressEdit>(page_, IDC_GATEWAY)->accessibleName(),
-             QStringLiteral("网关"));
-    QCOMPARE(fakes::ById<CIpAddressEdit>(page_, IDC_NET_MASK)->accessibleName(),
-             QStringLiteral("子网掩码"));
-    QCOMPARE(fakes::ById<CIpAddressEdit>(page_, IDC_UPGRADE_IP)->accessibleName(),
-             QStringLiteral("远程升级地址"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_UPGRADE_TARGET_PORT)->accessibleName(),
-             QStringLiteral("目标端口"));
-    QCOMPARE(fakes::ById<QLineEdit>(page_, IDC_UPGRADE_SOURCE_PORT)->accessibleName(),
-             QStringLiteral("源端口"));
-    QCOMPARE(fakes::ById<QCheckBox>(page_, IDC_DHCP)->accessibleName(), QStringLiteral("DHCP"));
-    QCOMPARE(fakes::ById<QPushButton>(page_, IDC_NET_DOWNLOAD)->accessibleName(),
-             QStringLiteral("下载数据"));
+    const std::pair<int, const char*> names[] = {{IDC_STATIC_IP, "静态IP"},
+                                                 {IDC_GATEWAY, "网关"},
+                                                 {IDC_NET_MASK, "子网掩码"},
+                                                 {IDC_UPGRADE_IP, "远程升级地址"},
+                                                 {IDC_UPGRADE_TARGET_PORT, "目标端口"},
+                                                 {IDC_UPGRADE_SOURCE_PORT, "源端口"},
+                                                 {IDC_DHCP, "DHCP"},
+                                                 {IDC_NET_DOWNLOAD, "下载数据"}};
+    for (const auto& [id, name] : names)
+      QCOMPARE(fakes::ById(page_, id)->accessibleName(), QString::fromUtf8(name));
     for (QLabel* label : page_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
       QVERIFY2(label->buddy() && label->buddy()->accessibleName() == label->text(),
                qPrintable(label->text()));

@@ -63,13 +63,14 @@ class ParamFilesTest : public QObject {
 
   void buttonsCarryThePagesIntoTheFileAndBack() {
     CNetParamPage* net = dlg_->NetPage();
+    auto* ip = fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP);
+    auto* user = fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER);
+    auto* text = fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7);
     app_->Session().NetParamsToPage();  // as after a read: a page never filled stores nothing
     app_->Session().Rs485ParamsToPage();
-    fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)
-        ->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
-    fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER)->setText(QStringLiteral("操作员"));
-    fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7)
-        ->setText(QStringLiteral("出口压力"));
+    ip->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
+    user->setText(QStringLiteral("操作员"));
+    text->setText(QStringLiteral("出口压力"));
     chosen_ = *folder_ / "pages.ini";
     fakes::ById<QPushButton>(dlg_, IDC_EXPORT)->click();
     const std::vector<std::string>& offered = answers_->Offered();
@@ -78,17 +79,13 @@ class ParamFilesTest : public QObject {
     QCOMPARE(offered[0].size(), std::string("VRN20261206_0752.ini").size());
     QVERIFY(!folder_->Read("pages.ini").empty());
 
-    fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
-    fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER)->clear();
-    fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7)
-        ->setText(QStringLiteral("changed"));
+    ip->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
+    user->clear();
+    text->setText(QStringLiteral("changed"));
     fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
-    QCOMPARE(fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP)->DottedText(),
-             QStringLiteral("10.1.2.3"));
-    QCOMPARE(fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER)->text(),
-             QStringLiteral("操作员"));
-    QCOMPARE(fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7)->text(),
-             QStringLiteral("出口压力"));
+    QCOMPARE(ip->DottedText(), QStringLiteral("10.1.2.3"));
+    QCOMPARE(user->text(), QStringLiteral("操作员"));
+    QCOMPARE(text->text(), QStringLiteral("出口压力"));
     QVERIFY(notifier_.Boxes().empty());
     QVERIFY(link_.Sent().empty());
   }

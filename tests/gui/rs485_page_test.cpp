@@ -56,14 +56,15 @@ class Rs485PageTest : public QObject {
     model.byProtocol = PROTOCOL_MODBUS;
     form_.Fill(model);
     page_->Show(form_);
-    QVERIFY(!fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST)->isEnabled());
-    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE), QStringLiteral("遥调"));
-    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE)->currentIndex(), 14);
-    QVERIFY(fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST)->isEnabled());
-    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE), QStringLiteral("遥调x"));
-    QVERIFY(!fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST)
-                 ->isEnabled());  // the states follow what is typed
-    Pick(fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE), DT_SWITCH);
+    QPushButton* adjust = fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST);
+    QComboBox* type = fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE);
+    QVERIFY(!adjust->isEnabled());
+    TypeIntoList(type, QStringLiteral("遥调"));
+    QCOMPARE(type->currentIndex(), 14);
+    QVERIFY(adjust->isEnabled());
+    TypeIntoList(type, QStringLiteral("遥调x"));
+    QVERIFY(!adjust->isEnabled());  // the states follow what is typed
+    Pick(type, DT_SWITCH);
     QVERIFY(fakes::ById<QLineEdit>(page_, IDC_SLOT_ALARM_TEXT)->isEnabled());
     QVERIFY(!fakes::ById<QLineEdit>(page_, IDC_SLOT_UNIT)->isEnabled());
     Pick(fakes::ById<QComboBox>(page_, IDC_RS485_PROTOCOL), PROTOCOL_INTERNAL);
@@ -101,36 +102,37 @@ class Rs485PageTest : public QObject {
   }
 
   void accessibleNames() {
-    const std::pair<QWidget*, const char*> named[] = {
-        {fakes::ById<QComboBox>(page_, IDC_RS485_PROTOCOL), "485口通信协议："},
-        {fakes::ById<QLineEdit>(page_, IDC_RS485_POLL_INTERVAL), "485轮询间隔："},
-        {fakes::ById<QLineEdit>(page_, IDC_RS485_TIMEOUT), "485超时时间："},
-        {fakes::ById<QLineEdit>(page_, IDC_RS485_RETRY_LIMIT), "485通信容错次数："},
-        {fakes::ById<QComboBox>(page_, IDC_RS485_BAUD_RATE), "485通信波特率："},
-        {fakes::ById<QComboBox>(page_, IDC_RS485_PARITY), "奇偶校验："},
-        {fakes::ById<QComboBox>(page_, IDC_RS485_SLOT), "485槽位编号："},
-        {fakes::ById<QCheckBox>(page_, IDC_SLOT_ENABLE), "485槽位启用"},
-        {fakes::ById<QComboBox>(page_, IDC_SLOT_CHANNEL), "视频通道显示位置："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_SLAVE_ADDR), "从站地址"},
-        {fakes::ById<QComboBox>(page_, IDC_SLOT_FUNC_CODE), "功能码"},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_START_REG), "起始寄存器地址"},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_REG_COUNT), "寄存器数量"},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_DATA_OFFSET), "数据寄存器偏移："},
-        {fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE), "数据类型："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_SCALE_A), "A:"},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_OFFSET_B), "B:"},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_DATA_BITS), "数据位数："},
-        {fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST), "遥调参数设置"},
-        {fakes::ById<QComboBox>(page_, IDC_SLOT_DECIMALS), "数据小数点位数："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_NAME), "485槽位名称："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_UNIT), "485槽位单位："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_ALARM_VALUE), "开关量报警数值："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_ALARM_TEXT), "报警显示内容："},
-        {fakes::ById<QLineEdit>(page_, IDC_SLOT_NORMAL_TEXT), "正常显示内容："},
-        {fakes::ById<QPushButton>(page_, IDC_RS485_READ), "读取"},
-        {fakes::ById<QPushButton>(page_, IDC_RS485_DOWNLOAD), "下载"},
+    const std::pair<int, const char*> named[] = {
+        {IDC_RS485_PROTOCOL, "485口通信协议："},
+        {IDC_RS485_POLL_INTERVAL, "485轮询间隔："},
+        {IDC_RS485_TIMEOUT, "485超时时间："},
+        {IDC_RS485_RETRY_LIMIT, "485通信容错次数："},
+        {IDC_RS485_BAUD_RATE, "485通信波特率："},
+        {IDC_RS485_PARITY, "奇偶校验："},
+        {IDC_RS485_SLOT, "485槽位编号："},
+        {IDC_SLOT_ENABLE, "485槽位启用"},
+        {IDC_SLOT_CHANNEL, "视频通道显示位置："},
+        {IDC_SLOT_SLAVE_ADDR, "从站地址"},
+        {IDC_SLOT_FUNC_CODE, "功能码"},
+        {IDC_SLOT_START_REG, "起始寄存器地址"},
+        {IDC_SLOT_REG_COUNT, "寄存器数量"},
+        {IDC_SLOT_DATA_OFFSET, "数据寄存器偏移："},
+        {IDC_SLOT_DATA_TYPE, "数据类型："},
+        {IDC_SLOT_SCALE_A, "A:"},
+        {IDC_SLOT_OFFSET_B, "B:"},
+        {IDC_SLOT_DATA_BITS, "数据位数："},
+        {IDC_SLOT_REMOTE_ADJUST, "遥调参数设置"},
+        {IDC_SLOT_DECIMALS, "数据小数点位数："},
+        {IDC_SLOT_NAME, "485槽位名称："},
+        {IDC_SLOT_UNIT, "485槽位单位："},
+        {IDC_SLOT_ALARM_VALUE, "开关量报警数值："},
+        {IDC_SLOT_ALARM_TEXT, "报警显示内容："},
+        {IDC_SLOT_NORMAL_TEXT, "正常显示内容："},
+        {IDC_RS485_READ, "读取"},
+        {IDC_RS485_DOWNLOAD, "下载"},
     };
-    for (const auto& [widget, name] : named) {
+    for (const auto& [id, name] : named) {
+      QWidget* widget = fakes::ById(page_, id);
       QCOMPARE(widget->accessibleName(), QString::fromUtf8(name));
       if (auto* combo = qobject_cast<QComboBox*>(widget))
         QCOMPARE(combo->accessibleDescription(), QString::fromUtf8(name));
@@ -140,14 +142,12 @@ class Rs485PageTest : public QObject {
       if (label->buddy()) ++buddies;
     QCOMPARE(buddies, 23 + 1);  // every labelled control, and the formula for A
     const CRemoteAdjustDlg& dlg = page_->RemoteAdjustDialog();
-    QCOMPARE(fakes::ById<QLineEdit>(dlg, GearValueId(0))->accessibleName(),
-             QStringLiteral("1 数值"));
-    QCOMPARE(fakes::ById<QLineEdit>(dlg, GearTextId(7))->accessibleName(),
-             QStringLiteral("8 显示内容"));
-    QCOMPARE(fakes::ById<QLineEdit>(dlg, GearTextId(8))->accessibleName(),
-             QStringLiteral("其他数值 显示内容"));
-    QCOMPARE(fakes::ById<QPushButton>(dlg, IDC_GEAR_SAVE)->accessibleName(),
-             QStringLiteral("保存"));
+    const std::pair<int, const char*> gearNames[] = {{GearValueId(0), "1 数值"},
+                                                     {GearTextId(7), "8 显示内容"},
+                                                     {GearTextId(8), "其他数值 显示内容"},
+                                                     {IDC_GEAR_SAVE, "保存"}};
+    for (const auto& [id, name] : gearNames)
+      QCOMPARE(fakes::ById(dlg, id)->accessibleName(), QString::fromUtf8(name));
     QCOMPARE(dlg.windowTitle(), QStringLiteral("遥调参数设置"));
   }
 
@@ -168,11 +168,11 @@ class Rs485PageTest : public QObject {
     for (int way = 0; way < 4; ++way) {
       gear_.values[3] = "1.000";
       fakes::ModalWatch watch([&](QWidget*) {
-        QCOMPARE(fakes::ById<QLineEdit>(dlg, GearValueId(3))->text(),
-                 QStringLiteral("1.000"));  // the form, shown
-        fakes::ById<QLineEdit>(dlg, GearValueId(3))->setText("9");
-        if (way == 0) QTest::keyClick(fakes::ById<QLineEdit>(dlg, GearValueId(3)), Qt::Key_Escape);
-        if (way == 1) QTest::keyClick(fakes::ById<QLineEdit>(dlg, GearValueId(3)), Qt::Key_Return);
+        QLineEdit* value = fakes::ById<QLineEdit>(dlg, GearValueId(3));
+        QCOMPARE(value->text(), QStringLiteral("1.000"));  // the form, shown
+        value->setText("9");
+        if (way == 0) QTest::keyClick(value, Qt::Key_Escape);
+        if (way == 1) QTest::keyClick(value, Qt::Key_Return);
         if (way == 2) dlg.close();
         if (way == 3)
           QTest::mouseClick(fakes::ById<QPushButton>(dlg, IDC_GEAR_SAVE), Qt::LeftButton);
