@@ -42,6 +42,7 @@
 #include "link/udp_link.h"
 #include "qt/app/config_app.h"
 #include "qt/app/config_main_dlg.h"
+#include "support/qt_control.h"
 #include "support/recording_notifier.h"
 #include "support/simulator_run.h"
 
@@ -149,7 +150,7 @@ int MeasureStart(bool bare, long long spawned) {
 // "搜索" clicked until `devices` rows are listed, in ms; -1 when fewer were listed (`listed`
 // gets how many).
 double DiscoveryMs(CConfigMainDlg& window, int devices, int* listedRows = nullptr) {
-  QTreeWidget& list = *window.DeviceList();
+  QTreeWidget& list = *fakes::ById<QTreeWidget>(window, IDC_DEVICE_LIST);
   long long listed = 0;
   QEventLoop loop;
   const auto inserted = QObject::connect(list.model(), &QAbstractItemModel::rowsInserted, [&] {
@@ -160,7 +161,8 @@ double DiscoveryMs(CConfigMainDlg& window, int devices, int* listedRows = nullpt
   });
   QTimer::singleShot(devices * 30 + 5000, &loop, &QEventLoop::quit);
   const long long clicked = MonotonicNs();
-  window.SearchButton()->click();  // empties the list, then the replies come as queued calls
+  fakes::ById<QPushButton>(window, IDC_SEARCH)
+      ->click();  // empties the list, then the replies come as queued calls
   loop.exec();
   QObject::disconnect(inserted);
   RunFor(300);  // a stray reply would be listed now
@@ -256,7 +258,8 @@ int MeasureFull() {
     }
   }
   Print("peak_resident_kb", PeakResidentKb());
-  Print("rows_listed", program.Window().DeviceList()->topLevelItemCount());
+  Print("rows_listed",
+        fakes::ById<QTreeWidget>(program.Window(), IDC_DEVICE_LIST)->topLevelItemCount());
 
   // Idle: the window shown with 1000 rows, no traffic.
   Print("background_threads", static_cast<double>(background.size()));

@@ -241,11 +241,6 @@ bool CConfigMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, I
   }
 }
 
-bool CConfigMainDlg::Post(UINT message, LPARAM lParam) {
-  std::lock_guard lock(postMutex_);
-  return postTarget_ && ::PostMessageW(postTarget_, message, 0, lParam);
-}
-
 void CConfigMainDlg::PostDatagram(Datagram datagram) {
   std::lock_guard lock(postMutex_);
   // What a kernel's receive buffer would hold at most; beyond it, a window that does not take

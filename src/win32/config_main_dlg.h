@@ -73,9 +73,6 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView, private MainWind
   void PauseMs(int milliseconds) override;
   void CallLater(int milliseconds, std::function<void()> action) override;
 
-  CNetParamPage& NetPage() { return netPage_; }
-  CRs485Page& Rs485Page() { return rs485Page_; }
-
  protected:
   BOOL OnInitDialog() override;
   void OnCommand(int id, int code) override;
@@ -96,8 +93,6 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView, private MainWind
   // The RS-485 page, as the hidden camera pages, is made once the window shows, or when its tab
   // is chosen first.
   void MakeRs485Page();
-  // Posts to the window while it exists; false when it is gone.
-  bool Post(UINT message, LPARAM lParam);
   // Dispatches every datagram of the inbox, in the order they came. The list and the log change
   // once for the whole batch, at its end (or when a box opened meanwhile lets WM_SHOW_BATCH in).
   void TakeInbox();

@@ -24,6 +24,7 @@
 #include "qt/pages/net_param_page.h"
 #include "qt/widgets/ipv4_edit.h"
 #include "support/main_window_run.h"
+#include "support/qt_control.h"
 #include "support/recording_notifier.h"
 #include "support/simulator_run.h"
 #include "text/gbk.h"
@@ -86,11 +87,12 @@ TEST(MainWindowE2e, SearchListsEveryDeviceAndWarnsAboutTheFirstGeneration) {
             "请使用老版（V1.X版本)"
             "配置软件进行配置\r\n此款软件不适用于此设备\r\n继续操作可能导致设备工作异常");
   EXPECT_EQ(w.Log(), "搜索...\r\n搜索到设备\r\n搜索到设备\r\n搜索到设备\r\n");
-  EXPECT_EQ(Utf8(w.dlg.LogBox()->toPlainText()), "搜索...\n搜索到设备\n搜索到设备\n搜索到设备\n");
+  EXPECT_EQ(Utf8(fakes::ById<QPlainTextEdit>(w.dlg, IDC_LOG)->toPlainText()),
+            "搜索...\n搜索到设备\n搜索到设备\n搜索到设备\n");
   SaveScreenshot(w.dlg, "main-window-search.png");
 
   // A second search empties the list before its replies come in.
-  QTest::mouseClick(w.dlg.SearchButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.dlg, IDC_SEARCH), Qt::LeftButton);
   EXPECT_EQ(w.List().topLevelItemCount(), 0);
   EXPECT_EQ(w.Log(), "搜索...\r\n");
   ASSERT_TRUE(w.Until([&] { return w.List().topLevelItemCount() == 3; }));
@@ -105,31 +107,46 @@ void ExpectPagesShow(Window& w, const sOSDCommPara& osd, bool lineTexts) {
     return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
            std::to_string(a[3]);
   };
-  EXPECT_EQ(Utf8(w.Net().StaticIpEdit()->DottedText()), dotted(osd.abyIP));
-  EXPECT_EQ(Utf8(w.Net().NetMaskEdit()->DottedText()), dotted(osd.abyNetMask));
-  EXPECT_EQ(Utf8(w.Net().GatewayEdit()->DottedText()), dotted(osd.abyGateway));
-  EXPECT_EQ(Utf8(w.Net().UpgradeIpEdit()->DottedText()), dotted(osd.abyUpgradeIP));
-  EXPECT_EQ(w.Net().DhcpBox()->isChecked(), osd.byDHCP == 1);
-  EXPECT_EQ(Utf8(w.Net().TargetPortBox()->text()), std::to_string(osd.wUpgradeDstPort));
-  EXPECT_EQ(Utf8(w.Net().SourcePortBox()->text()), std::to_string(osd.wUpgradeSrcPort));
+  EXPECT_EQ(Utf8(fakes::ById<CIpAddressEdit>(w.Net(), IDC_STATIC_IP)->DottedText()),
+            dotted(osd.abyIP));
+  EXPECT_EQ(Utf8(fakes::ById<CIpAddressEdit>(w.Net(), IDC_NET_MASK)->DottedText()),
+            dotted(osd.abyNetMask));
+  EXPECT_EQ(Utf8(fakes::ById<CIpAddressEdit>(w.Net(), IDC_GATEWAY)->DottedText()),
+            dotted(osd.abyGateway));
+  EXPECT_EQ(Utf8(fakes::ById<CIpAddressEdit>(w.Net(), IDC_UPGRADE_IP)->DottedText()),
+            dotted(osd.abyUpgradeIP));
+  EXPECT_EQ(fakes::ById<QCheckBox>(w.Net(), IDC_DHCP)->isChecked(), osd.byDHCP == 1);
+  EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(w.Net(), IDC_UPGRADE_TARGET_PORT)->text()),
+            std::to_string(osd.wUpgradeDstPort));
+  EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(w.Net(), IDC_UPGRADE_SOURCE_PORT)->text()),
+            std::to_string(osd.wUpgradeSrcPort));
   for (int c = 0; c < 4; ++c) {
     const sCameraPara& cam = osd.asCamera[c];
     CCameraPage& page = w.Camera(c);
     SCOPED_TRACE("camera " + std::to_string(c));
-    EXPECT_EQ(Utf8(page.CameraAddressEdit()->DottedText()), dotted(cam.abyCameraIP));
-    EXPECT_EQ(Utf8(page.CameraPortBox()->text()), std::to_string(cam.wCameraPort));
-    EXPECT_EQ(Utf8(page.SourcePortBox()->text()), std::to_string(cam.wSourcePort));
-    EXPECT_EQ(Utf8(page.UserBox()->text()), LoadGbkText(cam.szUser, 29));
-    EXPECT_EQ(Utf8(page.PasswordBox()->text()), LoadGbkText(cam.szPassword, 29));
-    EXPECT_EQ(page.BrandCombo()->currentIndex(), cam.byBrand);
-    EXPECT_EQ(page.LineCountCombo()->currentIndex(), cam.byLineCount - 1);
+    EXPECT_EQ(Utf8(fakes::ById<CIpAddressEdit>(page, IDC_CAMERA_IP)->DottedText()),
+              dotted(cam.abyCameraIP));
+    EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_CAMERA_PORT)->text()),
+              std::to_string(cam.wCameraPort));
+    EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_CAMERA_SOURCE_PORT)->text()),
+              std::to_string(cam.wSourcePort));
+    EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_CAMERA_USER)->text()),
+              LoadGbkText(cam.szUser, 29));
+    EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_CAMERA_PASSWORD)->text()),
+              LoadGbkText(cam.szPassword, 29));
+    EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_CAMERA_BRAND)->currentIndex(), cam.byBrand);
+    EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_CAMERA_LINE_COUNT)->currentIndex(),
+              cam.byLineCount - 1);
     for (int l = 0; l < 8; ++l) {
-      EXPECT_EQ(Utf8(page.XBox(l)->text()), std::to_string(cam.asLine[l].wX));
-      EXPECT_EQ(Utf8(page.YBox(l)->text()), std::to_string(cam.asLine[l].wY));
+      EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_LINE_X + l)->text()),
+                std::to_string(cam.asLine[l].wX));
+      EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_LINE_Y + l)->text()),
+                std::to_string(cam.asLine[l].wY));
       if (lineTexts) {
         const std::string text = LoadGbkText(cam.asLine[l].szText, sizeof cam.asLine[l].szText);
         EXPECT_FALSE(text.empty());
-        EXPECT_EQ(Utf8(page.TextBox(l)->text()), text) << "line " << l;
+        EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(page, IDC_LINE_TEXT + l)->text()), text)
+            << "line " << l;
       }
     }
   }
@@ -149,7 +166,7 @@ TEST(MainWindowE2e, ReadOfCurrentFirmwareShowsEveryFieldAndTheLineTextsOfAllCame
   ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   const DeviceState device = ReadIntoThePages(w, devices, kCurrentMac, true);
-  EXPECT_EQ(w.dlg.Session().Flags().bParamsRead, 1);
+  EXPECT_EQ(w.Session().Flags().bParamsRead, 1);
   EXPECT_EQ(w.notifier.Count(), 1u);  // the search's first-generation warning only
   EXPECT_EQ(devices.CountLogLines("read " + std::string(kCurrentMac)), 1);
   w.Settle();  // the worker's last log line reaches the box through a posted refresh
@@ -165,7 +182,8 @@ TEST(MainWindowE2e, ReadOfLegacyFirmwareTakesTheLineTextsFromTheReply) {
     for (int l = 0; l < 8; ++l) {
       const std::string want(device.osd.asCamera[c].asLine[l].szText,
                              strnlen(device.osd.asCamera[c].asLine[l].szText, 17));
-      EXPECT_EQ(Utf8(w.Camera(c).TextBox(l)->text()), GbkToUtf8(want));
+      EXPECT_EQ(Utf8(fakes::ById<QLineEdit>(w.Camera(c), IDC_LINE_TEXT + l)->text()),
+                GbkToUtf8(want));
     }
   // No dictionary request for legacy firmware.
   w.Settle();
@@ -180,32 +198,34 @@ struct Typed {
 Typed TypeEverything(Window& w, bool legacy) {
   Typed typed;
   auto setIp = [](CIpAddressEdit* edit, std::array<uint8_t, 4> bytes) { edit->SetAddress(bytes); };
-  setIp(w.Net().StaticIpEdit(), {10, 1, 2, 3});
-  setIp(w.Net().NetMaskEdit(), {255, 255, 0, 0});
-  setIp(w.Net().GatewayEdit(), {10, 1, 0, 254});
-  setIp(w.Net().UpgradeIpEdit(), {10, 1, 0, 9});
-  w.Net().DhcpBox()->setChecked(true);
-  w.Net().TargetPortBox()->setText("70000");  // stored as 4464
-  w.Net().SourcePortBox()->setText("0815");
+  setIp(fakes::ById<CIpAddressEdit>(w.Net(), IDC_STATIC_IP), {10, 1, 2, 3});
+  setIp(fakes::ById<CIpAddressEdit>(w.Net(), IDC_NET_MASK), {255, 255, 0, 0});
+  setIp(fakes::ById<CIpAddressEdit>(w.Net(), IDC_GATEWAY), {10, 1, 0, 254});
+  setIp(fakes::ById<CIpAddressEdit>(w.Net(), IDC_UPGRADE_IP), {10, 1, 0, 9});
+  fakes::ById<QCheckBox>(w.Net(), IDC_DHCP)->setChecked(true);
+  fakes::ById<QLineEdit>(w.Net(), IDC_UPGRADE_TARGET_PORT)->setText("70000");  // stored as 4464
+  fakes::ById<QLineEdit>(w.Net(), IDC_UPGRADE_SOURCE_PORT)->setText("0815");
   for (int c = 0; c < 4; ++c) {
     CCameraPage& page = w.Camera(c);
-    setIp(page.CameraAddressEdit(), {172, 16, static_cast<uint8_t>(c), 20});
-    page.CameraPortBox()->setText(QString::number(554 + c));
-    page.SourcePortBox()->setText(QString::number(6000 + c));
+    setIp(fakes::ById<CIpAddressEdit>(page, IDC_CAMERA_IP), {172, 16, static_cast<uint8_t>(c), 20});
+    fakes::ById<QLineEdit>(page, IDC_CAMERA_PORT)->setText(QString::number(554 + c));
+    fakes::ById<QLineEdit>(page, IDC_CAMERA_SOURCE_PORT)->setText(QString::number(6000 + c));
     typed.user[c] = "操作员" + std::to_string(c);
     typed.password[c] = "pw-" + std::to_string(c * 7);
-    page.UserBox()->setText(QString::fromStdString(typed.user[c]));
-    page.PasswordBox()->setText(QString::fromStdString(typed.password[c]));
-    page.BrandCombo()->setCurrentIndex(c + 1);
-    page.LineCountCombo()->setCurrentIndex(7 - c);
+    fakes::ById<QLineEdit>(page, IDC_CAMERA_USER)->setText(QString::fromStdString(typed.user[c]));
+    fakes::ById<QLineEdit>(page, IDC_CAMERA_PASSWORD)
+        ->setText(QString::fromStdString(typed.password[c]));
+    fakes::ById<QComboBox>(page, IDC_CAMERA_BRAND)->setCurrentIndex(c + 1);
+    fakes::ById<QComboBox>(page, IDC_CAMERA_LINE_COUNT)->setCurrentIndex(7 - c);
     for (int l = 0; l < 8; ++l) {
       // Legacy firmware carries 17 bytes of each text: keep them within 16.
       typed.text[c][l] =
           legacy ? "温度" + std::to_string(c) + "-" + std::to_string(l)
                  : "摄像头" + std::to_string(c + 1) + " 第" + std::to_string(l + 1) + "行 新文字";
-      page.TextBox(l)->setText(QString::fromStdString(typed.text[c][l]));
-      page.XBox(l)->setText(QString::number(100 + 10 * l + c));
-      page.YBox(l)->setText(QString::number(200 + 20 * l + c));
+      fakes::ById<QLineEdit>(page, IDC_LINE_TEXT + l)
+          ->setText(QString::fromStdString(typed.text[c][l]));
+      fakes::ById<QLineEdit>(page, IDC_LINE_X + l)->setText(QString::number(100 + 10 * l + c));
+      fakes::ById<QLineEdit>(page, IDC_LINE_Y + l)->setText(QString::number(200 + 20 * l + c));
     }
   }
   return typed;
@@ -270,7 +290,7 @@ void DownloadEverything(bool legacy) {
   w.Read(mac, !legacy);
   const sOSDCommPara before = devices.StateOf(mac).osd;
   const Typed typed = TypeEverything(w, legacy);
-  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Net(), IDC_NET_DOWNLOAD), Qt::LeftButton);
   // The acknowledgement, and (current firmware) the four line-text frames at the device, the
   // last of them in its dump: the device logs a request before it stores it.
   auto lastLineArrived = [&] {
@@ -308,7 +328,7 @@ TEST(MainWindowE2e, DownloadBeforeAnyReadIsRefused) {
   ASSERT_TRUE(devices.Start()) << devices.Error();
   Window w;
   w.Search(3);
-  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Net(), IDC_NET_DOWNLOAD), Qt::LeftButton);
   w.Settle();
   const auto boxes = w.notifier.Boxes();
   ASSERT_EQ(boxes.size(), 2u);
@@ -323,7 +343,7 @@ TEST(MainWindowE2e, RefusedDownloadIsReportedOncePerAcknowledgement) {
   ASSERT_TRUE(devices.Start({"--refuse-download", "--answer-twice"})) << devices.Error();
   Window w;
   w.Read(kLegacyMac, false);
-  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Net(), IDC_NET_DOWNLOAD), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.LogCount("下载参数失败\r\n") == 2; })) << w.Log();
   w.Settle();
   EXPECT_EQ(w.LogCount("下载参数失败\r\n"), 2);
@@ -346,7 +366,7 @@ TEST(MainWindowE2e, ADownloadAfterAnUnansweredReadIsRefused) {
   Window w;
   w.Read(kCurrentMac, true);
   w.DoubleClick(kLegacyMac);
-  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Net(), IDC_NET_DOWNLOAD), Qt::LeftButton);
   // The device has the read request; a download sent after it would come next.
   EXPECT_TRUE(w.Until(
       [&] { return devices.CountLogLines("silent read " + std::string(kLegacyMac)) == 1; }));
@@ -369,7 +389,7 @@ TEST(MainWindowE2e, ABurstOfAThousandRepliesIsListedWhole) {
   SimulatorRun devices(SimulatorRun::ManyDevices(1000));
   ASSERT_TRUE(devices.Start({"--spread-ms", "50"})) << devices.Error();
   Window w(fakes::kUsualReceiveBuffer);
-  QTest::mouseClick(w.dlg.SearchButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.dlg, IDC_SEARCH), Qt::LeftButton);
   EXPECT_TRUE(w.Until([&] { return w.List().topLevelItemCount() == 1000; }, 60s))
       << w.List().topLevelItemCount() << " listed";
 }

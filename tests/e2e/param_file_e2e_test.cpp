@@ -21,7 +21,9 @@
 #include "qt/pages/camera_page.h"
 #include "qt/pages/net_param_page.h"
 #include "qt/widgets/ipv4_edit.h"
+#include "support/file_dialog_answers.h"
 #include "support/main_window_run.h"
+#include "support/qt_control.h"
 #include "support/simulator_run.h"
 #include "support/temp_folder.h"
 #include "text/gbk.h"
@@ -40,7 +42,7 @@ constexpr const char* kMac = SimulatorRun::kCurrentMac;
 // worker to move them all.
 void TransferRs485(MainWindowRun& w, bool write) {
   {
-    std::lock_guard lock(w.dlg.Session().ModelMutex());
+    std::lock_guard lock(w.Session().ModelMutex());
     sModBusPara& modbus = w.Block().modbus;
     uint8_t* marks = write ? modbus.abyDictWrite : modbus.abyDictRead;
     for (int i = 0; i < modbus.wDictCount; ++i) std::atomic_ref<uint8_t>(marks[i]).store(1);
@@ -69,16 +71,17 @@ const Values kChanged = {{172, 16, 0, 9}, false, "1", "other", "changed", "1", 1
                          "别的",          -3.0f};
 
 void Enter(MainWindowRun& w, const Values& v) {
-  w.Net().StaticIpEdit()->SetAddress(v.ip);
-  w.Net().DhcpBox()->setChecked(v.dhcp);
-  w.Net().TargetPortBox()->setText(QString::fromUtf8(v.targetPort));
-  w.Camera(1).UserBox()->setText(QString::fromUtf8(v.user));
-  w.Camera(2).TextBox(3)->setText(QString::fromUtf8(v.lineText));
-  w.Camera(3).CameraPortBox()->setText(QString::fromUtf8(v.cameraPort));
+  fakes::ById<CIpAddressEdit>(w.Net(), IDC_STATIC_IP)->SetAddress(v.ip);
+  fakes::ById<QCheckBox>(w.Net(), IDC_DHCP)->setChecked(v.dhcp);
+  fakes::ById<QLineEdit>(w.Net(), IDC_UPGRADE_TARGET_PORT)
+      ->setText(QString::fromUtf8(v.targetPort));
+  fakes::ById<QLineEdit>(w.Camera(1), IDC_CAMERA_USER)->setText(QString::fromUtf8(v.user));
+  fakes::ById<QLineEdit>(w.Camera(2), IDC_LINE_TEXT + 3)->setText(QString::fromUtf8(v.lineText));
+  fakes::ById<QLineEdit>(w.Camera(3), IDC_CAMERA_PORT)->setText(QString::fromUtf8(v.cameraPort));
   // The RS-485 half goes into the block and onto its page, so that the page stores the same
   // values back when the export asks it to.
   {
-    std::lock_guard lock(w.dlg.Session().ModelMutex());
+    std::lock_guard lock(w.Session().ModelMutex());
     sModBusPara& modbus = w.Block().modbus;
     modbus.wPollInterval = v.pollInterval;
     modbus.dwBaudRate = v.baudRate;
@@ -86,7 +89,7 @@ void Enter(MainWindowRun& w, const Values& v) {
     modbus.asSlot[0].fScaleA = v.scale;
     StoreGbkText(modbus.asSlot[6].szUnit, 8, v.slotName);
   }
-  w.dlg.Session().Rs485ParamsToPage();
+  w.Session().Rs485ParamsToPage();
 }
 
 void ExpectDeviceHolds(const DeviceState& device, const Values& v) {
@@ -110,8 +113,8 @@ TEST(ParamFileE2e, AnExportedFileReachesTheDeviceAfterAnImport) {
   ASSERT_TRUE(folder.Made());
   MainWindowRun w;
   const std::string path = folder / "device.ini";
-  w.dlg.SetFileChooser({[&](const std::string&) -> std::optional<std::string> { return path; },
-                        [&]() -> std::optional<std::string> { return path; }});
+  const fakes::FileDialogAnswers files(
+      [&](const std::string&) -> std::optional<std::string> { return path; });
 
   w.Read(kMac, true);
   TransferRs485(w, false);
@@ -119,7 +122,7 @@ TEST(ParamFileE2e, AnExportedFileReachesTheDeviceAfterAnImport) {
   const DeviceState original = *sim.State(kMac);
 
   Enter(w, kExported);
-  QTest::mouseClick(w.dlg.ExportButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.dlg, IDC_EXPORT), Qt::LeftButton);
   const IniProfile file(folder.Read("device.ini"));
   const std::optional<std::string> osdDigits = file.Get("sOSDCommPara", "sOSDCommPara");
   ASSERT_TRUE(osdDigits);
@@ -134,16 +137,18 @@ TEST(ParamFileE2e, AnExportedFileReachesTheDeviceAfterAnImport) {
 
   Enter(w, kChanged);
   const int writesBefore = sim.CountLogLines("dict-write");
-  QTest::mouseClick(w.dlg.ImportButton(), Qt::LeftButton);
-  EXPECT_EQ(w.Net().StaticIpEdit()->DottedText(), QStringLiteral("10.20.30.40"));
-  EXPECT_EQ(w.Camera(1).UserBox()->text(), QString::fromUtf8(kExported.user));
+  QTest::mouseClick(fakes::ById<QPushButton>(w.dlg, IDC_IMPORT), Qt::LeftButton);
+  EXPECT_EQ(fakes::ById<CIpAddressEdit>(w.Net(), IDC_STATIC_IP)->DottedText(),
+            QStringLiteral("10.20.30.40"));
+  EXPECT_EQ(fakes::ById<QLineEdit>(w.Camera(1), IDC_CAMERA_USER)->text(),
+            QString::fromUtf8(kExported.user));
   // The import alone sends nothing.
   w.Settle();
   EXPECT_EQ(sim.CountLogLines("dict-write"), writesBefore);
   EXPECT_EQ(sim.CountLogLines("download"), 0);
 
-  w.dlg.Session().ClearLog();
-  QTest::mouseClick(w.Net().DownloadButton(), Qt::LeftButton);
+  w.Session().ClearLog();
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Net(), IDC_NET_DOWNLOAD), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.LogHas("下载参数成功\r\n"); })) << w.Log();
   TransferRs485(w, true);
   if (::testing::Test::HasFatalFailure()) return;

@@ -19,8 +19,10 @@
 #include "qt/pages/rs485_page.h"
 #include "qt/widgets/tab_control.h"
 #include "support/device_values.h"
+#include "support/file_dialog_answers.h"
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
+#include "support/qt_control.h"
 #include "support/simulator_run.h"
 #include "support/slot_values.h"
 #include "text/gbk.h"
@@ -51,12 +53,12 @@ struct Rs485Window : MainWindowRun {
     EXPECT_TRUE(Until([&] {
       return LogHas("摄像头4字典读取成功...\r\n") && !CameraTextRequested();
     })) << Log();
-    dlg.Tabs()->TabBar()->setCurrentIndex(1);
+    fakes::ById<CTabControl>(dlg, IDC_TABS)->TabBar()->setCurrentIndex(1);
   }
   CRs485Page& Page() { return *dlg.Rs485Page(); }
   // "读取", then the whole dictionary read.
   void ReadRs485() {
-    QTest::mouseClick(Page().ReadButton(), Qt::LeftButton);
+    QTest::mouseClick(fakes::ById<QPushButton>(Page(), IDC_RS485_READ), Qt::LeftButton);
     ASSERT_TRUE(Until([&] { return LogHas("正在读取字典,已完成100%\r\n"); })) << Log();
     Settle();
   }
@@ -70,24 +72,35 @@ struct ReadRs485Window : Rs485Window {
 // The page shows slot `k` of `modbus` as the device holds it.
 void ExpectPageShows(CRs485Page& page, const sSlotPara& s, int k) {
   SCOPED_TRACE("slot " + std::to_string(k + 1));
-  EXPECT_EQ(page.SlotCombo()->currentText(), QStringLiteral("槽位%1").arg(k + 1));
-  EXPECT_EQ(page.EnableBox()->isChecked(), s.byEnable != 0);
-  EXPECT_EQ(page.ChannelCombo()->currentIndex(), s.byChannel);
-  EXPECT_EQ(page.SlaveAddrBox()->text(), QString::number(s.bySlaveAddr));
-  EXPECT_EQ(page.FuncCodeCombo()->currentText(), s.byFuncCode == 4 ? "04" : "03");
-  EXPECT_EQ(page.StartRegBox()->text(), QString::number(s.wStartReg));
-  EXPECT_EQ(page.RegCountBox()->text(), QString::number(s.wRegCount));
-  EXPECT_EQ(page.DataOffsetBox()->text(), QString::number(s.wDataOffset));
-  EXPECT_EQ(page.DataTypeCombo()->currentIndex(), static_cast<int>(s.dwDataType));
-  EXPECT_EQ(page.DecimalsCombo()->currentIndex(), s.byDecimals);
-  EXPECT_EQ(page.ScaleABox()->text(), Q(FormatReal(s.fScaleA)));
-  EXPECT_EQ(page.OffsetBBox()->text(), Q(FormatReal(s.fOffsetB)));
-  EXPECT_EQ(page.NameBox()->text(), Q(LoadGbkText(s.szName, sizeof s.szName)));
-  EXPECT_EQ(page.UnitBox()->text(), Q(LoadGbkText(s.szUnit, sizeof s.szUnit)));
-  EXPECT_EQ(page.DataBitsBox()->text(), QString::number(s.byDataBits));
-  EXPECT_EQ(page.AlarmValueBox()->text(), Q(FormatReal(s.fAlarmValue)));
-  EXPECT_EQ(page.AlarmTextBox()->text(), Q(LoadGbkText(s.szAlarmText, sizeof s.szAlarmText)));
-  EXPECT_EQ(page.NormalTextBox()->text(), Q(LoadGbkText(s.szNormalText, sizeof s.szNormalText)));
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_RS485_SLOT)->currentText(),
+            QStringLiteral("槽位%1").arg(k + 1));
+  EXPECT_EQ(fakes::ById<QCheckBox>(page, IDC_SLOT_ENABLE)->isChecked(), s.byEnable != 0);
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_SLOT_CHANNEL)->currentIndex(), s.byChannel);
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_SLAVE_ADDR)->text(),
+            QString::number(s.bySlaveAddr));
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_SLOT_FUNC_CODE)->currentText(),
+            s.byFuncCode == 4 ? "04" : "03");
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_START_REG)->text(), QString::number(s.wStartReg));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_REG_COUNT)->text(), QString::number(s.wRegCount));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_DATA_OFFSET)->text(),
+            QString::number(s.wDataOffset));
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_SLOT_DATA_TYPE)->currentIndex(),
+            static_cast<int>(s.dwDataType));
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_SLOT_DECIMALS)->currentIndex(), s.byDecimals);
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_SCALE_A)->text(), Q(FormatReal(s.fScaleA)));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_OFFSET_B)->text(), Q(FormatReal(s.fOffsetB)));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_NAME)->text(),
+            Q(LoadGbkText(s.szName, sizeof s.szName)));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_UNIT)->text(),
+            Q(LoadGbkText(s.szUnit, sizeof s.szUnit)));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_DATA_BITS)->text(),
+            QString::number(s.byDataBits));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_ALARM_VALUE)->text(),
+            Q(FormatReal(s.fAlarmValue)));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_ALARM_TEXT)->text(),
+            Q(LoadGbkText(s.szAlarmText, sizeof s.szAlarmText)));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_NORMAL_TEXT)->text(),
+            Q(LoadGbkText(s.szNormalText, sizeof s.szNormalText)));
 }
 
 TEST(Rs485E2e, ReadFillsThePageFromTheDevice) {
@@ -95,7 +108,7 @@ TEST(Rs485E2e, ReadFillsThePageFromTheDevice) {
   ASSERT_TRUE(sim.Start()) << sim.Error();
   Rs485Window w;
   // Download stays refused until the RS-485 parameters were read.
-  QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Page(), IDC_RS485_DOWNLOAD), Qt::LeftButton);
   ASSERT_EQ(w.notifier.Count(), 1u);
   EXPECT_EQ(w.notifier.Boxes()[0].text, "请先读取485参数后下载");
 
@@ -105,14 +118,18 @@ TEST(Rs485E2e, ReadFillsThePageFromTheDevice) {
   ASSERT_TRUE(device);
   const sModBusPara& m = device->modbus;
   CRs485Page& page = w.Page();
-  EXPECT_EQ(page.ProtocolCombo()->currentIndex(), m.byProtocol);
-  EXPECT_EQ(page.PollIntervalBox()->text(), QString::number(m.wPollInterval));
-  EXPECT_EQ(page.TimeoutBox()->text(), QString::number(m.wTimeout));
-  EXPECT_EQ(page.RetryLimitBox()->text(), QString::number(m.wRetryLimit));
-  EXPECT_EQ(page.BaudRateCombo()->currentText(), QString::number(m.dwBaudRate));
-  EXPECT_EQ(page.ParityCombo()->currentIndex(), m.byParity);
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL)->currentIndex(), m.byProtocol);
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_RS485_POLL_INTERVAL)->text(),
+            QString::number(m.wPollInterval));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_RS485_TIMEOUT)->text(), QString::number(m.wTimeout));
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_RS485_RETRY_LIMIT)->text(),
+            QString::number(m.wRetryLimit));
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_RS485_BAUD_RATE)->currentText(),
+            QString::number(m.dwBaudRate));
+  EXPECT_EQ(fakes::ById<QComboBox>(page, IDC_RS485_PARITY)->currentIndex(), m.byParity);
   for (int k = 0; k < 16; ++k) {
-    if (k > 0) QTest::keyClick(page.SlotCombo(), Qt::Key_Down);  // the next slot
+    if (k > 0)
+      QTest::keyClick(fakes::ById<QComboBox>(page, IDC_RS485_SLOT), Qt::Key_Down);  // the next slot
     ExpectPageShows(page, m.asSlot[k], k);
   }
   EXPECT_EQ(sim.CountLogLines("dict-write"), 0);
@@ -159,36 +176,38 @@ void TypeGearTable(CRs485Page& page, const SlotInput& in) {
   fakes::ModalWatch watch([&](QWidget* modal) {
     auto* dlg = qobject_cast<CRemoteAdjustDlg*>(modal);
     ASSERT_TRUE(dlg);
-    for (int j = 0; j < 8; ++j) dlg->ValueBox(j)->setText(Q(FormatReal(in.gearValue[j])));
-    for (int j = 0; j < 9; ++j) dlg->TextBox(j)->setText(Q(in.gearText[j]));
-    QTest::mouseClick(dlg->SaveButton(), Qt::LeftButton);
+    for (int j = 0; j < 8; ++j)
+      fakes::ById<QLineEdit>(dlg, GearValueId(j))->setText(Q(FormatReal(in.gearValue[j])));
+    for (int j = 0; j < 9; ++j)
+      fakes::ById<QLineEdit>(dlg, GearTextId(j))->setText(Q(in.gearText[j]));
+    QTest::mouseClick(fakes::ById<QPushButton>(dlg, IDC_GEAR_SAVE), Qt::LeftButton);
     saved = true;
   });
-  QTest::mouseClick(page.RemoteAdjustButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(page, IDC_SLOT_REMOTE_ADJUST), Qt::LeftButton);
   ASSERT_TRUE(saved);
 }
 
 void TypeSlot(CRs485Page& page, const SlotInput& in) {
-  page.EnableBox()->setChecked(in.enable);
-  Choose(page.ChannelCombo(), in.channel);
-  page.SlaveAddrBox()->setText(QString::number(in.slave));
-  Choose(page.FuncCodeCombo(), in.funcIndex);
-  page.StartRegBox()->setText(QString::number(in.startReg));
-  page.RegCountBox()->setText(QString::number(in.regCount));
-  page.DataOffsetBox()->setText(QString::number(in.dataOffset));
-  Choose(page.DecimalsCombo(), in.decimals);
-  page.ScaleABox()->setText(Q(FormatReal(in.scaleA)));
-  page.OffsetBBox()->setText(Q(FormatReal(in.offsetB)));
-  page.NameBox()->setText(Q(in.name));
-  page.UnitBox()->setText(Q(in.unit));
-  page.DataBitsBox()->setText(QString::number(in.dataBits));
-  page.AlarmValueBox()->setText(Q(FormatReal(in.alarmValue)));
-  page.AlarmTextBox()->setText(Q(in.alarmText));
-  page.NormalTextBox()->setText(Q(in.normalText));
+  fakes::ById<QCheckBox>(page, IDC_SLOT_ENABLE)->setChecked(in.enable);
+  Choose(fakes::ById<QComboBox>(page, IDC_SLOT_CHANNEL), in.channel);
+  fakes::ById<QLineEdit>(page, IDC_SLOT_SLAVE_ADDR)->setText(QString::number(in.slave));
+  Choose(fakes::ById<QComboBox>(page, IDC_SLOT_FUNC_CODE), in.funcIndex);
+  fakes::ById<QLineEdit>(page, IDC_SLOT_START_REG)->setText(QString::number(in.startReg));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_REG_COUNT)->setText(QString::number(in.regCount));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_DATA_OFFSET)->setText(QString::number(in.dataOffset));
+  Choose(fakes::ById<QComboBox>(page, IDC_SLOT_DECIMALS), in.decimals);
+  fakes::ById<QLineEdit>(page, IDC_SLOT_SCALE_A)->setText(Q(FormatReal(in.scaleA)));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_OFFSET_B)->setText(Q(FormatReal(in.offsetB)));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_NAME)->setText(Q(in.name));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_UNIT)->setText(Q(in.unit));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_DATA_BITS)->setText(QString::number(in.dataBits));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_ALARM_VALUE)->setText(Q(FormatReal(in.alarmValue)));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_ALARM_TEXT)->setText(Q(in.alarmText));
+  fakes::ById<QLineEdit>(page, IDC_SLOT_NORMAL_TEXT)->setText(Q(in.normalText));
   // The gear button is there for "遥调" only; the slot's own type comes last.
-  Choose(page.DataTypeCombo(), DT_REMOTE_ADJUST);
+  Choose(fakes::ById<QComboBox>(page, IDC_SLOT_DATA_TYPE), DT_REMOTE_ADJUST);
   TypeGearTable(page, in);
-  Choose(page.DataTypeCombo(), in.dataType);
+  Choose(fakes::ById<QComboBox>(page, IDC_SLOT_DATA_TYPE), in.dataType);
 }
 
 // The device's parameters as the test expects them from what it typed, field by field; nothing
@@ -222,18 +241,18 @@ TEST(Rs485E2e, EverySlotAndGearTableTypedReachesTheDevice) {
   ReadRs485Window w;
   CRs485Page& page = w.Page();
 
-  Choose(page.ProtocolCombo(), PROTOCOL_MODBUS);
-  page.PollIntervalBox()->setText("2500");
-  page.TimeoutBox()->setText("65535");
-  page.RetryLimitBox()->setText("7");
-  Choose(page.BaudRateCombo(), 6);
-  Choose(page.ParityCombo(), 1);
+  Choose(fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL), PROTOCOL_MODBUS);
+  fakes::ById<QLineEdit>(page, IDC_RS485_POLL_INTERVAL)->setText("2500");
+  fakes::ById<QLineEdit>(page, IDC_RS485_TIMEOUT)->setText("65535");
+  fakes::ById<QLineEdit>(page, IDC_RS485_RETRY_LIMIT)->setText("7");
+  Choose(fakes::ById<QComboBox>(page, IDC_RS485_BAUD_RATE), 6);
+  Choose(fakes::ById<QComboBox>(page, IDC_RS485_PARITY), 1);
   for (int k = 0; k < 16; ++k) {
-    if (k > 0) QTest::keyClick(page.SlotCombo(), Qt::Key_Down);
-    ASSERT_EQ(w.dlg.Session().Forms().rs485.CurrentSlot(), k);
+    if (k > 0) QTest::keyClick(fakes::ById<QComboBox>(page, IDC_RS485_SLOT), Qt::Key_Down);
+    ASSERT_EQ(w.Session().Forms().rs485.CurrentSlot(), k);
     ASSERT_NO_FATAL_FAILURE(TypeSlot(page, SlotInput(k)));
   }
-  QTest::mouseClick(page.DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(page, IDC_RS485_DOWNLOAD), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.LogHas("正在下载字典,已完成100%\r\n"); })) << w.Log();
   w.Settle();
   EXPECT_EQ(w.Log().rfind("正在下载字典... \r\n", 0), 0u);  // the log was emptied first
@@ -256,10 +275,11 @@ TEST(Rs485E2e, InternalProtocolLeavesOnlyTheLineSettingsReachable) {
   ASSERT_TRUE(sim.Start()) << sim.Error();
   ReadRs485Window w;
   CRs485Page& page = w.Page();
-  ASSERT_EQ(page.ProtocolCombo()->currentIndex(), PROTOCOL_MODBUS);
-  page.ProtocolCombo()->setFocus();
-  QTest::keyClick(page.ProtocolCombo(), Qt::Key_Up);  // "内部规约"
-  ASSERT_EQ(page.ProtocolCombo()->currentText(), QStringLiteral("内部规约"));
+  ASSERT_EQ(fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL)->currentIndex(), PROTOCOL_MODBUS);
+  fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL)->setFocus();
+  QTest::keyClick(fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL), Qt::Key_Up);  // "内部规约"
+  ASSERT_EQ(fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL)->currentText(),
+            QStringLiteral("内部规约"));
 
   const QStringList reachable = {"485口通信协议：", "485通信波特率：", "奇偶校验：", "读取",
                                  "下载"};
@@ -275,12 +295,13 @@ TEST(Rs485E2e, InternalProtocolLeavesOnlyTheLineSettingsReachable) {
   EXPECT_EQ(controls, 27);
 
   // Back to Modbus: everything but what the slot's data type rules out.
-  QTest::keyClick(page.ProtocolCombo(), Qt::Key_Down);
-  EXPECT_TRUE(page.SlotCombo()->isEnabled());
-  EXPECT_TRUE(page.NameBox()->isEnabled());
-  const int type = page.DataTypeCombo()->currentIndex();
-  EXPECT_EQ(page.RemoteAdjustButton()->isEnabled(), type == DT_REMOTE_ADJUST);
-  EXPECT_EQ(page.AlarmTextBox()->isEnabled(), type == DT_SWITCH);
+  QTest::keyClick(fakes::ById<QComboBox>(page, IDC_RS485_PROTOCOL), Qt::Key_Down);
+  EXPECT_TRUE(fakes::ById<QComboBox>(page, IDC_RS485_SLOT)->isEnabled());
+  EXPECT_TRUE(fakes::ById<QLineEdit>(page, IDC_SLOT_NAME)->isEnabled());
+  const int type = fakes::ById<QComboBox>(page, IDC_SLOT_DATA_TYPE)->currentIndex();
+  EXPECT_EQ(fakes::ById<QPushButton>(page, IDC_SLOT_REMOTE_ADJUST)->isEnabled(),
+            type == DT_REMOTE_ADJUST);
+  EXPECT_EQ(fakes::ById<QLineEdit>(page, IDC_SLOT_ALARM_TEXT)->isEnabled(), type == DT_SWITCH);
 }
 
 // A device that falls quiet at the fourth read chunk: after "读取失败" the slots it never sent
@@ -290,10 +311,10 @@ TEST(Rs485E2e, ADownloadAfterAReadCutShortIsRefused) {
   // Its parameter read, the four camera-text reads, then three read chunks.
   ASSERT_TRUE(sim.Start({"--silent-after", "8"})) << sim.Error();
   Rs485Window w;
-  QTest::mouseClick(w.Page().ReadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Page(), IDC_RS485_READ), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.notifier.Count() == 1; }, 60s)) << w.Log();
   EXPECT_EQ(w.notifier.Boxes()[0].text, "读取失败");
-  QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Page(), IDC_RS485_DOWNLOAD), Qt::LeftButton);
   ASSERT_EQ(w.notifier.Count(), 2u);
   EXPECT_EQ(w.notifier.Boxes()[1].text, "请先读取485参数后下载");
   EXPECT_EQ(sim.CountLogLines("dict-write"), 0);
@@ -310,7 +331,7 @@ TEST(Rs485E2e, AnotherDevicesSlotsGoOutOnlyWhenTheUserSaysSo) {
   ASSERT_TRUE(w.Until([&] { return w.LogHas("读取参数成功\r\n"); })) << w.Log();
   for (const bool yes : {false, true}) {
     w.notifier.yes = yes;
-    QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
+    QTest::mouseClick(fakes::ById<QPushButton>(w.Page(), IDC_RS485_DOWNLOAD), Qt::LeftButton);
     ASSERT_EQ(w.notifier.Count(), yes ? 2u : 1u);
     EXPECT_EQ(w.notifier.Boxes().back().caption, "提示");
     EXPECT_NE(w.notifier.Boxes().back().text.find("00E04C3A1B01"), std::string::npos);
@@ -331,18 +352,14 @@ TEST(Rs485E2e, AnImportDuringADownloadIsRefused) {
   SimulatorRun sim;
   ASSERT_TRUE(sim.Start()) << sim.Error();
   ReadRs485Window w;
-  bool asked = false;
-  w.dlg.SetFileChooser({nullptr, [&] {
-                          asked = true;
-                          return std::optional<std::string>();
-                        }});
-  w.Page().NameBox()->setText(QStringLiteral("页面上的名称"));
-  QTest::mouseClick(w.Page().DownloadButton(), Qt::LeftButton);
-  QTest::mouseClick(w.dlg.ImportButton(), Qt::LeftButton);
+  const fakes::FileDialogAnswers files([](const std::string&) { return std::nullopt; });
+  fakes::ById<QLineEdit>(w.Page(), IDC_SLOT_NAME)->setText(QStringLiteral("页面上的名称"));
+  QTest::mouseClick(fakes::ById<QPushButton>(w.Page(), IDC_RS485_DOWNLOAD), Qt::LeftButton);
+  QTest::mouseClick(fakes::ById<QPushButton>(w.dlg, IDC_IMPORT), Qt::LeftButton);
   ASSERT_TRUE(w.Until([&] { return w.LogHas("正在下载字典,已完成100%\r\n"); })) << w.Log();
   ASSERT_EQ(w.notifier.Count(), 1u);
   EXPECT_EQ(w.notifier.Boxes()[0].text, "正在传输参数，请等待本次传输结束后再操作");
-  EXPECT_FALSE(asked);
+  EXPECT_TRUE(files.Offered().empty());
   const auto device = sim.State(kMac);
   ASSERT_TRUE(device);
   const sModBusPara& page = w.Block().modbus;

@@ -24,6 +24,7 @@
 #include "qt/widgets/tab_control.h"
 #include "support/lock_probe.h"
 #include "support/modal_watch.h"
+#include "support/qt_control.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 
@@ -31,6 +32,7 @@ using quillon::CConfigMainDlg;
 using quillon::DeviceParameterBlock;
 using quillon::fakes::RecordingLink;
 using quillon::fakes::RecordingNotifier;
+using namespace quillon;
 
 namespace {
 
@@ -67,6 +69,8 @@ class ConfigMainDlgTest : public QObject {
     app_->Start();
     dlg_ = &app_->Window();
   }
+  QPlainTextEdit* Log() const { return fakes::ById<QPlainTextEdit>(dlg_, IDC_LOG); }
+  QTreeWidget* List() const { return fakes::ById<QTreeWidget>(dlg_, IDC_DEVICE_LIST); }
 
  private slots:
   void init() {
@@ -77,12 +81,13 @@ class ConfigMainDlgTest : public QObject {
   void cleanup() { app_.reset(); }
 
   void startsWithTheFiveHelpLines() {
-    QCOMPARE(dlg_->LogBox()->toPlainText(), QString::fromUtf8(kHelpShown));
-    QCOMPARE(dlg_->LogBox()->blockCount(), 6);  // five lines and the empty one after the last
-    const std::string log = dlg_->Session().LogText();
+    QCOMPARE(Log()->toPlainText(), QString::fromUtf8(kHelpShown));
+    QCOMPARE(Log()->blockCount(),
+             6);  // five lines and the empty one after the last
+    const std::string log = app_->Session().LogText();
     QCOMPARE(std::count(log.begin(), log.end(), '\n'), 5);
     QVERIFY(log.ends_with("的步骤来操作\r\n"));
-    QVERIFY(!dlg_->LogBox()->isReadOnly());
+    QVERIFY(!Log()->isReadOnly());
     QVERIFY(notifier_.Boxes().empty());
     QVERIFY(link_.Sent().empty());
   }
@@ -96,22 +101,22 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void localAddressAndPort() {
-    QCOMPARE(dlg_->AddressBox()->text(), QStringLiteral("10.77.0.1"));
-    QCOMPARE(dlg_->PortBox()->text(), QStringLiteral("1901"));
-    QVERIFY(dlg_->AddressBox()->isReadOnly());
-    QVERIFY(dlg_->PortBox()->isReadOnly());
+    QCOMPARE(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_IP)->text(), QStringLiteral("10.77.0.1"));
+    QCOMPARE(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_PORT)->text(), QStringLiteral("1901"));
+    QVERIFY(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_IP)->isReadOnly());
+    QVERIFY(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_PORT)->isReadOnly());
     Make({});
-    QCOMPARE(dlg_->AddressBox()->text(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(fakes::ById<QLineEdit>(dlg_, IDC_LOCAL_IP)->text(), QStringLiteral("0.0.0.0"));
   }
 
   void clearEmptiesTheLog() {
-    dlg_->ClearButton()->click();
-    QVERIFY(dlg_->LogBox()->toPlainText().isEmpty());
-    QVERIFY(dlg_->Session().LogText().empty());
+    fakes::ById<QPushButton>(dlg_, IDC_CLEAR_LOG)->click();
+    QVERIFY(Log()->toPlainText().isEmpty());
+    QVERIFY(app_->Session().LogText().empty());
   }
 
   void deviceListColumns() {
-    QTreeWidget* list = dlg_->DeviceList();
+    QTreeWidget* list = List();
     QCOMPARE(list->columnCount(), 4);
     const QStringList headings = {"设备IP", "设备名称", "MAC地址", "固件版本"};
     const int client = list->width() - 2 * list->frameWidth();
@@ -135,7 +140,7 @@ class ConfigMainDlgTest : public QObject {
   void tabsShowOnePageAtATime() {
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_));
-    quillon::CTabControl* tabs = dlg_->Tabs();
+    quillon::CTabControl* tabs = fakes::ById<CTabControl>(dlg_, IDC_TABS);
     QCOMPARE(tabs->TabBar()->tabText(0), QStringLiteral("网络参数"));
     QCOMPARE(tabs->TabBar()->tabText(1), QStringLiteral("485参数"));
     QVERIFY(dlg_->NetPage()->isVisible());
@@ -155,8 +160,9 @@ class ConfigMainDlgTest : public QObject {
   void enterAndEscapeDoNotClose() {
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_));
-    QWidget* targets[] = {dlg_, dlg_->LogBox(), dlg_->NetPage()->CameraPage(0)->UserBox(),
-                          dlg_->NetPage()->TargetPortBox()};
+    QWidget* targets[] = {dlg_, Log(),
+                          fakes::ById<QLineEdit>(dlg_->NetPage()->CameraPage(0), IDC_CAMERA_USER),
+                          fakes::ById<QLineEdit>(dlg_->NetPage(), IDC_UPGRADE_TARGET_PORT)};
     for (QWidget* target : targets) {
       target->setFocus();
       QTest::keyClick(target, Qt::Key_Escape);
@@ -171,16 +177,19 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void accessibleNames() {
-    QCOMPARE(dlg_->DeviceList()->accessibleName(), QStringLiteral("设备列表"));
-    QCOMPARE(dlg_->LogBox()->accessibleName(), QStringLiteral("信息提示区"));
-    QCOMPARE(dlg_->AddressBox()->accessibleName(), QStringLiteral("本机IP"));
-    QCOMPARE(dlg_->PortBox()->accessibleName(), QStringLiteral("端口"));
+    const std::pair<int, const char*> names[] = {{IDC_DEVICE_LIST, "设备列表"},
+                                                 {IDC_LOG, "信息提示区"},
+                                                 {IDC_LOCAL_IP, "本机IP"},
+                                                 {IDC_LOCAL_PORT, "端口"}};
+    for (const auto& [id, name] : names)
+      QCOMPARE(fakes::ById(dlg_, id)->accessibleName(), QString::fromUtf8(name));
     for (QPushButton* button :
-         {dlg_->SearchButton(), dlg_->ClearButton(), dlg_->ExportButton(), dlg_->ImportButton()}) {
+         {fakes::ById<QPushButton>(dlg_, IDC_SEARCH), fakes::ById<QPushButton>(dlg_, IDC_CLEAR_LOG),
+          fakes::ById<QPushButton>(dlg_, IDC_EXPORT), fakes::ById<QPushButton>(dlg_, IDC_IMPORT)}) {
       QVERIFY(!button->text().isEmpty());
       QCOMPARE(button->accessibleName(), button->text());
     }
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(dlg_->DeviceList());
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(List());
     QVERIFY(list);
     QCOMPARE(list->text(QAccessible::Name), QStringLiteral("设备列表"));
     // No focusable control of the window is without a name.
@@ -196,20 +205,20 @@ class ConfigMainDlgTest : public QObject {
 
   void searchBroadcastsAndEmptiesTheList() {
     dlg_->InsertDeviceRow({"1.2.3.4", "old", "000000000001", "03.00"});
-    dlg_->SearchButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_SEARCH)->click();
     QCOMPARE(link_.Refreshes(), 1);
     QCOMPARE(link_.Sent().size(), size_t{1});
     QCOMPARE(link_.Sent()[0], (std::vector<uint8_t>{0xAA, 0x00, 0x01, 0x02, 0x02}));
-    QCOMPARE(dlg_->DeviceList()->topLevelItemCount(), 0);
-    QCOMPARE(dlg_->LogBox()->toPlainText(), QStringLiteral("搜索...\n"));
+    QCOMPARE(List()->topLevelItemCount(), 0);
+    QCOMPARE(Log()->toPlainText(), QStringLiteral("搜索...\n"));
   }
 
   void receivedDatagramsReachTheListFromAnyThread() {
     // As the receive thread hands it over.
     std::thread receiver([this] { link_.Deliver(kSearchReply); });
     receiver.join();
-    QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 1);
-    QTreeWidgetItem* row = dlg_->DeviceList()->topLevelItem(0);
+    QTRY_COMPARE(List()->topLevelItemCount(), 1);
+    QTreeWidgetItem* row = List()->topLevelItem(0);
     QCOMPARE(row->text(0), QStringLiteral("192.168.1.100"));
     QCOMPARE(row->text(1), QStringLiteral("DEV1"));
     QCOMPARE(row->text(2), QStringLiteral("001122334455"));
@@ -219,15 +228,15 @@ class ConfigMainDlgTest : public QObject {
     second[8] = 0x65;  // 192.168.1.101
     second[27] += 1;   // checksum
     link_.Deliver(second);
-    QTRY_COMPARE(dlg_->DeviceList()->topLevelItemCount(), 2);
-    QCOMPARE(dlg_->DeviceList()->topLevelItem(0)->text(0), QStringLiteral("192.168.1.101"));
+    QTRY_COMPARE(List()->topLevelItemCount(), 2);
+    QCOMPARE(List()->topLevelItem(0)->text(0), QStringLiteral("192.168.1.101"));
   }
 
   void doubleClickReadsTheSelectedDevice() {
     dlg_->show();
     QVERIFY(QTest::qWaitForWindowExposed(dlg_));
     dlg_->InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});
-    QTreeWidget* list = dlg_->DeviceList();
+    QTreeWidget* list = List();
     const QRect rect = list->visualItemRect(list->topLevelItem(0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     QVERIFY(dlg_->SelectedDeviceRow().has_value());
@@ -239,9 +248,9 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void downloadButtonsReachTheSession() {
-    dlg_->NetPage()->DownloadButton()->click();
-    dlg_->Rs485Page()->ReadButton()->click();
-    dlg_->Rs485Page()->DownloadButton()->click();
+    fakes::ById<QPushButton>(dlg_->NetPage(), IDC_NET_DOWNLOAD)->click();
+    fakes::ById<QPushButton>(dlg_->Rs485Page(), IDC_RS485_READ)->click();
+    fakes::ById<QPushButton>(dlg_->Rs485Page(), IDC_RS485_DOWNLOAD)->click();
     const auto boxes = notifier_.Boxes();
     QCOMPARE(boxes.size(), size_t{3});
     QCOMPARE(boxes[0].caption, std::string("提示"));
@@ -252,13 +261,13 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void logRefreshRequestedFromAnotherThread() {
-    dlg_->Session().ClearLog();
+    app_->Session().ClearLog();
     std::thread worker([this] {
-      dlg_->Session().AppendLog("正在读取...\r\n");
+      app_->Session().AppendLog("正在读取...\r\n");
       dlg_->RequestLogRefresh();
     });
     worker.join();
-    QTRY_COMPARE(dlg_->LogBox()->toPlainText(), QStringLiteral("正在读取...\n"));
+    QTRY_COMPARE(Log()->toPlainText(), QStringLiteral("正在读取...\n"));
   }
 
   void contextMenuOpensTheAboutBox() {
@@ -295,21 +304,24 @@ class ConfigMainDlgTest : public QObject {
   }
 
   void pagesShowTheBlock() {
-    quillon::PageForms& forms = dlg_->Session().Forms();
+    quillon::PageForms& forms = app_->Session().Forms();
     block_.osd.abyIP[0] = 10;
     block_.osd.asCamera[1].wCameraPort = 554;
-    dlg_->Session().NetParamsToPage();
-    QCOMPARE(dlg_->NetPage()->CameraPage(1)->CameraPortBox()->text(), QStringLiteral("554"));
-    dlg_->NetPage()->CameraPage(1)->CameraPortBox()->setText(QStringLiteral("8554"));
+    app_->Session().NetParamsToPage();
+    QCOMPARE(fakes::ById<QLineEdit>(dlg_->NetPage()->CameraPage(1), IDC_CAMERA_PORT)->text(),
+             QStringLiteral("554"));
+    fakes::ById<QLineEdit>(dlg_->NetPage()->CameraPage(1), IDC_CAMERA_PORT)
+        ->setText(QStringLiteral("8554"));
     dlg_->ReadNetForm(forms.net);
     QVERIFY(!forms.net.Store(block_.osd));
     QCOMPARE(block_.osd.asCamera[1].wCameraPort, uint16_t{8554});
     QCOMPARE(block_.osd.abyIP[0], uint8_t{10});
 
     block_.modbus.wTimeout = 700;
-    dlg_->Session().Rs485ParamsToPage();
-    QCOMPARE(dlg_->Rs485Page()->TimeoutBox()->text(), QStringLiteral("700"));
-    dlg_->Rs485Page()->TimeoutBox()->setText(QStringLiteral("800"));
+    app_->Session().Rs485ParamsToPage();
+    QCOMPARE(fakes::ById<QLineEdit>(dlg_->Rs485Page(), IDC_RS485_TIMEOUT)->text(),
+             QStringLiteral("700"));
+    fakes::ById<QLineEdit>(dlg_->Rs485Page(), IDC_RS485_TIMEOUT)->setText(QStringLiteral("800"));
     dlg_->ReadRs485Form(forms.rs485);
     QVERIFY(!forms.rs485.Store(block_.modbus));
     QCOMPARE(block_.modbus.wTimeout, uint16_t{800});
@@ -319,15 +331,15 @@ class ConfigMainDlgTest : public QObject {
   // one the dictionary worker holds while it encodes entries.
   void slotAndGearWritesWaitForTheModelLock() {
     quillon::CRs485Page* page = dlg_->Rs485Page();
-    std::mutex& mutex = dlg_->Session().ModelMutex();
-    dlg_->Session().StopWorker();  // no waiter for the mutex but the page and the dialog
+    std::mutex& mutex = app_->Session().ModelMutex();
+    app_->Session().StopWorker();  // no waiter for the mutex but the page and the dialog
     block_.modbus.byProtocol = quillon::PROTOCOL_MODBUS;
     block_.modbus.asSlot[1].dwDataType = quillon::DT_REMOTE_ADJUST;  // its button is enabled
-    dlg_->Session().Rs485ParamsToPage();
-    page->NameBox()->setText("A");
+    app_->Session().Rs485ParamsToPage();
+    fakes::ById<QLineEdit>(page, IDC_SLOT_NAME)->setText("A");
     QVERIFY(quillon::fakes::WaitsForTheLock(mutex, [&] {
-      page->SlotCombo()->setCurrentIndex(1);
-      emit page->SlotCombo()->activated(1);
+      fakes::ById<QComboBox>(page, IDC_RS485_SLOT)->setCurrentIndex(1);
+      emit fakes::ById<QComboBox>(page, IDC_RS485_SLOT)->activated(1);
     }));
     QCOMPARE(block_.modbus.asSlot[0].szName[0], 'A');
     // The table is stored once the dialog has closed: the mutex is held from before "保存"
@@ -336,7 +348,7 @@ class ConfigMainDlgTest : public QObject {
     std::jthread holder;
     quillon::fakes::ModalWatch watch([&](QWidget*) {
       quillon::CRemoteAdjustDlg& dlg = page->RemoteAdjustDialog();
-      dlg.ValueBox(0)->setText("7");
+      fakes::ById<QLineEdit>(dlg, GearValueId(0))->setText("7");
       holder = std::jthread([&] {
         std::lock_guard lock(mutex);
         locked = true;
@@ -347,9 +359,9 @@ class ConfigMainDlgTest : public QObject {
         }
       });
       while (!locked) std::this_thread::yield();
-      dlg.SaveButton()->click();
+      fakes::ById<QPushButton>(dlg, IDC_GEAR_SAVE)->click();
     });
-    page->RemoteAdjustButton()->click();
+    fakes::ById<QPushButton>(page, IDC_SLOT_REMOTE_ADJUST)->click();
     QVERIFY(watch.Handled());
     if (holder.joinable()) holder.join();
     QVERIFY(waiterSeen);

@@ -24,6 +24,7 @@
 #include "qt/widgets/ipv4_edit.h"
 #include "qt/widgets/tab_control.h"
 #include "support/batch_fakes.h"
+#include "support/qt_control.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/slot_values.h"
@@ -31,6 +32,7 @@
 
 using quillon::CConfigMainDlg;
 using quillon::DeviceParameterBlock;
+using namespace quillon;
 
 namespace {
 
@@ -181,7 +183,7 @@ class LayoutTest : public QObject {
     dlg.InsertDeviceRow({"192.168.1.101", "仓库二号", "0011223344AC", "32.01"});
     dlg.InsertDeviceRow({"192.168.1.100", "DEV1", "001122334455", "03.07"});
     Fill(block);
-    dlg.Session().NetParamsToPage();
+    app.Session().NetParamsToPage();
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     Save(&dlg, "main-window.png");
@@ -191,11 +193,11 @@ class LayoutTest : public QObject {
     CheckPage(dlg.NetPage());
     CheckPage(dlg.NetPage()->CameraPage(0));
     // The tabs stay readable above the pages.
-    QVERIFY(dlg.Tabs()->TabBar()->height() <= 20 + 2);
+    QVERIFY(fakes::ById<CTabControl>(dlg, IDC_TABS)->TabBar()->height() <= 20 + 2);
 
     FillRs485(block.modbus);
-    dlg.Session().Rs485ParamsToPage();
-    dlg.Tabs()->TabBar()->setCurrentIndex(1);
+    app.Session().Rs485ParamsToPage();
+    fakes::ById<CTabControl>(dlg, IDC_TABS)->TabBar()->setCurrentIndex(1);
     QVERIFY(dlg.Rs485Page()->isVisible());
     Save(dlg.Rs485Page(), "rs485-page.png");
     CheckPage(dlg.Rs485Page());
@@ -211,7 +213,7 @@ class LayoutTest : public QObject {
     QCOMPARE(dlg.size(), quillon::DialogFontUnits().Size(250, 237));
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    QCOMPARE(dlg.TextBox(7)->text(), QStringLiteral("全速运行"));
+    QCOMPARE(fakes::ById<QLineEdit>(dlg, GearTextId(7))->text(), QStringLiteral("全速运行"));
     CheckPage(&dlg);
     Save(&dlg, "gear-dialog.png");
     dlg.reject();

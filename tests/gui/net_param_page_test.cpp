@@ -15,10 +15,12 @@
 #include "qt/widgets/ipv4_edit.h"
 #include "qt/widgets/tab_control.h"
 #include "support/form_binding.h"
+#include "support/qt_control.h"
 
 using quillon::CIpAddressEdit;
 using quillon::CNetParamPage;
 using quillon::NetParamForm;
+using namespace quillon;
 
 namespace {
 
@@ -40,9 +42,9 @@ class NetParamPageTest : public QObject {
   void cleanup() { page_.reset(); }
 
   void startsEmpty() {
-    QVERIFY(page_->StaticIpEdit()->IsBlank());
-    QVERIFY(page_->TargetPortBox()->text().isEmpty());
-    QVERIFY(!page_->DhcpBox()->isChecked());
+    QVERIFY(fakes::ById<CIpAddressEdit>(page_, IDC_STATIC_IP)->IsBlank());
+    QVERIFY(fakes::ById<QLineEdit>(page_, IDC_UPGRADE_TARGET_PORT)->text().isEmpty());
+    QVERIFY(!fakes::ById<QCheckBox>(page_, IDC_DHCP)->isChecked());
   }
 
   void everyControlIsBoundBothWays() {
@@ -57,44 +59,50 @@ class NetParamPageTest : public QObject {
     }
     page_->Show(form_);
     for (int k = 0; k < 4; ++k) {
-      QCOMPARE(page_->CameraPage(k)->UserBox()->text(), QStringLiteral("user%1").arg(k));
-      page_->CameraPage(k)->PasswordBox()->setText(QStringLiteral("pw%1").arg(k));
+      QCOMPARE(fakes::ById<QLineEdit>(page_->CameraPage(k), IDC_CAMERA_USER)->text(),
+               QStringLiteral("user%1").arg(k));
+      fakes::ById<QLineEdit>(page_->CameraPage(k), IDC_CAMERA_PASSWORD)
+          ->setText(QStringLiteral("pw%1").arg(k));
     }
     page_->Read(form_);
     for (int k = 0; k < 4; ++k) QCOMPARE(form_.cameras[k].password.text, "pw" + std::to_string(k));
   }
 
   void cameraTabsShowOnePageAndKeepTypedValues() {
-    quillon::CTabControl* tabs = page_->CameraTabs();
+    quillon::CTabControl* tabs = fakes::ById<CTabControl>(page_, IDC_CAMERA_TABS);
     QCOMPARE(tabs->TabBar()->count(), 4);
     QCOMPARE(tabs->TabBar()->tabText(0), QStringLiteral("摄像头一"));
     QCOMPARE(tabs->TabBar()->tabText(3), QStringLiteral("摄像头四"));
     page_->show();
     QVERIFY(page_->CameraPage(0)->isVisible());
-    page_->CameraPage(0)->TextBox(2)->setText(QStringLiteral("温度"));
+    fakes::ById<QLineEdit>(page_->CameraPage(0), IDC_LINE_TEXT + 2)
+        ->setText(QStringLiteral("温度"));
     tabs->TabBar()->setCurrentIndex(3);
     for (int k = 0; k < 4; ++k) QCOMPARE(page_->CameraPage(k)->isVisible(), k == 3);
     QTest::mouseClick(tabs->TabBar(), Qt::LeftButton, {}, tabs->TabBar()->tabRect(0).center());
     QCOMPARE(tabs->CurrentSelection(), 0);
     for (int k = 0; k < 4; ++k) QCOMPARE(page_->CameraPage(k)->isVisible(), k == 0);
-    QCOMPARE(page_->CameraPage(0)->TextBox(2)->text(), QStringLiteral("温度"));
+    QCOMPARE(fakes::ById<QLineEdit>(page_->CameraPage(0), IDC_LINE_TEXT + 2)->text(),
+             QStringLiteral("温度"));
   }
 
   void downloadButtonAsksForTheDownload() {
     QSignalSpy spy(page_.get(), &CNetParamPage::downloadRequested);
-    page_->DownloadButton()->click();
+    fakes::ById<QPushButton>(page_, IDC_NET_DOWNLOAD)->click();
     QCOMPARE(spy.count(), 1);
   }
 
   void accessibleNames() {
-    QCOMPARE(page_->StaticIpEdit()->accessibleName(), QStringLiteral("静态IP"));
-    QCOMPARE(page_->GatewayEdit()->accessibleName(), QStringLiteral("网关"));
-    QCOMPARE(page_->NetMaskEdit()->accessibleName(), QStringLiteral("子网掩码"));
-    QCOMPARE(page_->UpgradeIpEdit()->accessibleName(), QStringLiteral("远程升级地址"));
-    QCOMPARE(page_->TargetPortBox()->accessibleName(), QStringLiteral("目标端口"));
-    QCOMPARE(page_->SourcePortBox()->accessibleName(), QStringLiteral("源端口"));
-    QCOMPARE(page_->DhcpBox()->accessibleName(), QStringLiteral("DHCP"));
-    QCOMPARE(page_->DownloadButton()->accessibleName(), QStringLiteral("下载数据"));
+    const std::pair<int, const char*> names[] = {{IDC_STATIC_IP, "静态IP"},
+                                                 {IDC_GATEWAY, "网关"},
+                                                 {IDC_NET_MASK, "子网掩码"},
+                                                 {IDC_UPGRADE_IP, "远程升级地址"},
+                                                 {IDC_UPGRADE_TARGET_PORT, "目标端口"},
+                                                 {IDC_UPGRADE_SOURCE_PORT, "源端口"},
+                                                 {IDC_DHCP, "DHCP"},
+                                                 {IDC_NET_DOWNLOAD, "下载数据"}};
+    for (const auto& [id, name] : names)
+      QCOMPARE(fakes::ById(page_, id)->accessibleName(), QString::fromUtf8(name));
     for (QLabel* label : page_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
       QVERIFY2(label->buddy() && label->buddy()->accessibleName() == label->text(),
                qPrintable(label->text()));

@@ -18,7 +18,9 @@
 #include "qt/pages/camera_page.h"
 #include "qt/pages/net_param_page.h"
 #include "qt/widgets/ipv4_edit.h"
+#include "support/file_dialog_answers.h"
 #include "support/modal_watch.h"
+#include "support/qt_control.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
 #include "support/temp_folder.h"
@@ -38,8 +40,8 @@ class ParamFilesTest : public QObject {
   std::unique_ptr<TempFolder> folder_;
   std::unique_ptr<CConfigApp> app_;
   CConfigMainDlg* dlg_ = nullptr;
-  std::vector<std::string> defaultNames_;
   std::string chosen_;  // what both dialogs answer
+  std::unique_ptr<fakes::FileDialogAnswers> answers_;
 
  private slots:
   void init() {
@@ -50,39 +52,40 @@ class ParamFilesTest : public QObject {
                                         [] { return std::vector<uint32_t>{0x0A4D0001}; });
     app_->Start();
     dlg_ = &app_->Window();
-    defaultNames_.clear();
-    dlg_->SetFileChooser({[this](const std::string& name) -> std::optional<std::string> {
-                            defaultNames_.push_back(name);
-                            return chosen_;
-                          },
-                          [this]() -> std::optional<std::string> { return chosen_; }});
+    answers_ = std::make_unique<fakes::FileDialogAnswers>(
+        [this](const std::string&) -> std::optional<std::string> { return chosen_; });
   }
   void cleanup() {
+    answers_.reset();
     app_.reset();
     folder_.reset();
   }
 
   void buttonsCarryThePagesIntoTheFileAndBack() {
     CNetParamPage* net = dlg_->NetPage();
-    dlg_->Session().NetParamsToPage();  // as after a read: a page never filled stores nothing
-    dlg_->Session().Rs485ParamsToPage();
-    net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
-    net->CameraPage(2)->UserBox()->setText(QStringLiteral("操作员"));
-    net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("出口压力"));
+    auto* ip = fakes::ById<CIpAddressEdit>(net, IDC_STATIC_IP);
+    auto* user = fakes::ById<QLineEdit>(net->CameraPage(2), IDC_CAMERA_USER);
+    auto* text = fakes::ById<QLineEdit>(net->CameraPage(3), IDC_LINE_TEXT + 7);
+    app_->Session().NetParamsToPage();  // as after a read: a page never filled stores nothing
+    app_->Session().Rs485ParamsToPage();
+    ip->SetAddress(std::array<uint8_t, 4>{10, 1, 2, 3});
+    user->setText(QStringLiteral("操作员"));
+    text->setText(QStringLiteral("出口压力"));
     chosen_ = *folder_ / "pages.ini";
-    dlg_->ExportButton()->click();
-    QCOMPARE(defaultNames_.size(), size_t{1});
-    QVERIFY(defaultNames_[0].starts_with("VRN") && defaultNames_[0].ends_with(".ini"));
-    QCOMPARE(defaultNames_[0].size(), std::string("VRN20261206_0752.ini").size());
+    fakes::ById<QPushButton>(dlg_, IDC_EXPORT)->click();
+    const std::vector<std::string>& offered = answers_->Offered();
+    QCOMPARE(offered.size(), size_t{1});
+    QVERIFY(offered[0].starts_with("VRN") && offered[0].ends_with(".ini"));
+    QCOMPARE(offered[0].size(), std::string("VRN20261206_0752.ini").size());
     QVERIFY(!folder_->Read("pages.ini").empty());
 
-    net->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
-    net->CameraPage(2)->UserBox()->clear();
-    net->CameraPage(3)->TextBox(7)->setText(QStringLiteral("changed"));
-    dlg_->ImportButton()->click();
-    QCOMPARE(net->StaticIpEdit()->DottedText(), QStringLiteral("10.1.2.3"));
-    QCOMPARE(net->CameraPage(2)->UserBox()->text(), QStringLiteral("操作员"));
-    QCOMPARE(net->CameraPage(3)->TextBox(7)->text(), QStringLiteral("出口压力"));
+    ip->SetAddress(std::array<uint8_t, 4>{0, 0, 0, 0});
+    user->clear();
+    text->setText(QStringLiteral("changed"));
+    fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
+    QCOMPARE(ip->DottedText(), QStringLiteral("10.1.2.3"));
+    QCOMPARE(user->text(), QStringLiteral("操作员"));
+    QCOMPARE(text->text(), QStringLiteral("出口压力"));
     QVERIFY(notifier_.Boxes().empty());
     QVERIFY(link_.Sent().empty());
   }
@@ -102,23 +105,25 @@ class ParamFilesTest : public QObject {
     IniProfile profile;
     EncodeParamFile(images, profile);
     chosen_ = folder_->Write("fields.ini", profile.Text());
-    dlg_->ImportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
     QVERIFY(notifier_.Boxes().empty());
 
     CCameraPage* page = dlg_->NetPage()->CameraPage(0);
-    QCOMPARE(page->UserBox()->text(), QString(30, u'A'));
-    QCOMPARE(page->PasswordBox()->text(), QString(30, u'B'));
-    QCOMPARE(page->TextBox(0)->text(), QString(73, u'x'));
-    QCOMPARE(page->XBox(1)->text(), QStringLiteral("16705"));
-    QCOMPARE(page->BrandCombo()->currentIndex(), -1);
-    QCOMPARE(page->LineCountCombo()->currentIndex(), -1);
-    QCOMPARE(dlg_->NetPage()->CameraPage(1)->LineCountCombo()->currentIndex(), -1);
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_CAMERA_USER)->text(), QString(30, u'A'));
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_CAMERA_PASSWORD)->text(), QString(30, u'B'));
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_LINE_TEXT)->text(), QString(73, u'x'));
+    QCOMPARE(fakes::ById<QLineEdit>(page, IDC_LINE_X + 1)->text(), QStringLiteral("16705"));
+    QCOMPARE(fakes::ById<QComboBox>(page, IDC_CAMERA_BRAND)->currentIndex(), -1);
+    QCOMPARE(fakes::ById<QComboBox>(page, IDC_CAMERA_LINE_COUNT)->currentIndex(), -1);
+    QCOMPARE(fakes::ById<QComboBox>(dlg_->NetPage()->CameraPage(1), IDC_CAMERA_LINE_COUNT)
+                 ->currentIndex(),
+             -1);
   }
 
   // Without answers of the test's own, the buttons open the file dialogs; the path chosen there
   // is the file written and read.
   void theDialogsHandOverTheChosenFile() {
-    dlg_->SetFileChooser({});
+    answers_.reset();
     const QString path = QString::fromStdString(*folder_ / "参数 一.ini");
     quillon::fakes::ModalWatch answer([&](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -126,15 +131,17 @@ class ParamFilesTest : public QObject {
       dialog->selectFile(path);
       static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
     });
-    dlg_->ExportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_EXPORT)->click();
     QVERIFY(answer.Handled());
     QVERIFY(!folder_->Read("参数 一.ini").empty());
 
-    dlg_->NetPage()->StaticIpEdit()->SetAddress(std::array<uint8_t, 4>{9, 9, 9, 9});
+    fakes::ById<CIpAddressEdit>(dlg_->NetPage(), IDC_STATIC_IP)
+        ->SetAddress(std::array<uint8_t, 4>{9, 9, 9, 9});
     answer.Start();
-    dlg_->ImportButton()->click();
+    fakes::ById<QPushButton>(dlg_, IDC_IMPORT)->click();
     QVERIFY(answer.Handled());
-    QCOMPARE(dlg_->NetPage()->StaticIpEdit()->DottedText(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(fakes::ById<CIpAddressEdit>(dlg_->NetPage(), IDC_STATIC_IP)->DottedText(),
+             QStringLiteral("0.0.0.0"));
     QVERIFY(notifier_.Boxes().empty());
   }
 

@@ -14,6 +14,7 @@
 #include "qt/pages/remote_adjust_dlg.h"
 #include "support/form_binding.h"
 #include "support/modal_watch.h"
+#include "support/qt_control.h"
 
 using namespace quillon;
 
@@ -40,36 +41,42 @@ class Rs485PageTest : public QObject {
     fakes::CheckBoundBothWays(
         page_->Controls(), form_.Controls(), [&] { page_->Show(form_); },
         [&] { page_->Read(form_); });
-    QCOMPARE(page_->SlotCombo()->itemText(15), QStringLiteral("槽位16"));
-    QCOMPARE(page_->DataTypeCombo()->itemText(14), QStringLiteral("遥调"));
+    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_RS485_SLOT)->itemText(15), QStringLiteral("槽位16"));
+    QCOMPARE(fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE)->itemText(14),
+             QStringLiteral("遥调"));
   }
 
   // What the user chooses or types in the protocol and data-type lists enables the controls as
   // the form's rules say; a shown form applies its states too.
   void controlStatesFollowTheUsersChoice() {
     for (int c = 0; c < kRs485ControlCount; ++c)
-      QVERIFY(page_->Control(static_cast<Rs485Control>(c))->isEnabled());  // as made
+      QVERIFY(fakes::ById(page_, Rs485ControlId(static_cast<Rs485Control>(c)))
+                  ->isEnabled());  // as made
     sModBusPara model{};
     model.byProtocol = PROTOCOL_MODBUS;
     form_.Fill(model);
     page_->Show(form_);
-    QVERIFY(!page_->RemoteAdjustButton()->isEnabled());
-    TypeIntoList(page_->DataTypeCombo(), QStringLiteral("遥调"));
-    QCOMPARE(page_->DataTypeCombo()->currentIndex(), 14);
-    QVERIFY(page_->RemoteAdjustButton()->isEnabled());
-    TypeIntoList(page_->DataTypeCombo(), QStringLiteral("遥调x"));
-    QVERIFY(!page_->RemoteAdjustButton()->isEnabled());  // the states follow what is typed
-    Pick(page_->DataTypeCombo(), DT_SWITCH);
-    QVERIFY(page_->AlarmTextBox()->isEnabled());
-    QVERIFY(!page_->UnitBox()->isEnabled());
-    Pick(page_->ProtocolCombo(), PROTOCOL_INTERNAL);
+    QPushButton* adjust = fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST);
+    QComboBox* type = fakes::ById<QComboBox>(page_, IDC_SLOT_DATA_TYPE);
+    QVERIFY(!adjust->isEnabled());
+    TypeIntoList(type, QStringLiteral("遥调"));
+    QCOMPARE(type->currentIndex(), 14);
+    QVERIFY(adjust->isEnabled());
+    TypeIntoList(type, QStringLiteral("遥调x"));
+    QVERIFY(!adjust->isEnabled());  // the states follow what is typed
+    Pick(type, DT_SWITCH);
+    QVERIFY(fakes::ById<QLineEdit>(page_, IDC_SLOT_ALARM_TEXT)->isEnabled());
+    QVERIFY(!fakes::ById<QLineEdit>(page_, IDC_SLOT_UNIT)->isEnabled());
+    Pick(fakes::ById<QComboBox>(page_, IDC_RS485_PROTOCOL), PROTOCOL_INTERNAL);
     for (int c = 0; c < kRs485ControlCount; ++c) {
       const auto control = static_cast<Rs485Control>(c);
-      QCOMPARE(page_->Control(control)->isEnabled(),
+      QCOMPARE(fakes::ById(page_, Rs485ControlId(control))->isEnabled(),
                control == Rs485Control::BaudRate || control == Rs485Control::Parity);
     }
-    for (QWidget* always : std::initializer_list<QWidget*>{
-             page_->ProtocolCombo(), page_->ReadButton(), page_->DownloadButton()})
+    for (QWidget* always :
+         std::initializer_list<QWidget*>{fakes::ById<QComboBox>(page_, IDC_RS485_PROTOCOL),
+                                         fakes::ById<QPushButton>(page_, IDC_RS485_READ),
+                                         fakes::ById<QPushButton>(page_, IDC_RS485_DOWNLOAD)})
       QVERIFY(always->isEnabled());
   }
 
@@ -78,13 +85,14 @@ class Rs485PageTest : public QObject {
     QSignalSpy download(page_.get(), &CRs485Page::downloadRequested);
     QSignalSpy gear(page_.get(), &CRs485Page::remoteAdjustRequested);
     QSignalSpy slot(page_.get(), &CRs485Page::slotChosen);
-    page_->ReadButton()->click();
-    page_->DownloadButton()->click();
-    page_->DownloadButton()->click();
-    page_->RemoteAdjustButton()->click();
-    Pick(page_->SlotCombo(), 4);
-    TypeIntoList(page_->SlotCombo(), QStringLiteral("槽位3"));  // a slot's label picks it
-    TypeIntoList(page_->SlotCombo(), QStringLiteral("槽位x"));
+    fakes::ById<QPushButton>(page_, IDC_RS485_READ)->click();
+    fakes::ById<QPushButton>(page_, IDC_RS485_DOWNLOAD)->click();
+    fakes::ById<QPushButton>(page_, IDC_RS485_DOWNLOAD)->click();
+    fakes::ById<QPushButton>(page_, IDC_SLOT_REMOTE_ADJUST)->click();
+    Pick(fakes::ById<QComboBox>(page_, IDC_RS485_SLOT), 4);
+    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_RS485_SLOT),
+                 QStringLiteral("槽位3"));  // a slot's label picks it
+    TypeIntoList(fakes::ById<QComboBox>(page_, IDC_RS485_SLOT), QStringLiteral("槽位x"));
     QCOMPARE(read.count(), 1);
     QCOMPARE(download.count(), 2);
     QCOMPARE(gear.count(), 1);
@@ -94,36 +102,37 @@ class Rs485PageTest : public QObject {
   }
 
   void accessibleNames() {
-    const std::pair<QWidget*, const char*> named[] = {
-        {page_->ProtocolCombo(), "485口通信协议："},
-        {page_->PollIntervalBox(), "485轮询间隔："},
-        {page_->TimeoutBox(), "485超时时间："},
-        {page_->RetryLimitBox(), "485通信容错次数："},
-        {page_->BaudRateCombo(), "485通信波特率："},
-        {page_->ParityCombo(), "奇偶校验："},
-        {page_->SlotCombo(), "485槽位编号："},
-        {page_->EnableBox(), "485槽位启用"},
-        {page_->ChannelCombo(), "视频通道显示位置："},
-        {page_->SlaveAddrBox(), "从站地址"},
-        {page_->FuncCodeCombo(), "功能码"},
-        {page_->StartRegBox(), "起始寄存器地址"},
-        {page_->RegCountBox(), "寄存器数量"},
-        {page_->DataOffsetBox(), "数据寄存器偏移："},
-        {page_->DataTypeCombo(), "数据类型："},
-        {page_->ScaleABox(), "A:"},
-        {page_->OffsetBBox(), "B:"},
-        {page_->DataBitsBox(), "数据位数："},
-        {page_->RemoteAdjustButton(), "遥调参数设置"},
-        {page_->DecimalsCombo(), "数据小数点位数："},
-        {page_->NameBox(), "485槽位名称："},
-        {page_->UnitBox(), "485槽位单位："},
-        {page_->AlarmValueBox(), "开关量报警数值："},
-        {page_->AlarmTextBox(), "报警显示内容："},
-        {page_->NormalTextBox(), "正常显示内容："},
-        {page_->ReadButton(), "读取"},
-        {page_->DownloadButton(), "下载"},
+    const std::pair<int, const char*> named[] = {
+        {IDC_RS485_PROTOCOL, "485口通信协议："},
+        {IDC_RS485_POLL_INTERVAL, "485轮询间隔："},
+        {IDC_RS485_TIMEOUT, "485超时时间："},
+        {IDC_RS485_RETRY_LIMIT, "485通信容错次数："},
+        {IDC_RS485_BAUD_RATE, "485通信波特率："},
+        {IDC_RS485_PARITY, "奇偶校验："},
+        {IDC_RS485_SLOT, "485槽位编号："},
+        {IDC_SLOT_ENABLE, "485槽位启用"},
+        {IDC_SLOT_CHANNEL, "视频通道显示位置："},
+        {IDC_SLOT_SLAVE_ADDR, "从站地址"},
+        {IDC_SLOT_FUNC_CODE, "功能码"},
+        {IDC_SLOT_START_REG, "起始寄存器地址"},
+        {IDC_SLOT_REG_COUNT, "寄存器数量"},
+        {IDC_SLOT_DATA_OFFSET, "数据寄存器偏移："},
+        {IDC_SLOT_DATA_TYPE, "数据类型："},
+        {IDC_SLOT_SCALE_A, "A:"},
+        {IDC_SLOT_OFFSET_B, "B:"},
+        {IDC_SLOT_DATA_BITS, "数据位数："},
+        {IDC_SLOT_REMOTE_ADJUST, "遥调参数设置"},
+        {IDC_SLOT_DECIMALS, "数据小数点位数："},
+        {IDC_SLOT_NAME, "485槽位名称："},
+        {IDC_SLOT_UNIT, "485槽位单位："},
+        {IDC_SLOT_ALARM_VALUE, "开关量报警数值："},
+        {IDC_SLOT_ALARM_TEXT, "报警显示内容："},
+        {IDC_SLOT_NORMAL_TEXT, "正常显示内容："},
+        {IDC_RS485_READ, "读取"},
+        {IDC_RS485_DOWNLOAD, "下载"},
     };
-    for (const auto& [widget, name] : named) {
+    for (const auto& [id, name] : named) {
+      QWidget* widget = fakes::ById(page_, id);
       QCOMPARE(widget->accessibleName(), QString::fromUtf8(name));
       if (auto* combo = qobject_cast<QComboBox*>(widget))
         QCOMPARE(combo->accessibleDescription(), QString::fromUtf8(name));
@@ -133,10 +142,12 @@ class Rs485PageTest : public QObject {
       if (label->buddy()) ++buddies;
     QCOMPARE(buddies, 23 + 1);  // every labelled control, and the formula for A
     const CRemoteAdjustDlg& dlg = page_->RemoteAdjustDialog();
-    QCOMPARE(dlg.ValueBox(0)->accessibleName(), QStringLiteral("1 数值"));
-    QCOMPARE(dlg.TextBox(7)->accessibleName(), QStringLiteral("8 显示内容"));
-    QCOMPARE(dlg.TextBox(8)->accessibleName(), QStringLiteral("其他数值 显示内容"));
-    QCOMPARE(dlg.SaveButton()->accessibleName(), QStringLiteral("保存"));
+    const std::pair<int, const char*> gearNames[] = {{GearValueId(0), "1 数值"},
+                                                     {GearTextId(7), "8 显示内容"},
+                                                     {GearTextId(8), "其他数值 显示内容"},
+                                                     {IDC_GEAR_SAVE, "保存"}};
+    for (const auto& [id, name] : gearNames)
+      QCOMPARE(fakes::ById(dlg, id)->accessibleName(), QString::fromUtf8(name));
     QCOMPARE(dlg.windowTitle(), QStringLiteral("遥调参数设置"));
   }
 
@@ -157,12 +168,14 @@ class Rs485PageTest : public QObject {
     for (int way = 0; way < 4; ++way) {
       gear_.values[3] = "1.000";
       fakes::ModalWatch watch([&](QWidget*) {
-        QCOMPARE(dlg.ValueBox(3)->text(), QStringLiteral("1.000"));  // the form, shown
-        dlg.ValueBox(3)->setText("9");
-        if (way == 0) QTest::keyClick(dlg.ValueBox(3), Qt::Key_Escape);
-        if (way == 1) QTest::keyClick(dlg.ValueBox(3), Qt::Key_Return);
+        QLineEdit* value = fakes::ById<QLineEdit>(dlg, GearValueId(3));
+        QCOMPARE(value->text(), QStringLiteral("1.000"));  // the form, shown
+        value->setText("9");
+        if (way == 0) QTest::keyClick(value, Qt::Key_Escape);
+        if (way == 1) QTest::keyClick(value, Qt::Key_Return);
         if (way == 2) dlg.close();
-        if (way == 3) QTest::mouseClick(dlg.SaveButton(), Qt::LeftButton);
+        if (way == 3)
+          QTest::mouseClick(fakes::ById<QPushButton>(dlg, IDC_GEAR_SAVE), Qt::LeftButton);
       });
       const bool saved = dlg.Run(gear_);
       QVERIFY2(!dlg.isVisible(), qPrintable(QString::number(way)));

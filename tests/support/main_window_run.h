@@ -23,6 +23,7 @@
 #include "qt/app/config_main_dlg.h"
 #include "qt/pages/camera_page.h"
 #include "qt/pages/net_param_page.h"
+#include "support/qt_control.h"
 #include "support/recording_notifier.h"
 #include "support/transfer_logs.h"
 
@@ -60,16 +61,17 @@ class MainWindowRun {
     Until([] { return false; }, std::chrono::milliseconds(300));
   }
 
-  std::string Log() { return dlg.Session().LogText(); }
+  ConfigSession& Session() { return app_.Session(); }
+  std::string Log() { return Session().LogText(); }
   bool LogHas(const std::string& text) { return Log().find(text) != std::string::npos; }
   int LogCount(const std::string& text) { return Occurrences(Log(), text); }
-  QTreeWidget& List() { return *dlg.DeviceList(); }
+  QTreeWidget& List() { return *fakes::ById<QTreeWidget>(dlg, IDC_DEVICE_LIST); }
   CNetParamPage& Net() { return *dlg.NetPage(); }
   CCameraPage& Camera(int k) { return *dlg.NetPage()->CameraPage(k); }
   DeviceParameterBlock& Block() { return *block_; }
 
   void Search(size_t rows) {
-    QTest::mouseClick(dlg.SearchButton(), Qt::LeftButton);
+    QTest::mouseClick(fakes::ById<QPushButton>(dlg, IDC_SEARCH), Qt::LeftButton);
     ASSERT_TRUE(Until([&] { return static_cast<size_t>(List().topLevelItemCount()) >= rows; }))
         << Log();
     Settle();
@@ -100,7 +102,7 @@ class MainWindowRun {
   // The worker takes down the camera-text request just after its last log line; until then
   // "读取" and "导入参数" are refused.
   bool CameraTextRequested() {
-    return std::atomic_ref<uint8_t>(dlg.Session().Flags().bCameraTextRequest).load() != 0;
+    return std::atomic_ref<uint8_t>(Session().Flags().bCameraTextRequest).load() != 0;
   }
 
   RecordingNotifier notifier;

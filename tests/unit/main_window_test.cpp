@@ -4,12 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "support/ends_within.h"
 #include "support/fake_view.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
+#include "window/box_wait.h"
 
 using namespace quillon;
 
@@ -114,6 +123,50 @@ TEST_F(MainWindowStart, FillsTheWindowInItsOrder) {
 TEST_F(MainWindowStart, WithoutAnAddressShowsTheAnyAddress) {
   main_.Start(controls_, view_, nullptr);
   EXPECT_EQ(controls_.calls.back(), "text " + std::to_string(IDC_LOCAL_IP) + " 0.0.0.0");
+}
+
+// A caller on another thread waits until the user-interface thread has shown its box, or until
+// the wait is released; after that, nothing more is posted.
+TEST(BoxWait, TheCallerWaitsForTheBoxOrTheRelease) {
+  BoxWait wait;
+  std::mutex mutex;
+  std::condition_variable posted;
+  std::function<void()> task;  // what the user-interface thread would run
+  const auto post = [&](std::function<void()> t) {
+    std::lock_guard lock(mutex);
+    task = std::move(t);
+    posted.notify_all();
+    return true;
+  };
+  const auto takeTask = [&] {
+    std::unique_lock lock(mutex);
+    posted.wait(lock, [&] { return task != nullptr; });
+    return std::exchange(task, nullptr);
+  };
+  std::atomic<int> shown = 0;
+  fakes::EndsWithin(
+      std::chrono::seconds(20),
+      [&] {
+        std::thread caller([&] { wait.ShowAndWait(post, [&] { ++shown; }); });
+        takeTask()();  // the box, shown and closed
+        caller.join();
+        EXPECT_EQ(shown.load(), 1);
+
+        std::thread waiting([&] { wait.ShowAndWait(post, [&] { ++shown; }); });
+        const std::function<void()> never = takeTask();  // the box never comes up
+        while (wait.Waiting() == 0) std::this_thread::yield();
+        wait.Release();
+        waiting.join();
+        EXPECT_EQ(shown.load(), 1);
+        EXPECT_TRUE(wait.Released());
+        wait.ShowAndWait(
+            [](std::function<void()>) {
+              ADD_FAILURE() << "posted after the release";
+              return true;
+            },
+            [] {});
+      },
+      "the box's wait");
 }
 
 }  // namespace

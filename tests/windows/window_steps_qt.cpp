@@ -18,6 +18,7 @@
 #include "qt/pages/rs485_page.h"
 #include "qt/widgets/ipv4_edit.h"
 #include "qt/widgets/tab_control.h"
+#include "support/file_dialog_answers.h"
 #include "support/main_window_run.h"
 #include "support/modal_watch.h"
 #include "window_steps.h"
@@ -48,9 +49,6 @@ class Player {
  public:
   Player(fakes::MainWindowRun& run, std::string out) : run_(run), out_(std::move(out)) {
     run_.notifier.yes = true;
-    run_.dlg.SetFileChooser(
-        {[this](const std::string&) { return std::optional(out_ + "/" + file_); },
-         [this] { return std::optional(out_ + "/" + file_); }});
   }
 
   // Plays steps [i, end); a click that opens the gear dialog plays the dialog's steps inside it.
@@ -136,6 +134,8 @@ class Player {
  private:
   fakes::MainWindowRun& run_;
   std::string out_, file_, boxes_;
+  fakes::FileDialogAnswers files_{
+      [this](const std::string&) { return std::optional(out_ + "/" + file_); }};
   size_t boxesSeen_ = 0;
 };
 

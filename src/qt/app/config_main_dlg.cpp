@@ -26,7 +26,7 @@ CConfigMainDlg::CConfigMainDlg(ConfigSession& session, const AddressSource& addr
     : QDialog(parent), session_(session), main_(session) {
   BuildControls();
   main_.Start(*this, *this, addresses);
-  SearchButton()->setFocus(Qt::OtherFocusReason);
+  ControlAs<QPushButton>(controls_, IDC_SEARCH)->setFocus(Qt::OtherFocusReason);
 }
 
 CConfigMainDlg::~CConfigMainDlg() = default;
@@ -52,6 +52,10 @@ void CConfigMainDlg::BuildControls() {
   connect(logBox_, &QPlainTextEdit::textChanged, this, &CConfigMainDlg::LimitLogText);
 }
 
+QTreeWidget* CConfigMainDlg::DeviceList() const {
+  return ControlAs<QTreeWidget>(controls_, IDC_DEVICE_LIST);
+}
+
 void CConfigMainDlg::SetText(int id, const std::string& text) {
   ControlAs<QLineEdit>(controls_, id)->setText(QString::fromStdString(text));
 }
@@ -74,7 +78,7 @@ void CConfigMainDlg::SetColumnWidth(int column, int width) {
 void CConfigMainDlg::MakePages(const std::array<std::string, 2>& tabNames,
                                const PageInsets& inset) {
   // Both pages over the tab control's panel, the network page first.
-  CTabControl* tabs = Tabs();
+  CTabControl* tabs = ControlAs<CTabControl>(controls_, IDC_TABS);
   for (int i = 0; i < 2; ++i) tabs->InsertItem(i, QString::fromStdString(tabNames[i]));
   PageForms& forms = session_.Forms();
   netPage_ = new CNetParamPage(forms.net, tabs);
@@ -98,29 +102,6 @@ void CConfigMainDlg::MakePages(const std::array<std::string, 2>& tabNames,
   connect(rs485Page_, &CRs485Page::slotChosen, this,
           [this](int index) { main_.OnSlotChosen(index); });
 }
-
-QTreeWidget* CConfigMainDlg::DeviceList() const {
-  return ControlAs<QTreeWidget>(controls_, IDC_DEVICE_LIST);
-}
-QLineEdit* CConfigMainDlg::AddressBox() const {
-  return ControlAs<QLineEdit>(controls_, IDC_LOCAL_IP);
-}
-QLineEdit* CConfigMainDlg::PortBox() const {
-  return ControlAs<QLineEdit>(controls_, IDC_LOCAL_PORT);
-}
-QPushButton* CConfigMainDlg::SearchButton() const {
-  return ControlAs<QPushButton>(controls_, IDC_SEARCH);
-}
-QPushButton* CConfigMainDlg::ClearButton() const {
-  return ControlAs<QPushButton>(controls_, IDC_CLEAR_LOG);
-}
-QPushButton* CConfigMainDlg::ExportButton() const {
-  return ControlAs<QPushButton>(controls_, IDC_EXPORT);
-}
-QPushButton* CConfigMainDlg::ImportButton() const {
-  return ControlAs<QPushButton>(controls_, IDC_IMPORT);
-}
-CTabControl* CConfigMainDlg::Tabs() const { return ControlAs<CTabControl>(controls_, IDC_TABS); }
 
 void CConfigMainDlg::OnSelchangeTab(int selection) {
   const std::optional<MainPage> page = PageOfTab(selection);
@@ -202,13 +183,11 @@ bool CConfigMainDlg::RunGearDialog(GearForm& form) {
 }
 
 std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
-  if (fileChooser_.exportFile) return fileChooser_.exportFile(defaultName);
   const auto dialog = MakeExportDialog(this, QString::fromStdString(defaultName));
   return RunFileDialog(*dialog);
 }
 
 std::optional<std::string> CConfigMainDlg::ChooseImportFile() {
-  if (fileChooser_.importFile) return fileChooser_.importFile();
   const auto dialog = MakeImportDialog(this);
   return RunFileDialog(*dialog);
 }

@@ -58,24 +58,6 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   void PauseMs(int milliseconds) override;
   void CallLater(int milliseconds, std::function<void()> action) override;
 
-  // What answers ChooseExportFile and ChooseImportFile: the file dialogs, unless a test sets
-  // answers of its own.
-  struct FileChooser {
-    std::function<std::optional<std::string>(const std::string& defaultName)> exportFile;
-    std::function<std::optional<std::string>()> importFile;
-  };
-  void SetFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
-
-  ConfigSession& Session() { return session_; }
-  QTreeWidget* DeviceList() const;
-  QPlainTextEdit* LogBox() const { return logBox_; }
-  QLineEdit* AddressBox() const;
-  QLineEdit* PortBox() const;
-  QPushButton* SearchButton() const;
-  QPushButton* ClearButton() const;
-  QPushButton* ExportButton() const;
-  QPushButton* ImportButton() const;
-  CTabControl* Tabs() const;
   const ControlMap& Controls() const { return controls_; }
   CNetParamPage* NetPage() const { return netPage_; }
   CRs485Page* Rs485Page() const { return rs485Page_; }
@@ -91,6 +73,7 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
 
  private:
   void BuildControls();
+  QTreeWidget* DeviceList() const;
   void OnSelchangeTab(int selection);
   void LimitLogText();
 
@@ -108,7 +91,6 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   CRs485Page* rs485Page_ = nullptr;
   ControlMap controls_;
   QPlainTextEdit* logBox_ = nullptr;
-  FileChooser fileChooser_;
 };
 
 }  // namespace quillon

@@ -21,18 +21,4 @@ void CCameraPage::Show(CameraForm& form) { ShowControls(controls_, form.Controls
 
 void CCameraPage::Read(CameraForm& form) { ReadControls(controls_, form.Controls()); }
 
-QLineEdit* CCameraPage::Edit(int id) const { return ControlAs<QLineEdit>(controls_, id); }
-
-CIpAddressEdit* CCameraPage::CameraAddressEdit() const {
-  return ControlAs<CIpAddressEdit>(controls_, IDC_CAMERA_IP);
-}
-
-QComboBox* CCameraPage::BrandCombo() const {
-  return ControlAs<QComboBox>(controls_, IDC_CAMERA_BRAND);
-}
-
-QComboBox* CCameraPage::LineCountCombo() const {
-  return ControlAs<QComboBox>(controls_, IDC_CAMERA_LINE_COUNT);
-}
-
 }  // namespace quillon

@@ -19,8 +19,6 @@ class CCameraPage : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kRows = CameraForm::kRows;
-
   // `form` is the camera's form; it outlives the page.
   explicit CCameraPage(CameraForm& form, QWidget* parent = nullptr);
 
@@ -29,21 +27,9 @@ class CCameraPage : public QWidget {
   void Show(CameraForm& form);
   void Read(CameraForm& form);
 
-  CIpAddressEdit* CameraAddressEdit() const;
-  QLineEdit* CameraPortBox() const { return Edit(IDC_CAMERA_PORT); }
-  QLineEdit* SourcePortBox() const { return Edit(IDC_CAMERA_SOURCE_PORT); }
-  QLineEdit* UserBox() const { return Edit(IDC_CAMERA_USER); }
-  QLineEdit* PasswordBox() const { return Edit(IDC_CAMERA_PASSWORD); }
-  QComboBox* BrandCombo() const;
-  QComboBox* LineCountCombo() const;
-  QLineEdit* TextBox(int row) const { return Edit(IDC_LINE_TEXT + row); }
-  QLineEdit* XBox(int row) const { return Edit(IDC_LINE_X + row); }
-  QLineEdit* YBox(int row) const { return Edit(IDC_LINE_Y + row); }
   const ControlMap& Controls() const { return controls_; }
 
  private:
-  QLineEdit* Edit(int id) const;
-
   CameraForm& form_;
   ControlMap controls_;
 };

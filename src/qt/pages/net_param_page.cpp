@@ -17,10 +17,11 @@ CNetParamPage::CNetParamPage(NetParamForm& form, QWidget* parent) : QWidget(pare
   const DialogUnits& du = DialogFontUnits();
   resize(du.Size(layout.cx, layout.cy));
   controls_ = BuildDialog(this, layout, du);
-  connect(DownloadButton(), &QPushButton::clicked, this, &CNetParamPage::downloadRequested);
+  connect(ControlAs<QPushButton>(controls_, IDC_NET_DOWNLOAD), &QPushButton::clicked, this,
+          &CNetParamPage::downloadRequested);
 
   // The camera tabs and their pages, placed over the tab control's panel.
-  CTabControl* tabs = CameraTabs();
+  CTabControl* tabs = ControlAs<CTabControl>(controls_, IDC_CAMERA_TABS);
   for (int k = 0; k < kCameras; ++k) tabs->InsertItem(k, QString::fromUtf8(kCameraTabs[k]));
   const PageInsets& inset = kCameraPageInsets;
   const QRect client =
@@ -49,23 +50,6 @@ void CNetParamPage::Show(NetParamForm& form) {
 void CNetParamPage::Read(NetParamForm& form) {
   ReadControls(controls_, form.Controls());
   for (int k = 0; k < kCameras; ++k) cameraPages_[k]->Read(form.cameras[k]);
-}
-
-CTabControl* CNetParamPage::CameraTabs() const {
-  return ControlAs<CTabControl>(controls_, IDC_CAMERA_TABS);
-}
-CIpAddressEdit* CNetParamPage::Address(int id) const {
-  return ControlAs<CIpAddressEdit>(controls_, id);
-}
-QCheckBox* CNetParamPage::DhcpBox() const { return ControlAs<QCheckBox>(controls_, IDC_DHCP); }
-QLineEdit* CNetParamPage::TargetPortBox() const {
-  return ControlAs<QLineEdit>(controls_, IDC_UPGRADE_TARGET_PORT);
-}
-QLineEdit* CNetParamPage::SourcePortBox() const {
-  return ControlAs<QLineEdit>(controls_, IDC_UPGRADE_SOURCE_PORT);
-}
-QPushButton* CNetParamPage::DownloadButton() const {
-  return ControlAs<QPushButton>(controls_, IDC_NET_DOWNLOAD);
 }
 
 }  // namespace quillon

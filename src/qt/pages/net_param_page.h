@@ -33,15 +33,6 @@ class CNetParamPage : public QWidget {
   void Read(NetParamForm& form);
 
   CCameraPage* CameraPage(int k) const { return cameraPages_[k]; }
-  CTabControl* CameraTabs() const;
-  CIpAddressEdit* StaticIpEdit() const { return Address(IDC_STATIC_IP); }
-  CIpAddressEdit* NetMaskEdit() const { return Address(IDC_NET_MASK); }
-  CIpAddressEdit* GatewayEdit() const { return Address(IDC_GATEWAY); }
-  CIpAddressEdit* UpgradeIpEdit() const { return Address(IDC_UPGRADE_IP); }
-  QCheckBox* DhcpBox() const;
-  QLineEdit* TargetPortBox() const;
-  QLineEdit* SourcePortBox() const;
-  QPushButton* DownloadButton() const;
   const ControlMap& Controls() const { return controls_; }
 
  signals:
@@ -50,7 +41,6 @@ class CNetParamPage : public QWidget {
 
  private:
   void OnSelchangeCameraTab(int selection);
-  CIpAddressEdit* Address(int id) const;
 
   ControlMap controls_;
   std::array<CCameraPage*, kCameras> cameraPages_{};

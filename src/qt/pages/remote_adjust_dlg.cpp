@@ -17,8 +17,9 @@ CRemoteAdjustDlg::CRemoteAdjustDlg(GearForm& form, QWidget* parent)
   setFixedSize(du.Size(layout.cx, layout.cy));
   controls_ = BuildDialog(this, layout, du);
   // Enter in a box must not save: the button is no default.
-  SaveButton()->setAutoDefault(false);
-  connect(SaveButton(), &QPushButton::clicked, this, &CRemoteAdjustDlg::OnSave);
+  QPushButton* save = ControlAs<QPushButton>(controls_, IDC_GEAR_SAVE);
+  save->setAutoDefault(false);
+  connect(save, &QPushButton::clicked, this, &CRemoteAdjustDlg::OnSave);
 }
 
 bool CRemoteAdjustDlg::Run(GearForm& form) {
@@ -37,8 +38,9 @@ void CRemoteAdjustDlg::OnSave() {
 
 void CRemoteAdjustDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    if (SaveButton()->hasFocus())
-      SaveButton()->click();
+    QPushButton* save = ControlAs<QPushButton>(controls_, IDC_GEAR_SAVE);
+    if (save->hasFocus())
+      save->click();
     else
       reject();
     event->accept();

@@ -18,9 +18,6 @@ class CRemoteAdjustDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kGears = GearForm::kGears;
-  static constexpr int kTexts = GearForm::kTexts;
-
   explicit CRemoteAdjustDlg(GearForm& form, QWidget* parent = nullptr);
 
   // Shows `form` in the rows and runs the dialog modally; true when the user saved, with the
@@ -29,9 +26,6 @@ class CRemoteAdjustDlg : public QDialog {
   // "保存": the rows into the form, and the dialog closes.
   void OnSave();
 
-  QLineEdit* ValueBox(int gear) const { return ControlAs<QLineEdit>(controls_, GearValueId(gear)); }
-  QLineEdit* TextBox(int entry) const { return ControlAs<QLineEdit>(controls_, GearTextId(entry)); }
-  QPushButton* SaveButton() const { return ControlAs<QPushButton>(controls_, IDC_GEAR_SAVE); }
   const ControlMap& Controls() const { return controls_; }
 
  protected:

@@ -19,15 +19,16 @@ CRs485Page::CRs485Page(Rs485Form& form, GearForm& gearForm, QWidget* parent)
   BindLists(controls_, form_.Controls());
 
   // A user's choice in a list, not the page's own selections while it shows the form.
-  connect(SlotCombo(), &QComboBox::activated, this, &CRs485Page::slotChosen);
-  for (QComboBox* list : {ProtocolCombo(), DataTypeCombo()}) {
+  connect(Combo(IDC_RS485_SLOT), &QComboBox::activated, this, &CRs485Page::slotChosen);
+  for (QComboBox* list : {Combo(IDC_RS485_PROTOCOL), Combo(IDC_SLOT_DATA_TYPE)}) {
     connect(list, &QComboBox::activated, this, &CRs485Page::OnProtocolOrTypeChanged);
     // Text typed into either list that is none of its items leaves it without a selection.
     connect(list->lineEdit(), &QLineEdit::textEdited, this, &CRs485Page::OnProtocolOrTypeChanged);
   }
-  connect(RemoteAdjustButton(), &QPushButton::clicked, this, &CRs485Page::remoteAdjustRequested);
-  connect(ReadButton(), &QPushButton::clicked, this, &CRs485Page::readRequested);
-  connect(DownloadButton(), &QPushButton::clicked, this, &CRs485Page::downloadRequested);
+  connect(Button(IDC_SLOT_REMOTE_ADJUST), &QPushButton::clicked, this,
+          &CRs485Page::remoteAdjustRequested);
+  connect(Button(IDC_RS485_READ), &QPushButton::clicked, this, &CRs485Page::readRequested);
+  connect(Button(IDC_RS485_DOWNLOAD), &QPushButton::clicked, this, &CRs485Page::downloadRequested);
 }
 
 CRs485Page::~CRs485Page() = default;
@@ -48,10 +49,6 @@ void CRs485Page::OnProtocolOrTypeChanged() {
   Read(form_);
   form_.UpdateControlStates();
   ApplyControlStates(form_);
-}
-
-QCheckBox* CRs485Page::EnableBox() const {
-  return ControlAs<QCheckBox>(controls_, IDC_SLOT_ENABLE);
 }
 
 }  // namespace quillon

@@ -22,8 +22,6 @@ class CRs485Page : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kSlots = Rs485Form::kSlots;
-
   // `form` and `gearForm` outlive the page.
   CRs485Page(Rs485Form& form, GearForm& gearForm, QWidget* parent = nullptr);
   ~CRs485Page() override;
@@ -33,35 +31,6 @@ class CRs485Page : public QWidget {
   // Enables and disables the controls as the form says.
   void ApplyControlStates(const Rs485Form& form);
 
-  QComboBox* ProtocolCombo() const { return Combo(IDC_RS485_PROTOCOL); }
-  QLineEdit* PollIntervalBox() const { return Edit(IDC_RS485_POLL_INTERVAL); }
-  QLineEdit* TimeoutBox() const { return Edit(IDC_RS485_TIMEOUT); }
-  QLineEdit* RetryLimitBox() const { return Edit(IDC_RS485_RETRY_LIMIT); }
-  QComboBox* BaudRateCombo() const { return Combo(IDC_RS485_BAUD_RATE); }
-  QComboBox* ParityCombo() const { return Combo(IDC_RS485_PARITY); }
-  QComboBox* SlotCombo() const { return Combo(IDC_RS485_SLOT); }
-  QCheckBox* EnableBox() const;
-  QComboBox* ChannelCombo() const { return Combo(IDC_SLOT_CHANNEL); }
-  QLineEdit* SlaveAddrBox() const { return Edit(IDC_SLOT_SLAVE_ADDR); }
-  QComboBox* FuncCodeCombo() const { return Combo(IDC_SLOT_FUNC_CODE); }
-  QLineEdit* StartRegBox() const { return Edit(IDC_SLOT_START_REG); }
-  QLineEdit* RegCountBox() const { return Edit(IDC_SLOT_REG_COUNT); }
-  QLineEdit* DataOffsetBox() const { return Edit(IDC_SLOT_DATA_OFFSET); }
-  QComboBox* DataTypeCombo() const { return Combo(IDC_SLOT_DATA_TYPE); }
-  QLineEdit* ScaleABox() const { return Edit(IDC_SLOT_SCALE_A); }
-  QLineEdit* OffsetBBox() const { return Edit(IDC_SLOT_OFFSET_B); }
-  QLineEdit* DataBitsBox() const { return Edit(IDC_SLOT_DATA_BITS); }
-  QPushButton* RemoteAdjustButton() const { return Button(IDC_SLOT_REMOTE_ADJUST); }
-  QComboBox* DecimalsCombo() const { return Combo(IDC_SLOT_DECIMALS); }
-  QLineEdit* NameBox() const { return Edit(IDC_SLOT_NAME); }
-  QLineEdit* UnitBox() const { return Edit(IDC_SLOT_UNIT); }
-  QLineEdit* AlarmValueBox() const { return Edit(IDC_SLOT_ALARM_VALUE); }
-  QLineEdit* AlarmTextBox() const { return Edit(IDC_SLOT_ALARM_TEXT); }
-  QLineEdit* NormalTextBox() const { return Edit(IDC_SLOT_NORMAL_TEXT); }
-  QPushButton* ReadButton() const { return Button(IDC_RS485_READ); }
-  QPushButton* DownloadButton() const { return Button(IDC_RS485_DOWNLOAD); }
-  // The control that a state rule names.
-  QWidget* Control(Rs485Control control) const { return controls_.value(Rs485ControlId(control)); }
   const ControlMap& Controls() const { return controls_; }
   CRemoteAdjustDlg& RemoteAdjustDialog() { return m_dlgRemoteAdjust; }
 
@@ -78,7 +47,6 @@ class CRs485Page : public QWidget {
  private:
   void OnProtocolOrTypeChanged();
   QComboBox* Combo(int id) const { return ControlAs<QComboBox>(controls_, id); }
-  QLineEdit* Edit(int id) const { return ControlAs<QLineEdit>(controls_, id); }
   QPushButton* Button(int id) const { return ControlAs<QPushButton>(controls_, id); }
 
   Rs485Form& form_;
