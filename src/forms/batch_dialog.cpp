@@ -55,7 +55,8 @@ void BatchDialog::OnStart() {
   }
   if (!refusal) refusal = service_.PlanRefusal(form_);
   if (refusal) {
-    notifier_.ShowBox(kCaption, *refusal, BoxIcon::Exclamation);
+    // An empty refusal was told in a box of its own already (a page that cannot be stored).
+    if (!refusal->empty()) notifier_.ShowBox(kCaption, *refusal, BoxIcon::Exclamation);
     return;
   }
   form_.Begin();

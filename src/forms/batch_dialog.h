@@ -42,7 +42,7 @@ class BatchService {
   // Whether `path` is a parameter file whose checks hold.
   virtual bool ParamFileLoads(const std::string& path) = 0;
   // Why the static addresses of the batch cannot be planned (the text of the box "提示"), or
-  // nothing.
+  // nothing; an empty text when the service has said why in a box of its own.
   virtual std::optional<std::string> PlanRefusal(const BatchForm& form) = 0;
   // Starts serving the form's waiting rows and returns at once. Each change of a row comes
   // through `report`, and `done` once when no device is served any more; both from the
