@@ -20,7 +20,8 @@ std::optional<DeviceRecord> AddressHolder(uint32_t address, std::string_view tar
 }
 
 AddressCount CountAddresses(std::span<const std::string> targets, uint32_t first,
-                            std::span<const SubnetRule> rules, std::span<const DeviceRecord> found) {
+                            std::span<const SubnetRule> rules,
+                            std::span<const DeviceRecord> found) {
   AddressCount plan;
   plan.addresses.assign(targets.size(), std::nullopt);
   if (targets.empty()) return plan;
