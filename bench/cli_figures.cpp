@@ -26,8 +26,8 @@
 
 #include "bench_table.h"
 #include "cli_commands.h"
+#include "device/device_search.h"
 #include "device/device_transfer.h"
-#include "device_search.h"
 #include "files/param_file.h"
 #include "link/broadcast_port.h"
 #include "params/dictionary.h"
@@ -72,9 +72,9 @@ bool MeasureRead(std::vector<double>& runs, int& requests) {
   if (!devices) return false;
   BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
-  std::vector<cli::FoundDevice> found;
+  std::vector<FoundDevice> found;
   if (port.Open(error) != BroadcastPort::Opening::Opened ||
-      !cli::SearchDevices(port, 2s, {"00E04C3A2C00"}, found) || found.empty()) {
+      !SearchDevices(port, 2s, {"00E04C3A2C00"}, found) || found.empty()) {
     std::fprintf(stderr, "quillon_bench: quillon-cli: device not found %s\n", error.c_str());
     return false;
   }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "device/device_search.h"
 #include "device/device_transfer.h"
-#include "device_search.h"
 #include "link/broadcast_port.h"
 #include "params/dictionary.h"
 
@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
   }
   BroadcastPort port(SystemSockets(), InterfaceAddresses);
   std::string error;
-  std::vector<cli::FoundDevice> found;
+  std::vector<FoundDevice> found;
   if (port.Open(error) != BroadcastPort::Opening::Opened ||
-      !cli::SearchDevices(port, std::chrono::seconds(2), {argv[1]}, found) || found.empty()) {
+      !SearchDevices(port, std::chrono::seconds(2), {argv[1]}, found) || found.empty()) {
     std::fprintf(stderr, "rs485_read: %s not found %s\n", argv[1], error.c_str());
     return 1;
   }

@@ -14,7 +14,7 @@
 #include "apply_plan.h"
 #include "cli_commands.h"
 #include "cli_text.h"
-#include "device_search.h"
+#include "device/device_search.h"
 #include "support/cli_run.h"
 #include "support/simulated_port.h"
 #include "support/temp_folder.h"

@@ -1,10 +1,9 @@
 // apply: a parameter file onto one or many devices.
 #include <CLI/CLI.hpp>
-#include <memory>
+#include <optional>
 
 #include "apply_plan.h"
 #include "cli_commands.h"
-#include "params/dictionary.h"
 #include "text/ipv4_text.h"
 
 namespace quillon::cli {
@@ -27,57 +26,6 @@ const char* const kApplyHelp =
 // Mismatches listed one by one in a text report; the JSON report lists them all.
 constexpr size_t kMismatchLines = 20;
 
-// Reads back what the chosen parts cover into `back`.
-TransferResult ReadBack(DeviceTransfer& transfer, DeviceParameterBlock& back, unsigned parts,
-                        bool legacy) {
-  TransferResult result = transfer.ReadParams(back.osd);
-  if (result.Ok() && (parts & kCamerasPart) && !legacy) result = transfer.ReadCameraTexts(back);
-  if (result.Ok() && (parts & kRs485Part)) result = transfer.ReadRs485(back);
-  return result;
-}
-
-void ApplyFile(const DeviceJob& job, const ParamImages& file, const ApplySettings& settings,
-               std::optional<uint32_t> staticIp, DeviceOutcome& outcome) {
-  const FoundDevice& device = job.device;
-  DeviceTransfer& transfer = job.transfer;
-  const bool legacy = device.LegacyLineText();
-  const unsigned parts = settings.parts;
-  const bool download = (parts & (kNetworkPart | kCamerasPart)) != 0;
-
-  // What the device holds now: the parts that are not applied go back to it unchanged.
-  std::unique_ptr<DeviceParameterBlock> block = NewDeviceBlock(device);
-  TransferResult result = transfer.ReadParams(block->osd);
-  if (result.Ok() && download && !legacy) result = transfer.ReadCameraTexts(*block);
-  if (!result.Ok()) return outcome.Fail("read", result);
-
-  ApplyParts(file, parts, *block);
-  if ((parts & kNetworkPart) && staticIp) Ipv4ToBytes(*staticIp, block->osd.abyIP);
-
-  // The RS-485 entries first: the download restarts the device.
-  if (parts & kRs485Part) {
-    if (result = transfer.WriteRs485(*block); !result.Ok()) return outcome.Fail("rs485", result);
-    outcome.writtenParts |= kRs485Part;
-    outcome.rs485Entries = block->modbus.wDictCount;
-  }
-  if (download) {
-    const int acknowledgedBefore = transfer.TextFramesAcknowledged();
-    result = transfer.Download(*block);
-    outcome.lineTextFrames = transfer.TextFramesSent();
-    outcome.lineTextFramesAcknowledged = transfer.TextFramesAcknowledged() - acknowledgedBefore;
-    if (!result.Ok()) return outcome.Fail("download", result);
-    outcome.downloaded = true;
-    outcome.writtenParts |= parts & (kNetworkPart | kCamerasPart);
-    if (parts & kNetworkPart) outcome.staticIp = Ipv4FromBytes(block->osd.abyIP);
-  }
-  if (settings.verify)
-    VerifyDevice(job, outcome, settings.verifyWait, [&](std::vector<std::string>& out) {
-      std::unique_ptr<DeviceParameterBlock> back = NewDeviceBlock(device);
-      const TransferResult read = ReadBack(transfer, *back, parts, legacy);
-      if (read.Ok()) out = CompareApplied(*block, *back, parts, legacy);
-      return read;
-    });
-}
-
 ReportStyle ApplyReport(const std::string& file, const ApplySettings& settings) {
   ReportStyle style;
   style.line = [verify = settings.verify](const DeviceOutcome& o) -> std::string {
@@ -98,21 +46,6 @@ ReportStyle ApplyReport(const std::string& file, const ApplySettings& settings) 
   style.mismatchLines = kMismatchLines;
   return style;
 }
-
-}  // namespace
-
-DeviceOutcome ApplyToDevice(TransferPort& port, const FoundDevice& device, const ParamImages& file,
-                            const ApplySettings& settings, std::optional<uint32_t> staticIp,
-                            const TransferProgress& progress) {
-  return ServeDevice(
-      port, device,
-      settings.forceFirstGeneration ? FirstGeneration::Serve : FirstGeneration::Refuse, progress,
-      [&](const DeviceJob& job, DeviceOutcome& outcome) {
-        ApplyFile(job, file, settings, staticIp, outcome);
-      });
-}
-
-namespace {
 
 class Apply final : public CliCommand {
  public:

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "batch_report.h"
 #include "cli_commands.h"
-#include "device_batch.h"
 #include "files/file_bytes.h"
 
 namespace quillon::cli {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "device/param_parts.h"
+
 namespace CLI {
 class App;
 }
@@ -17,14 +19,6 @@ class App;
 namespace quillon::cli {
 
 enum class OutputFormat { Text, Json, Csv };
-
-// The parts of a parameter file that apply can put onto a device.
-enum Part : unsigned {
-  kNetworkPart = 1,  // DHCP, static IP, mask, gateway, upgrade server and its ports
-  kCamerasPart = 2,  // the four camera records with their line texts
-  kRs485Part = 4,    // the RS-485 settings and the sixteen slots
-  kAllParts = 7,
-};
 
 // Exit statuses.
 constexpr int kExitOk = 0;

@@ -1,7 +1,6 @@
 #include "command_support.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "files/file_bytes.h"
 #include "files/ini_profile.h"
@@ -79,23 +78,6 @@ std::optional<ParamImages> LoadParamFile(const std::string& path, std::string& w
       break;
   }
   return std::nullopt;
-}
-
-std::unique_ptr<DeviceParameterBlock> NewDeviceBlock(const FoundDevice& device) {
-  auto block = std::make_unique<DeviceParameterBlock>();
-  ClearBlock(*block);
-  BuildDictionaryIndex(block->modbus);
-  std::memcpy(block->abySelectedMac, device.record.mac, 6);
-  block->bLegacyLineText = device.LegacyLineText() ? 1 : 0;
-  return block;
-}
-
-TransferResult ReadWholeDevice(DeviceTransfer& transfer, bool legacyLineText,
-                               DeviceParameterBlock& block) {
-  TransferResult result = transfer.ReadParams(block.osd);
-  if (result.Ok() && !legacyLineText) result = transfer.ReadCameraTexts(block);
-  if (result.Ok()) result = transfer.ReadRs485(block);
-  return result;
 }
 
 std::string JsonText(const Json& json) {

@@ -1,19 +1,17 @@
 // What the commands of quillon-cli share: opening the network and searching, the devices of a
-// batch, messages, loading a parameter file, reading a whole device, and printing JSON.
+// batch, messages, loading a parameter file, and printing JSON.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
-#include "device/device_transfer.h"
-#include "device_search.h"
+#include "device/device_search.h"
 #include "files/param_file.h"
 #include "link/transfer_port.h"
 
@@ -56,14 +54,6 @@ void WarnFirstGeneration(const FoundDevice& device, std::FILE* err);
 
 // Reads a parameter file and checks both halves; nullopt with the reason.
 std::optional<ParamImages> LoadParamFile(const std::string& path, std::string& why);
-
-// A block for one device's transfers: zero, with the dictionary index, addressed to the device.
-std::unique_ptr<DeviceParameterBlock> NewDeviceBlock(const FoundDevice& device);
-
-// Everything a parameter file holds of a device: its parameters, its line texts (current
-// firmware) and all its RS-485 entries, into a block made by NewDeviceBlock.
-TransferResult ReadWholeDevice(DeviceTransfer& transfer, bool legacyLineText,
-                               DeviceParameterBlock& block);
 
 // A JSON document on its own lines; bytes that are not UTF-8 (a device's name may hold any)
 // become U+FFFD, so the output is always valid JSON.

@@ -3,7 +3,7 @@
 
 #include "cli_commands.h"
 #include "cli_text.h"
-#include "field_transfer.h"
+#include "field_choice.h"
 
 namespace quillon::cli {
 

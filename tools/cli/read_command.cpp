@@ -2,9 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
+#include "batch_report.h"
 #include "cli_commands.h"
 #include "cli_text.h"
-#include "device_batch.h"
 
 namespace quillon::cli {
 

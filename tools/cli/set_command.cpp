@@ -6,7 +6,7 @@
 #include "apply_plan.h"
 #include "cli_commands.h"
 #include "device/device_rules.h"
-#include "field_transfer.h"
+#include "field_choice.h"
 #include "files/file_bytes.h"
 #include "text/gbk.h"
 #include "text/ipv4_text.h"

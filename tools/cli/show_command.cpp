@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "batch_report.h"
 #include "cli_commands.h"
 #include "cli_text.h"
-#include "device_batch.h"
-#include "field_transfer.h"
+#include "field_choice.h"
 
 namespace quillon::cli {
 

@@ -1,25 +1,18 @@
-// Fields of one device by name: the least a set of fields takes to read, and the values given
-// for them.
+// Fields of one device by name: the least a set of fields takes to read, and whether a device
+// read back holds what it was sent.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "device/device_transfer.h"
-#include "device_search.h"
 #include "params/field_table.h"
+#include "params/parameter_block.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 using FieldList = std::vector<const NamedField*>;
-
-// The fields that the patterns name, in the order of the table; every field without patterns.
-// False after saying which pattern names none.
-bool SelectFields(const std::vector<std::string>& patterns, FieldList& fields, std::FILE* err);
-// The width of the longest name.
-size_t NameWidth(const FieldList& fields);
 
 // What reading a set of fields takes from a device.
 struct FieldReads {
@@ -36,12 +29,6 @@ FieldReads ReadsFor(const FieldList& fields, bool legacyLineText, bool download)
 TransferResult ReadFields(DeviceTransfer& transfer, const FieldReads& reads,
                           DeviceParameterBlock& block);
 
-// A value for a field, checked by CheckFieldValue.
-struct FieldValue {
-  const NamedField* field;
-  std::string text;
-};
-
 // Whether a device, read back, holds in the field what it was sent, as a device keeps it: a text
 // up to its terminator and within its limit, and on legacy firmware a line text as far as it
 // travels (the whole characters of its first 17 bytes); everything else byte for byte.
@@ -54,4 +41,4 @@ std::string FieldDiffers(const NamedField& field, const DeviceParameterBlock& se
 // Marks the index positions of `ids` in `marks` (abyDictRead or abyDictWrite).
 void MarkEntries(sModBusPara& modbus, const std::vector<uint16_t>& ids, uint8_t* marks);
 
-}  // namespace quillon::cli
+}  // namespace quillon

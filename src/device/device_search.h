@@ -1,5 +1,5 @@
-// The search as the command line does it: the request three times over the wait, every reply
-// within it, merged by MAC, and the ways to print the list.
+// The search as a batch does it: the request three times over the wait, every reply within it,
+// merged by MAC.
 #pragma once
 
 #include <chrono>
@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "cli_options.h"
 #include "link/discovery.h"
 #include "link/transfer_port.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // One device, however many times it answered.
 struct FoundDevice {
@@ -37,4 +36,4 @@ bool SearchDevices(TransferPort& port, std::chrono::milliseconds wait,
 // The device of `mac` in the list, or nullptr.
 const FoundDevice* FindDevice(const std::vector<FoundDevice>& devices, const std::string& mac);
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -1,13 +1,13 @@
-#include "field_transfer.h"
+#include "device/field_transfer.h"
 
 #include <algorithm>
 #include <atomic>
+#include <string_view>
 
-#include "command_support.h"
 #include "device/device_rules.h"
 #include "text/gbk.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 namespace {
 
@@ -36,29 +36,6 @@ void MarkEntries(sModBusPara& modbus, const std::vector<uint16_t>& ids, uint8_t*
   for (int i = 0; i < count; ++i)
     if (std::find(ids.begin(), ids.end(), modbus.awDictId[i]) != ids.end())
       std::atomic_ref<uint8_t>(marks[i]).store(1);
-}
-
-bool SelectFields(const std::vector<std::string>& patterns, FieldList& fields, std::FILE* err) {
-  for (const std::string& pattern : patterns) {
-    if (std::none_of(FieldTable().begin(), FieldTable().end(), [&](const NamedField& field) {
-          return MatchesPattern(pattern, field.name);
-        })) {
-      Message(err, "no field matches '" + pattern + "'; 'quillon-cli fields' lists them");
-      return false;
-    }
-  }
-  for (const NamedField& field : FieldTable())
-    if (patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const auto& p) {
-          return MatchesPattern(p, field.name);
-        }))
-      fields.push_back(&field);
-  return true;
-}
-
-size_t NameWidth(const FieldList& fields) {
-  size_t width = 0;
-  for (const NamedField* field : fields) width = std::max(width, field->name.size());
-  return width;
 }
 
 FieldReads ReadsFor(const FieldList& fields, bool legacyLineText, bool download) {
@@ -95,4 +72,4 @@ TransferResult ReadFields(DeviceTransfer& transfer, const FieldReads& reads,
   return result;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -1,9 +1,9 @@
-#include "device_search.h"
+#include "device/device_search.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace quillon::cli {
+namespace quillon {
 
 constexpr int kSearchRequests = 3;
 
@@ -68,4 +68,4 @@ const FoundDevice* FindDevice(const std::vector<FoundDevice>& devices, const std
   return nullptr;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon
