@@ -70,6 +70,7 @@ DialogLayout BuildMainWindow() {
   b.Named(IDC_LOCAL_PORT, ReadOnlyEdit, "端口", 122, 31, 40, 14);
   b.Titled(IDC_SEARCH, Button, "搜索", 179, 27, 50, 19);
   b.Label("设备列表", 21, 63, 33, 8, IDC_DEVICE_LIST);
+  b.Titled(IDC_BATCH, Button, "批量配置", 79, 61, 50, 14);
   b.Titled(IDC_EXPORT, Button, "导出参数", 139, 61, 50, 14);
   b.Titled(IDC_IMPORT, Button, "导入参数", 199, 61, 50, 14);
   b.Named(IDC_DEVICE_LIST, ListView, "设备列表", 19, 79, 242, 102);

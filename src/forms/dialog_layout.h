@@ -70,6 +70,7 @@ enum MainWindowId {
   IDC_CLEAR_LOG = 1051,
   IDC_EXPORT = 1088,
   IDC_IMPORT = 1089,
+  IDC_BATCH = 1090,
 };
 
 // The about box (dialog template 100).

@@ -44,10 +44,4 @@ class CBatchDlg : public CDialogWindow, public BatchView {
   std::vector<std::function<void()>> posted_;
 };
 
-// The open or save dialog of the window for one kind of file over `owner`: the file chosen, or
-// nothing when it was cancelled. `filter` is the pairs of names and patterns, each ended by a
-// zero; `extension` is added to a name typed without one.
-std::optional<std::string> ChooseFile(HWND owner, bool save, const std::string& initialName,
-                                      const wchar_t* filter, const wchar_t* extension);
-
 }  // namespace quillon::win32

@@ -14,7 +14,9 @@ CConfigApp::CConfigApp(DeviceParameterBlock& block, FrameLink* link, AddressSour
     : ownLink_(link ? nullptr
                     : std::make_unique<UdpLink>(SystemSockets(), notifier_, InterfaceAddresses)),
       program_(block, link ? *link : *ownLink_, notifier_),
-      window_(program_.Session(), std::move(addresses)) {}
+      window_(program_.Session(), std::move(addresses)) {
+  window_.SetBatch(program_.Batch());
+}
 
 CConfigApp::~CConfigApp() { Stop(); }
 

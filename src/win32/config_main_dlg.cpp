@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "win32/batch_dlg.h"
+#include "win32/file_dialogs.h"
 #include "win32/wide_text.h"
 
 namespace quillon::win32 {
@@ -20,6 +22,7 @@ constexpr size_t kInboxBytes = size_t{8} << 20;
 // The timer that makes the hidden pages: the lowest of the window's messages, it comes once the
 // window has been drawn.
 constexpr UINT_PTR kMakePagesTimer = 1;
+constexpr const wchar_t* kIniFilter = L"INI files(*.ini)\0*.ini\0";
 
 // A multi-line edit box in a dialog answers Escape by closing the dialog, which here would end
 // the program: the log box takes Escape as the rest of the window does, by doing nothing.
@@ -369,30 +372,19 @@ bool CConfigMainDlg::RunGearDialog(GearForm& form) {
   return rs485Page_.RemoteAdjustDialog().Run(Hwnd(), form);
 }
 
-std::optional<std::string> CConfigMainDlg::ChooseFile(bool save, const std::string& initialName) {
-  // Room for the long file names of Windows 10.
-  std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring initial = Wide(initialName);
-  initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = Hwnd();
-  dialog.lpstrFilter = L"INI files(*.ini)\0*.ini\0";
-  dialog.lpstrFile = file.data();
-  dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrDefExt = L"ini";
-  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR |
-                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL chosen = save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
-  if (!chosen) return std::nullopt;
-  return Utf8(file.data());
-}
-
 std::optional<std::string> CConfigMainDlg::ChooseExportFile(const std::string& defaultName) {
-  return ChooseFile(true, defaultName);
+  return ChooseFile(Hwnd(), true, defaultName, kIniFilter, L"ini");
 }
 
-std::optional<std::string> CConfigMainDlg::ChooseImportFile() { return ChooseFile(false, "*.ini"); }
+std::optional<std::string> CConfigMainDlg::ChooseImportFile() {
+  return ChooseFile(Hwnd(), false, "*.ini", kIniFilter, L"ini");
+}
+
+void CConfigMainDlg::RunBatchDialog(BatchForm& form, BatchService& service, Notifier& notifier,
+                                    std::function<void(const std::string&)> log) {
+  CBatchDlg dialog(form, service, notifier, std::move(log));
+  dialog.RunModal(Hwnd());
+}
 
 void CConfigMainDlg::PauseMs(int milliseconds) {
   // The pauses of the read and download sequences block the user-interface thread on purpose:

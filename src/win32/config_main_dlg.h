@@ -57,6 +57,9 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView, private MainWind
   // the caller never waits for that thread, and only the first datagram of a batch posts.
   void PostDatagram(Datagram datagram);
 
+  // The batch dialog's service ("批量配置").
+  void SetBatch(WindowBatch& batch) { main_.SetBatch(batch); }
+
   // ConfigView.
   void ShowLogText(const std::string& text) override;
   void RequestLogRefresh() override;
@@ -87,8 +90,9 @@ class CConfigMainDlg : public CDialogWindow, public ConfigView, private MainWind
   int ListClientWidth() override;
   void SetColumnWidth(int column, int width) override;
   void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) override;
+  void RunBatchDialog(BatchForm& form, BatchService& service, Notifier& notifier,
+                      std::function<void(const std::string&)> log) override;
 
-  std::optional<std::string> ChooseFile(bool save, const std::string& initialName);
   void OnSelchangeTab();
   // The RS-485 page, as the hidden camera pages, is made once the window shows, or when its tab
   // is chosen first.

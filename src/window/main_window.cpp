@@ -35,6 +35,7 @@ bool LogBoxText::BoxChanged() {
 
 void MainWindow::Start(MainWindowControls& controls, ConfigView& view,
                        const AddressSource& addresses) {
+  controls_ = &controls;
   controls.SetText(IDC_LOCAL_PORT, kLocalPortText);
   for (int column = 0; column < kColumnCount; ++column)
     controls.InsertColumn(column, kDeviceColumns[column]);
@@ -67,9 +68,28 @@ void MainWindow::OnClicked(int id) {
     case IDC_IMPORT:
       session_.OnImportParams();
       break;
+    case IDC_BATCH:
+      OnBatch();
+      break;
     default:
       break;
   }
+}
+
+void MainWindow::OnBatch() {
+  if (!batch_ || !controls_) return;
+  if (session_.FoundDevices().empty()) {
+    batch_->Boxes().ShowBox("提示", "请先搜索设备", BoxIcon::Exclamation);
+    return;
+  }
+  if (session_.RefusedForTransfer()) return;
+  batch_->Fill(batchForm_);
+  session_.SetBatchRunning(true);
+  controls_->RunBatchDialog(batchForm_, *batch_, batch_->Boxes(), [this](const std::string& line) {
+    session_.AppendLog(line);
+    session_.RefreshLog();
+  });
+  session_.SetBatchRunning(false);
 }
 
 void MainWindow::OnPageEvent(PageEvent event) {

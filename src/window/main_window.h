@@ -10,10 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "forms/batch_form.h"
 #include "forms/dialog_layout.h"
 #include "link/frame_link.h"
 #include "link/udp_link.h"
 #include "session/config_session.h"
+#include "window/batch_service.h"
 
 namespace quillon {
 
@@ -72,6 +74,10 @@ class MainWindowControls {
   // The tab control's tabs, both pages over its panel, the network page shown and its tab
   // selected.
   virtual void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) = 0;
+  // The batch dialog over the main window, modal, until the user closes it; `log` adds a line to
+  // the main window's log.
+  virtual void RunBatchDialog(BatchForm& form, BatchService& service, Notifier& notifier,
+                              std::function<void(const std::string&)> log) = 0;
 };
 
 // The page events the window hands on.
@@ -80,6 +86,8 @@ enum class PageEvent { NetDownload, Rs485Read, Rs485Download, RemoteAdjust };
 class MainWindow {
  public:
   explicit MainWindow(ConfigSession& session) : session_(session) {}
+  // The service of the batch dialog ("批量配置"); without one the button does nothing.
+  void SetBatch(WindowBatch& batch) { batch_ = &batch; }
   ~MainWindow() { session_.DetachView(); }
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -93,13 +101,17 @@ class MainWindow {
   // The window is going away: the session shows nothing any more.
   void Detach() { session_.DetachView(); }
 
-  // A click on a button of the main window (by its id); other ids do nothing.
+  // A click on a button of the main window (by its id); other ids do nothing. "批量配置" opens
+  // the batch dialog over the devices of the last search, refused with a box while there are
+  // none or a transfer runs; while it is open, the session refuses the window's own transfers.
   void OnClicked(int id);
   void OnDeviceDoubleClicked() { session_.OnDeviceDoubleClicked(); }
   void OnPageEvent(PageEvent event);
   void OnSlotChosen(int index) { session_.OnSlotChanged(index); }
   // On the user-interface thread: a datagram that came, and the refresh the worker asked for.
+  // While a batch runs, every datagram is the batch's.
   void OnDatagram(const Datagram& datagram) {
+    if (batch_ && batch_->Take(datagram)) return;
     session_.OnFrameReceived(datagram.bytes, datagram.received);
   }
   void OnLogRefresh() { session_.RefreshLog(); }
@@ -107,8 +119,13 @@ class MainWindow {
   LogBoxText& Log() { return log_; }
 
  private:
+  void OnBatch();
+
   ConfigSession& session_;
   LogBoxText log_;
+  MainWindowControls* controls_ = nullptr;  // from Start on
+  WindowBatch* batch_ = nullptr;
+  BatchForm batchForm_;  // the batch dialog's choices, kept from one opening to the next
 };
 
 }  // namespace quillon

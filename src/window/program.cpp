@@ -17,6 +17,7 @@ void ConfigProgram::Start(std::function<void(Datagram)> post) {
 void ConfigProgram::Stop() {
   // No thread that is stopped after this may wait for a box, and no datagram may be posted to a
   // window that is going away.
+  batch_.Stop();
   notifier_.ReleaseWaiting();
   link_.Stop();
   session_.StopWorker();

@@ -18,6 +18,7 @@
 #include "support/fake_view.h"
 #include "support/recording_link.h"
 #include "support/recording_notifier.h"
+#include "window/batch_service.h"
 #include "window/box_wait.h"
 
 using namespace quillon;
@@ -41,6 +42,13 @@ class RecordedControls : public MainWindowControls {
   void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) override {
     calls.push_back("pages " + tabs[0] + " " + tabs[1] + " " + std::to_string(insets.top));
   }
+  void RunBatchDialog(BatchForm& form, BatchService&, Notifier&,
+                      std::function<void(const std::string&)> log) override {
+    calls.push_back("batch " + std::to_string(form.Rows().size()));
+    if (whileBatch) whileBatch();
+    log("line\r\n");
+  }
+  std::function<void()> whileBatch;  // runs while the batch dialog would be open
 };
 
 struct LogStep {
@@ -102,7 +110,31 @@ class MainWindowStart : public ::testing::Test {
   fakes::FakeConfigView view_;
   RecordedControls controls_;
   MainWindow main_{session_};
+  WindowBatch batch_{session_, link_, notifier_};
 };
+
+// "批量配置": refused without devices; over the devices found, the dialog, during which the main
+// window's own transfers are refused, and its lines in the log.
+TEST_F(MainWindowStart, TheBatchDialogOpensOverTheDevicesFound) {
+  main_.SetBatch(batch_);
+  main_.Start(controls_, view_, nullptr);
+  main_.OnClicked(IDC_BATCH);
+  EXPECT_EQ(notifier_.Boxes(),
+            (std::vector<fakes::RecordedBox>{{"提示", "请先搜索设备", BoxIcon::Exclamation}}));
+  session_.OnSearch();
+  // A search reply of 192.168.1.100, MAC 001122334455, firmware 03.07.
+  main_.OnDatagram(
+      {{0x55, 0x00, 0x18, 0x02, 0x00, 0x00, 0x00, 0x00, 0x64, 0x01, 0xA8, 0xC0, 0x00, 0x11,
+        0x22, 0x33, 0x44, 0x55, 0x07, 0x03, 0x00, 0x00, 0x44, 0x45, 0x56, 0x31, 0x00, 0xE8},
+       std::chrono::system_clock::now()});
+  notifier_.Clear();
+  controls_.whileBatch = [&] { session_.OnSearch(); };
+  main_.OnClicked(IDC_BATCH);
+  EXPECT_EQ(controls_.calls.back(), "batch 1");
+  EXPECT_EQ(notifier_.Count(), 1u);  // the search during the dialog
+  EXPECT_EQ(session_.FoundDevices().size(), 1u);
+  EXPECT_TRUE(session_.LogText().ends_with("line\r\n"));
+}
 
 TEST_F(MainWindowStart, FillsTheWindowInItsOrder) {
   main_.Start(controls_, view_, [] { return std::vector<uint32_t>{0x0A4D0001, 0x0A4D0002}; });

@@ -28,12 +28,15 @@ CConfigApp::CConfigApp(std::unique_ptr<OwnParts> parts)
       program_(ConfigProgram::ProcessBlock(), own_->link, own_->notifier),
       window_(std::make_unique<CConfigMainDlg>(program_.Session(), InterfaceAddresses)) {
   own_->notifier.SetParentWindow(window_.get());
+  window_->SetBatch(program_.Batch());
 }
 
 CConfigApp::CConfigApp(DeviceParameterBlock& block, FrameLink& link, Notifier& notifier,
                        const AddressSource& addresses)
     : program_(block, link, notifier),
-      window_(std::make_unique<CConfigMainDlg>(program_.Session(), addresses)) {}
+      window_(std::make_unique<CConfigMainDlg>(program_.Session(), addresses)) {
+  window_->SetBatch(program_.Batch());
+}
 
 CConfigApp::~CConfigApp() { Stop(); }
 

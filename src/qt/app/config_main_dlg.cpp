@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "qt/app/about_dlg.h"
+#include "qt/app/batch_dlg.h"
 #include "qt/app/param_file_dialogs.h"
 #include "qt/pages/net_param_page.h"
 #include "qt/pages/rs485_page.h"
@@ -44,7 +45,7 @@ void CConfigMainDlg::BuildControls() {
   controls_ = BuildDialog(this, layout, du);
   logBox_ = ControlAs<QPlainTextEdit>(controls_, IDC_LOG);
 
-  for (const int id : {IDC_SEARCH, IDC_CLEAR_LOG, IDC_EXPORT, IDC_IMPORT})
+  for (const int id : {IDC_SEARCH, IDC_CLEAR_LOG, IDC_EXPORT, IDC_IMPORT, IDC_BATCH})
     connect(ControlAs<QPushButton>(controls_, id), &QPushButton::clicked, this,
             [this, id] { main_.OnClicked(id); });
   connect(DeviceList(), &QTreeWidget::itemDoubleClicked, this,
@@ -73,6 +74,12 @@ int CConfigMainDlg::ListClientWidth() {
 
 void CConfigMainDlg::SetColumnWidth(int column, int width) {
   DeviceList()->setColumnWidth(column, width);
+}
+
+void CConfigMainDlg::RunBatchDialog(BatchForm& form, BatchService& service, Notifier& notifier,
+                                    std::function<void(const std::string&)> log) {
+  CBatchDlg dialog(form, service, notifier, std::move(log), this);
+  dialog.exec();
 }
 
 void CConfigMainDlg::MakePages(const std::array<std::string, 2>& tabNames,

@@ -58,6 +58,9 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   void PauseMs(int milliseconds) override;
   void CallLater(int milliseconds, std::function<void()> action) override;
 
+  // The batch dialog's service ("批量配置").
+  void SetBatch(WindowBatch& batch) { main_.SetBatch(batch); }
+
   const ControlMap& Controls() const { return controls_; }
   CNetParamPage* NetPage() const { return netPage_; }
   CRs485Page* Rs485Page() const { return rs485Page_; }
@@ -83,6 +86,8 @@ class CConfigMainDlg : public QDialog, public ConfigView, private MainWindowCont
   int ListClientWidth() override;
   void SetColumnWidth(int column, int width) override;
   void MakePages(const std::array<std::string, 2>& tabs, const PageInsets& insets) override;
+  void RunBatchDialog(BatchForm& form, BatchService& service, Notifier& notifier,
+                      std::function<void(const std::string&)> log) override;
 
   ConfigSession& session_;
   MainWindow main_;
