@@ -82,6 +82,7 @@ class MainWindowRun {
     for (int i = 0; i < List().topLevelItemCount(); ++i) {
       QTreeWidgetItem* item = List().topLevelItem(i);
       if (item->text(2).toStdString() != mac) continue;
+      List().scrollToItem(item);  // a row below the list's bottom edge is scrolled to first
       const QRect rect = List().visualItemRect(item);
       QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, rect.center());
       QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, rect.center());
