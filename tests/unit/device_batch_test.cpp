@@ -74,16 +74,8 @@ TEST(DeviceBatch, AFailureKeepsTheStatusOfTheTransferThatEndedIt) {
       {"silent",
        [](SimulatedPort& p) { p.answer = [](const Bytes&) { return std::vector<Bytes>{}; }; },
        "read", TransferResult::Status::NoReply},
-      {"refuses",
-       [](SimulatedPort& p) {
-         p.answer = [&p](const Bytes& request) {
-           std::vector<Bytes> replies = p.SimulatorAnswer(request);
-           if (request[3] == CMD_DOWNLOAD_PARAMS)
-             replies.front()[10] = 0, replies.front().back() -= 1;
-           return replies;
-         };
-       },
-       "download", TransferResult::Status::Refused},
+      {"refuses", [](SimulatedPort& p) { p.RefuseDownloads(); }, "download",
+       TransferResult::Status::Refused},
       {"answers", [](SimulatedPort&) {}, "", TransferResult::Status::Done},
   };
   for (const Case& c : cases) {
@@ -101,14 +93,14 @@ TEST(DeviceBatch, AFailureKeepsTheStatusOfTheTransferThatEndedIt) {
 
   // A check that reads other values back fails without a failed transfer.
   SimulatedPort port(Devices());
-  const DeviceOutcome outcome = ServeDevice(
-      port, Found(kMacs[0]), FirstGeneration::Refuse, {},
-      [](const DeviceJob& job, DeviceOutcome& o) {
-        VerifyDevice(job, o, 0ms, [](std::vector<std::string>& out) {
-          out = {"network.ip: device has 192.168.1.64, sent 192.168.1.65"};
-          return TransferResult{};
-        });
-      });
+  const DeviceOutcome outcome =
+      ServeDevice(port, Found(kMacs[0]), FirstGeneration::Refuse, {},
+                  [](const DeviceJob& job, DeviceOutcome& o) {
+                    VerifyDevice(job, o, 0ms, [](std::vector<std::string>& out) {
+                      out = {"network.ip: device has 192.168.1.64, sent 192.168.1.65"};
+                      return TransferResult{};
+                    });
+                  });
   EXPECT_EQ(outcome.failedStep, "verify");
   EXPECT_EQ(outcome.status, TransferResult::Status::Done);
   EXPECT_EQ(outcome.mismatches.size(), 1u);
