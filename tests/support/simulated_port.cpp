@@ -34,6 +34,14 @@ std::vector<Bytes> SimulatedPort::SimulatorAnswer(const Bytes& request) {
   return simulator_.Handle(request).replies;
 }
 
+void SimulatedPort::RefuseDownloads() {
+  answer = [this](const Bytes& request) {
+    std::vector<Bytes> replies = SimulatorAnswer(request);
+    if (request[3] == CMD_DOWNLOAD_PARAMS) replies.front()[10] = 0, replies.front().back() -= 1;
+    return replies;
+  };
+}
+
 bool SimulatedPort::Send(std::span<const uint8_t> frame) {
   const Bytes bytes(frame.begin(), frame.end());
   sent.push_back({bytes, Elapsed()});

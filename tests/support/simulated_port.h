@@ -34,6 +34,8 @@ class SimulatedPort : public TransferPort {
   // The devices' answer to a request; the simulator's own unless a test plays the device.
   std::function<std::vector<Bytes>(const Bytes& request)> answer;
   std::vector<Bytes> SimulatorAnswer(const Bytes& request);
+  // Plays devices that answer every parameter download with a failure (result 0).
+  void RefuseDownloads();
 
   // A device's parameters as the simulator holds them.
   DeviceParameterBlock& Device(const std::string& mac);

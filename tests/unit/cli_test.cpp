@@ -457,16 +457,8 @@ TEST(CliApplyToDevice, FailuresNameTheirStep) {
       {"silent",
        [](SimulatedPort& p) { p.answer = [](const Bytes&) { return std::vector<Bytes>{}; }; },
        false, "read", "no reply to the parameter read", 5s},
-      {"refuses",
-       [](SimulatedPort& p) {
-         p.answer = [&p](const Bytes& request) {
-           std::vector<Bytes> replies = p.SimulatorAnswer(request);
-           if (request[3] == CMD_DOWNLOAD_PARAMS)
-             replies.front()[10] = 0, replies.front().back() -= 1;
-           return replies;
-         };
-       },
-       false, "download", "refused the download (result 0)", 10s},
+      {"refuses", [](SimulatedPort& p) { p.RefuseDownloads(); }, false, "download",
+       "refused the download (result 0)", 10s},
       // Acknowledges slot 1's name but keeps its own: the check waits for the device to come
       // back with it until the wait is over.
       {"forgets",
