@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the main window, the network page, a camera page, the RS-485 page, the gear dialog and
-# the about box offscreen and saves them as docs/*.png; then the Win32 window under Wine on a
+# Draws the main window, the network page, a camera page, the RS-485 page, the gear dialog, the
+# batch dialog and the about box offscreen and saves them as docs/*.png; then the Win32 window under Wine on a
 # virtual screen, through the steps of its end-to-end comparison, as docs/windows-*.png.
 # Usage: scripts/screenshots.sh [BUILD_DIR [WINDOWS_BUILD_DIR]]   (default: build build-windows)
 set -euo pipefail
@@ -13,7 +13,7 @@ mkdir -p "$root/docs"
 QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR=/usr/share/fonts/truetype/wqy \
   QUILLON_SCREENSHOT_DIR="$root/docs" "$build/tests/layout_test"
 ls -l "$root"/docs/main-window.png "$root"/docs/network-page.png "$root"/docs/camera-page.png \
-  "$root"/docs/rs485-page.png "$root"/docs/gear-dialog.png
+  "$root"/docs/rs485-page.png "$root"/docs/gear-dialog.png "$root"/docs/batch-dialog.png
 
 # The main window against simulated devices, after a search and after a read, from the
 # end-to-end test (inside its private network).

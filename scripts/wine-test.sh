@@ -385,6 +385,32 @@ window_scenario timeout 300 "${wine[@]}" "$window_tests_exe" --steps "Z:$run" &&
   failed=1
 stop_last
 
+echo "wine-test: 5b. the batch dialog end to end: 20 devices that restart, one silent"
+run=$work/batch-win32
+mkdir -p "$run"
+window_devices=("${devices[@]}")
+devices=()
+for ((i = 1; i <= 20; i++)); do
+  devices+=(--device "$(printf 'ip=192.168.1.%d,mac=00E04C3A1E%02d,version=32.05,restart-ms=1000,name=%d号站' \
+    $((20 + i)) "$i" "$i")")
+done
+devices+=(--device "ip=192.168.1.99,mac=00E04C3A1E99,version=32.05,name=不应答")
+start_devices "$devsim_linux" --silent-device 00E04C3A1E99
+if timeout 300 "${wine[@]}" "$window_tests_exe" --batch "Z:$run" >"$run/batch.out" 2>&1 &&
+   sed -i 's/\r$//' "$run/batch.txt" &&
+   [ "$(grep -c ' 成功（已校验）$' "$run/batch.txt")" = 20 ] &&
+   grep -q '^00E04C3A1E99 失败：读取参数无应答$' "$run/batch.txt" &&
+   grep -q '^已完成 21/21，失败 1$' "$run/batch.txt" &&
+   grep -q '^批量配置完成：成功 20 台，失败 1 台$' "$run/batch.txt"; then
+  echo "wine-test: batch-win32: 20 devices 成功（已校验）, the silent one 失败：读取参数无应答"
+else
+  echo "wine-test: batch-win32: the batch did not end as it should:" >&2
+  cat "$run/batch.out" "$run/batch.txt" >&2 2>/dev/null || true
+  failed=1
+fi
+stop_last
+devices=("${window_devices[@]}")
+
 echo "wine-test: 6. the installer in a scratch prefix"
 # The prefix's files but for what any start of Wine rewrites, and Wine's own Start-menu mirror.
 prefix_files() {

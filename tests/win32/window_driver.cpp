@@ -214,6 +214,8 @@ void WindowRun::ClickTab(Page page, int id, int index) {
 
 void WindowRun::DoubleClickRow(int row) {
   const HWND list = Control(Page::Main, IDC_DEVICE_LIST);
+  // A row below the list's bottom edge is scrolled to first.
+  ::SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
   RECT r{};
   r.left = LVIR_LABEL;
   ::SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));

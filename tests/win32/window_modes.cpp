@@ -11,6 +11,10 @@
 //                         window of this size costs to come up, beside which --probe times the
 //                         program's; with "controls", the main window's dialog, its network page
 //                         and first camera page with their controls but nothing of the program
+//   --batch OUT [MAC]     the program's assembly against the simulated devices: a search, a
+//                         read of MAC, then "批量配置" with every device ticked, addresses from
+//                         192.168.1.100, 16 at a time and each checked back; each row's MAC and
+//                         状态 as OUT/batch.txt
 //   --discover DEVICES [BUFFER]
 //                         the program's assembly, its link's receive buffer BUFFER bytes if
 //                         given: "搜索" clicked until DEVICES rows are listed; "listed N" and
@@ -22,6 +26,8 @@
 #include <initguid.h>
 #include <wincodec.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -192,6 +198,63 @@ int RunSteps(const std::string& out, const std::string& shots) {
                  run.Session().LogText().c_str());
     return 1;
   }
+  return 0;
+}
+
+int RunBatch(const std::string& out, const std::string& readMac) {
+  WindowRun run;
+  const auto fail = [&](const char* what) {
+    std::fprintf(stderr, "window_tests --batch: %s; the log:\n%s\n", what,
+                 run.Session().LogText().c_str());
+    return 1;
+  };
+  if (!run.Started()) return fail("the window did not come up");
+  run.Click(Page::Main, IDC_SEARCH);
+  // Every device answers the search: the read's own and the batch's.
+  WaitUntil([&] { return run.Rows().size() >= 21; }, 60s);
+  if (!run.Settle()) return fail("the search did not settle");
+  const auto rows = run.Rows();
+  const auto read =
+      std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r[2] == readMac; });
+  if (read == rows.end()) return fail("the device to read is not listed");
+  run.DoubleClickRow(static_cast<int>(read - rows.begin()));
+  if (!WaitUntil([&] {
+        return run.Session().LogText().find("摄像头4字典读取成功...\r\n") != std::string::npos &&
+               std::atomic_ref<uint8_t>(run.Session().Flags().bCameraTextRequest).load() == 0;
+      }))
+    return fail("the read did not end");
+  run.Click(Page::Main, IDC_BATCH);
+  if (!WaitUntil([&] { return run.Dialog(Page::Modal) != nullptr; })) return fail("no dialog");
+  const HWND dialog = run.Dialog(Page::Modal);
+  run.Click(Page::Modal, IDC_BATCH_ALL);
+  run.TypeAddress(Page::Modal, IDC_BATCH_START_IP, {"192", "168", "1", "100"});
+  run.Click(Page::Modal, IDC_BATCH_START);
+  const HWND summary = ::GetDlgItem(dialog, IDC_BATCH_SUMMARY);
+  const HWND start = ::GetDlgItem(dialog, IDC_BATCH_START);
+  if (!run.Settle() || !WaitUntil([&] { return ::IsWindowEnabled(start) != FALSE; }, 240s))
+    return fail("the batch did not end");
+  std::ofstream file(out + "/batch.txt", std::ios::binary);
+  file << TextOf(summary) << "\n";
+  const HWND list = ::GetDlgItem(dialog, IDC_BATCH_LIST);
+  for (LRESULT row = 0; row < ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); ++row) {
+    for (int column : {2, 4}) {
+      wchar_t text[512] = {};
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = text;
+      item.cchTextMax = 512;
+      ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+      file << Utf8(text) << (column == 2 ? " " : "\n");
+    }
+  }
+  run.Click(Page::Modal, IDC_BATCH_CLOSE);
+  if (!run.Settle() || !WaitUntil([&] { return run.Dialog(Page::Modal) == nullptr; }))
+    return fail("the dialog did not close");
+  const std::string log = run.Session().LogText();
+  const size_t last = log.rfind("批量配置完成");
+  if (last == std::string::npos) return fail("the log has no line of the batch's end");
+  file << log.substr(last);
   return 0;
 }
 

@@ -38,6 +38,7 @@ int RunSteps(const std::string& out, const std::string& shots);
 int Probe(const std::string& program, int runs, const std::string& argument);
 int Bare(bool controls);
 int Discover(int devices, int receiveBuffer);
+int RunBatch(const std::string& out, const std::string& readMac);
 
 namespace {
 
@@ -649,6 +650,8 @@ int main(int argc, char** argv) {
     return Probe(argv[2], std::atoi(argv[3]), argc > 4 ? argv[4] : "");
   if (argc >= 2 && std::string(argv[1]) == "--bare")
     return Bare(argc > 2 && std::string(argv[2]) == "controls");
+  if (argc >= 3 && std::string(argv[1]) == "--batch")
+    return RunBatch(argv[2], argc > 3 ? argv[3] : "00E04C3A1E01");
   if (argc >= 3 && std::string(argv[1]) == "--discover")
     return Discover(std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,9 +1,10 @@
 // One session at the window, step by step, as a user plays it against the simulated devices of
-// scripts/wine-test.sh: search, read, the network download with a camera page's edits, the RS-485
-// read, a slot and its gear table edited, a refused and an accepted RS-485 download, export, and
-// import with its question before the download, and the about box. The Qt window on Linux and the
-// Win32 window under Wine both follow this table; the frames they send, the boxes they show, the
-// file they write and the devices' state afterwards must be the same byte for byte.
+// scripts/wine-test.sh: search, the batch dialog opened and closed, read, the network download with
+// a camera page's edits, the RS-485 read, a slot and its gear table edited, a refused and an
+// accepted RS-485 download, export, and import with its question before the download, and the about
+// box. The Qt window on Linux and the Win32 window under Wine both follow this table; the frames
+// they send, the boxes they show, the file they write and the devices' state afterwards must be the
+// same byte for byte.
 #pragma once
 
 #include <string>
@@ -32,7 +33,7 @@ enum class Act {
   About,        // the about box from the system menu, pictured as `text`, closed with its button
 };
 // Where a control is: the main window, its pages, camera page 2, or the dialog over the main
-// window (the gear dialog, a box).
+// window (the batch dialog, the gear dialog, a box).
 enum class Where { Main, Net, Camera2, Rs485, Dialog };
 
 inline constexpr int kIdYes = 6, kIdOk = 1;  // a box's buttons, as Windows numbers them
@@ -69,6 +70,9 @@ inline const std::vector<Step>& WindowSteps() {
       {Click, Main, IDC_SEARCH},
       {WaitRows, Main, IDC_DEVICE_LIST, "", 4},
       {Shot, Main, kStaticId, "main-window-search"},
+      {Click, Main, IDC_BATCH},
+      {Shot, Dialog, kStaticId, "batch-dialog"},
+      {Click, Dialog, IDC_BATCH_CLOSE},
       {DoubleClick, Main, IDC_DEVICE_LIST, kReadMac},
       {WaitLog, Main, IDC_LOG, "摄像头4字典读取成功...\r\n"},
       {Shot, Main, kStaticId, "main-window-read"},

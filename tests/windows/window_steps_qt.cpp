@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "qt/app/batch_dlg.h"
 #include "qt/pages/camera_page.h"
 #include "qt/pages/rs485_page.h"
 #include "qt/widgets/ipv4_edit.h"
@@ -38,6 +39,8 @@ const ControlMap& ControlsOf(fakes::MainWindowRun& run, Where where) {
     case Where::Rs485:
       return run.dlg.Rs485Page()->Controls();
     case Where::Dialog:
+      if (auto* batch = qobject_cast<CBatchDlg*>(QApplication::activeModalWidget()))
+        return batch->Controls();
       return run.dlg.Rs485Page()->RemoteAdjustDialog().Controls();
     case Where::Main:
       break;
@@ -51,13 +54,14 @@ class Player {
     run_.notifier.yes = true;
   }
 
-  // Plays steps [i, end); a click that opens the gear dialog plays the dialog's steps inside it.
+  // Plays steps [i, end); a click that opens the batch or the gear dialog plays the dialog's
+  // steps inside it.
   bool Play(const std::vector<Step>& steps, size_t& i) {
     const Step& s = steps[i];
     QWidget* widget = ControlsOf(run_, s.where).value(s.id);
     switch (s.act) {
       case Act::Click:
-        if (s.id == IDC_SLOT_REMOTE_ADJUST) {
+        if (s.id == IDC_SLOT_REMOTE_ADJUST || s.id == IDC_BATCH) {
           bool played = true;
           size_t next = i + 1;
           fakes::ModalWatch watch([&](QWidget*) {
