@@ -121,12 +121,12 @@ WindowBatch::Plan WindowBatch::PlanFor(const BatchForm& form, const ParamImages&
   plan.count.addresses.assign(plan.targets.size(), std::nullopt);
   if (!form.network || plan.targets.empty()) return plan;
   const uint32_t own = Ipv4FromBytes(images.osd.abyIP);
-  const std::optional<uint32_t> first =
-      form.startIp == Ipv4Value{} ? std::nullopt
-                                  : std::optional(Ipv4FromBytes(form.startIp.data()));
+  const std::optional<uint32_t> first = form.startIp == Ipv4Value{}
+                                            ? std::nullopt
+                                            : std::optional(Ipv4FromBytes(form.startIp.data()));
   if (first) {
-    const SubnetRule rule{own, Ipv4FromBytes(images.osd.abyNetMask),
-                          Ipv4FromBytes(images.osd.abyGateway), {}};
+    const SubnetRule rule{
+        own, Ipv4FromBytes(images.osd.abyNetMask), Ipv4FromBytes(images.osd.abyGateway), {}};
     const std::vector<SubnetRule> rules(plan.targets.size(), rule);
     plan.count = CountAddresses(plan.targets, *first, rules, devices_);
     return plan;

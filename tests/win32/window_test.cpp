@@ -502,6 +502,8 @@ TEST(Win32BatchDialogTest, BoundCheckedAndClosedOnlyOnceTheBatchIsDone) {
       ::SendMessageW(::GetDlgItem(hwnd, id), BM_CLICK, 0, 0);
   };
 
+  for (int id : {IDC_BATCH_PARALLEL, IDC_BATCH_START_IP, IDC_BATCH_VERIFY, IDC_BATCH_LIST})
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(hwnd, id))) << id;
   FormControls inputs = form.Controls();
   std::erase_if(inputs, [](const FormControl& c) {
     return c.id == IDC_BATCH_FROM_PAGES || c.id == IDC_BATCH_FROM_FILE;
