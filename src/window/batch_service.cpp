@@ -163,6 +163,9 @@ void WindowBatch::Start(const BatchForm& form, Report report, std::function<void
   settings.parts = EngineParts(form.Parts());
   settings.verify = form.verify;
   settings.verifyWait = verifyWait;
+  // Late replies of an earlier batch answer nothing of this one.
+  while (port_.Receive(port_.Now())) {
+  }
   keepGoing_ = true;
   running_ = true;
   thread_ = std::thread([this, file = *images, plan = std::move(plan), devices = std::move(devices),

@@ -299,22 +299,23 @@ bool WindowRun::AnswerFileDialog(const std::string& path, std::string* shownName
   return WaitUntil([&] { return !::IsWindow(dialog) || !::IsWindowVisible(dialog); });
 }
 
+std::string CellText(HWND list, int row, int column) {
+  wchar_t text[512] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 512;
+  ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return Utf8(text);
+}
+
 std::vector<std::vector<std::string>> WindowRun::Rows() const {
   const HWND list = Control(Page::Main, IDC_DEVICE_LIST);
-  const auto count = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+  const auto count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   std::vector<std::vector<std::string>> rows;
-  for (LRESULT row = 0; row < count; ++row) {
+  for (int row = 0; row < count; ++row) {
     std::vector<std::string>& cells = rows.emplace_back();
-    for (int column = 0; column < 4; ++column) {
-      wchar_t text[512] = {};
-      LVITEMW item{};
-      item.iSubItem = column;
-      item.pszText = text;
-      item.cchTextMax = 512;
-      ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-      cells.push_back(Utf8(text));
-    }
+    for (int column = 0; column < 4; ++column) cells.push_back(CellText(list, row, column));
   }
   return rows;
 }

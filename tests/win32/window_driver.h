@@ -108,6 +108,9 @@ class WindowRun {
   HWND main_ = nullptr;
 };
 
+// The text of a list view's cell.
+std::string CellText(HWND list, int row, int column);
+
 // The children of `parent` that are dialogs, in their order.
 std::vector<HWND> ChildDialogs(HWND parent);
 

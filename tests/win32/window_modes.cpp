@@ -13,7 +13,8 @@
 //                         and first camera page with their controls but nothing of the program
 //   --batch OUT [MAC]     the program's assembly against the simulated devices: a search, a
 //                         read of MAC, then "批量配置" with every device ticked, addresses from
-//                         192.168.1.100, 16 at a time and each checked back; each row's MAC and
+//                         192.168.1.100, 16 at a time and each checked back, then once more
+//                         one at a time, stopped during the first device; each row's MAC and
 //                         状态 as OUT/batch.txt
 //   --discover DEVICES [BUFFER]
 //                         the program's assembly, its link's receive buffer BUFFER bytes if
@@ -236,25 +237,26 @@ int RunBatch(const std::string& out, const std::string& readMac) {
   std::ofstream file(out + "/batch.txt", std::ios::binary);
   file << TextOf(summary) << "\n";
   const HWND list = ::GetDlgItem(dialog, IDC_BATCH_LIST);
-  for (LRESULT row = 0; row < ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); ++row) {
-    for (int column : {2, 4}) {
-      wchar_t text[512] = {};
-      LVITEMW item{};
-      item.iSubItem = column;
-      item.pszText = text;
-      item.cchTextMax = 512;
-      ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-      file << Utf8(text) << (column == 2 ? " " : "\n");
-    }
-  }
-  run.Click(Page::Modal, IDC_BATCH_CLOSE);
-  if (!run.Settle() || !WaitUntil([&] { return run.Dialog(Page::Modal) == nullptr; }))
-    return fail("the dialog did not close");
+  const auto count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row)
+    file << CellText(list, row, 2) << " " << CellText(list, row, 4) << "\n";
   const std::string log = run.Session().LogText();
   const size_t last = log.rfind("批量配置完成");
   if (last == std::string::npos) return fail("the log has no line of the batch's end");
   file << log.substr(last);
+  // Once more, one device at a time, stopped while the first is under way: the rest never start.
+  run.Type(Page::Modal, IDC_BATCH_PARALLEL, "1");
+  run.Click(Page::Modal, IDC_BATCH_START);
+  if (!WaitUntil([&] { return CellText(list, 0, 4) == "进行中"; }, 60s))
+    return fail("the second batch did not start");
+  run.Click(Page::Modal, IDC_BATCH_STOP);
+  if (!run.Settle() || !WaitUntil([&] { return ::IsWindowEnabled(start) != FALSE; }, 120s))
+    return fail("the stopped batch did not end");
+  file << "stopped: " << TextOf(summary) << "\n";
+  for (int row = 1; row < count; ++row) file << "stopped " << CellText(list, row, 4) << "\n";
+  run.Click(Page::Modal, IDC_BATCH_CLOSE);
+  if (!run.Settle() || !WaitUntil([&] { return run.Dialog(Page::Modal) == nullptr; }))
+    return fail("the dialog did not close");
   return 0;
 }
 
