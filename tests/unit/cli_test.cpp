@@ -214,16 +214,16 @@ TEST(CliCommandLine, TheManPageAndTheCompletionNameTheOptionsOfTheTable) {
     return names;
   };
   std::string commands;
-  for (const CommandSpec& spec : CommandTable()) {
-    SCOPED_TRACE(spec.name);
-    commands += std::string(spec.name) + " ";
+  for (const CommandEntry& entry : CommandTable()) {
+    SCOPED_TRACE(entry.name);
+    commands += std::string(entry.name) + " ";
     CLI::App program;
-    CLI::App* app = program.add_subcommand(spec.name);
-    const std::unique_ptr<CliCommand> command = spec.make(*app);
+    CLI::App* app = program.add_subcommand(entry.name);
+    const std::unique_ptr<CliCommand> command = entry.make(*app);
     std::set<std::string> table;
     for (const CLI::Option* each : app->get_options())
       for (const std::string& name : each->get_lnames()) table.insert("--" + name);
-    const std::string name = spec.name;
+    const std::string name = entry.name;
     const size_t at = synopsis.find(".B quillon-cli " + name + "\n");
     ASSERT_NE(at, std::string::npos);
     EXPECT_EQ(options(synopsis.substr(at, synopsis.find(".br", at) - at), true), table);

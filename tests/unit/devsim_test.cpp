@@ -529,7 +529,7 @@ TEST(DevsimDevice, ADeviceThatRestartsTakesItsLineTextsThenAnswersNothingForAWhi
   }
 }
 
-TEST(DevsimCommandLine, DeviceSpecs) {
+TEST(DevsimCommandLine, DeviceDescriptions) {
   DeviceIdentity id;
   std::string error;
   ASSERT_TRUE(

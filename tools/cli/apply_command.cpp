@@ -149,7 +149,7 @@ int Apply::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec ApplyCommand() {
+CommandEntry ApplyCommand() {
   return {"apply", "put a parameter file onto one or many devices", kApplyHelp, Make<Apply>};
 }
 

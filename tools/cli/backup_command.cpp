@@ -98,7 +98,7 @@ int Backup::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec BackupCommand() {
+CommandEntry BackupCommand() {
   return {"backup", "read many devices into files", kBackupHelp, Make<Backup>};
 }
 

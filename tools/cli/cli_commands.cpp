@@ -5,17 +5,17 @@
 namespace quillon::cli {
 
 // Each made in its command's file (show and diff in show_command.cpp).
-CommandSpec SearchCommand();
-CommandSpec ReadCommand();
-CommandSpec ApplyCommand();
-CommandSpec ShowCommand();
-CommandSpec DiffCommand();
-CommandSpec SetCommand();
-CommandSpec BackupCommand();
-CommandSpec FieldsCommand();
+CommandEntry SearchCommand();
+CommandEntry ReadCommand();
+CommandEntry ApplyCommand();
+CommandEntry ShowCommand();
+CommandEntry DiffCommand();
+CommandEntry SetCommand();
+CommandEntry BackupCommand();
+CommandEntry FieldsCommand();
 
-const std::vector<CommandSpec>& CommandTable() {
-  static const std::vector<CommandSpec> table = {
+const std::vector<CommandEntry>& CommandTable() {
+  static const std::vector<CommandEntry> table = {
       SearchCommand(), ReadCommand(), ApplyCommand(),  ShowCommand(),
       DiffCommand(),   SetCommand(),  BackupCommand(), FieldsCommand(),
   };
@@ -45,10 +45,10 @@ class Parser {
     // "/data/site.ini" is a path on every system, not a Windows-style option: the options
     // are --long and -s everywhere. Set before the commands, which take it over.
     app_.allow_windows_style_options(false);
-    for (const CommandSpec& spec : CommandTable()) {
-      CLI::App* command = app_.add_subcommand(spec.name, spec.summary);
-      command->footer(spec.help);
-      commands_.push_back({command, spec.make(*command)});
+    for (const CommandEntry& entry : CommandTable()) {
+      CLI::App* command = app_.add_subcommand(entry.name, entry.summary);
+      command->footer(entry.help);
+      commands_.push_back({command, entry.make(*command)});
     }
     help_ = app_.add_subcommand("help", "tells about a command");
     help_->add_option("COMMAND", helpTopic_, "the command");

@@ -25,7 +25,7 @@ class CliCommand {
 };
 
 // A command as the table lists it.
-struct CommandSpec {
+struct CommandEntry {
   const char* name;
   const char* summary;  // its line in the program's help
   const char* help;     // what it does, under the options of its own help
@@ -40,7 +40,7 @@ std::unique_ptr<CliCommand> Make(CLI::App& command) {
 }
 
 // Every command, in the order of the program's help.
-const std::vector<CommandSpec>& CommandTable();
+const std::vector<CommandEntry>& CommandTable();
 
 // What the command line asks for: a command to run, or a text to print and leave with status 0
 // (help, version), or an error (status 2).

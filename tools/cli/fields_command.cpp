@@ -58,7 +58,7 @@ int Fields::Run(const PortOpener&, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec FieldsCommand() {
+CommandEntry FieldsCommand() {
   return {"fields", "list the field names", kFieldsHelp, Make<Fields>};
 }
 

@@ -76,7 +76,7 @@ int Read::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec ReadCommand() {
+CommandEntry ReadCommand() {
   return {"read", "read one device into a parameter file", kReadHelp, Make<Read>};
 }
 

@@ -187,7 +187,7 @@ int Search::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec SearchCommand() {
+CommandEntry SearchCommand() {
   return {"search", "list the devices that answer a search", kSearchHelp, Make<Search>};
 }
 

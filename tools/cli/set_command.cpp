@@ -313,7 +313,7 @@ int Set::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec SetCommand() {
+CommandEntry SetCommand() {
   return {"set", "set fields by name on one or many devices", kSetHelp, Make<Set>};
 }
 

@@ -193,11 +193,11 @@ int Diff::Run(const PortOpener& open, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-CommandSpec ShowCommand() {
+CommandEntry ShowCommand() {
   return {"show", "show the fields of a file or a device", kShowHelp, Make<Show>};
 }
 
-CommandSpec DiffCommand() {
+CommandEntry DiffCommand() {
   return {"diff", "the fields in which two files or devices differ", kDiffHelp, Make<Diff>};
 }
 
