@@ -1,5 +1,7 @@
 #include "window/batch_service.h"
 
+#include <utility>
+
 #include "device/device_apply.h"
 #include "files/file_bytes.h"
 #include "text/ipv4_text.h"
@@ -148,7 +150,9 @@ WindowBatch::Plan WindowBatch::PlanFor(const BatchForm& form, const ParamImages&
 
 void WindowBatch::Start(const BatchForm& form, Report report, std::function<void()> done) {
   Join();  // an earlier batch has ended: its thread only remains to be joined
-  const std::optional<ParamImages> images = Source(form);
+  // What the plan was checked against, read once; a start without a check reads it now.
+  std::optional<ParamImages> images = std::exchange(checked_, std::nullopt);
+  if (!images) images = Source(form);
   Plan plan;
   if (images) plan = PlanFor(form, *images);
   if (!images || plan.count.refusal) {
@@ -188,11 +192,12 @@ void WindowBatch::Start(const BatchForm& form, Report report, std::function<void
 }
 
 std::optional<std::string> WindowBatch::PlanRefusal(const BatchForm& form) {
-  const std::optional<ParamImages> images = Source(form);
-  if (!images) return std::string();  // the box was shown
-  const Plan plan = PlanFor(form, *images);
-  if (plan.count.refusal) return PlanRefusalText(*plan.count.refusal, plan.targets);
-  return std::nullopt;
+  checked_ = Source(form);
+  if (!checked_) return std::string();  // the box was shown
+  const Plan plan = PlanFor(form, *checked_);
+  if (!plan.count.refusal) return std::nullopt;
+  checked_.reset();
+  return PlanRefusalText(*plan.count.refusal, plan.targets);
 }
 
 }  // namespace quillon

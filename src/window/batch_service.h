@@ -67,6 +67,8 @@ class WindowBatch : public BatchService {
   Notifier& notifier_;
   LinkTransferPort port_;
   std::vector<DeviceRecord> devices_;  // the form's rows
+  // What the last plan check read (the pages stored, or the file), which its start sends.
+  std::optional<ParamImages> checked_;
   std::atomic<bool> running_{false};
   std::atomic<bool> keepGoing_{true};
   std::thread thread_;

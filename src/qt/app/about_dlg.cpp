@@ -23,14 +23,9 @@ QIcon ApplicationIcon() {
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-  const DialogLayout& layout = AboutLayout();
-  setWindowTitle(QString::fromStdString(layout.caption));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  setFont(DialogFont());
-  const DialogUnits& du = DialogFontUnits();
-  setFixedSize(du.Size(layout.cx, layout.cy));
-  const ControlMap controls = BuildDialog(this, layout, du);
+  const ControlMap controls = BuildDialogWindow(this, AboutLayout());
   connect(ControlAs<QPushButton>(controls, IDC_ABOUT_OK), &QPushButton::clicked, this,
           &QDialog::accept);
 }

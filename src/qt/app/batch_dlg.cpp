@@ -23,19 +23,14 @@ constexpr int kColumnWidths[] = {70, 96, 70, 44};
 CBatchDlg::CBatchDlg(BatchForm& form, BatchService& service, Notifier& notifier,
                      std::function<void(const std::string&)> log, QWidget* parent)
     : QDialog(parent), logic_(form, *this, service, notifier, std::move(log)) {
-  const DialogLayout& layout = BatchDialogLayout();
-  setWindowTitle(QString::fromStdString(layout.caption));
-  setFont(DialogFont());
-  const DialogUnits& du = DialogFontUnits();
-  setFixedSize(du.Size(layout.cx, layout.cy));
-  controls_ = BuildDialog(this, layout, du);
+  controls_ = BuildDialogWindow(this, BatchDialogLayout());
   list_ = ControlAs<QTableWidget>(controls_, IDC_BATCH_LIST);
   list_->setColumnCount(static_cast<int>(std::size(kBatchColumns)));
   QStringList headers;
   for (const char* column : kBatchColumns) headers << QString::fromUtf8(column);
   list_->setHorizontalHeaderLabels(headers);
   for (int c = 0; c < static_cast<int>(std::size(kColumnWidths)); ++c)
-    list_->setColumnWidth(c, du.X(kColumnWidths[c]));
+    list_->setColumnWidth(c, DialogFontUnits().X(kColumnWidths[c]));
   list_->horizontalHeader()->setStretchLastSection(true);
   connect(list_, &QTableWidget::itemChanged, this, &CBatchDlg::OnItemChanged);
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -26,6 +27,25 @@ namespace quillon {
 namespace {
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A check box or radio button, which shows its own text and is named by it.
+template <typename Button>
+Button* MakeTitled(QWidget* parent, const DialogUnits& du, const ControlLayout& c) {
+  auto* button = new Button(Text(c.text), parent);
+  button->setAccessibleName(Text(c.name));
+  du.Place(button, c.x, c.y, c.cx, c.cy);
+  return button;
+}
+
+// What both report lists share: one whole row selected at a time, nothing edited in place, the
+// headings left-aligned and not clickable.
+void SetUpReportList(QAbstractItemView* list, QHeaderView* header) {
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  header->setSectionsClickable(false);
+}
 
 QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
   const QString name = Text(c.name);
@@ -61,12 +81,10 @@ QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
       du.Place(button, c.x, c.y, c.cx, c.cy);
       return button;
     }
-    case ControlKind::CheckBox: {
-      auto* box = new QCheckBox(Text(c.text), parent);
-      box->setAccessibleName(name);
-      du.Place(box, c.x, c.y, c.cx, c.cy);
-      return box;
-    }
+    case ControlKind::CheckBox:
+      return MakeTitled<QCheckBox>(parent, du, c);
+    case ControlKind::RadioButton:
+      return MakeTitled<QRadioButton>(parent, du, c);
     case ControlKind::ComboBox:
       return MakeCombo(parent, du, name, c.x, c.y, c.cx, c.cy);
     case ControlKind::Ipv4: {
@@ -83,15 +101,10 @@ QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
       list->setItemsExpandable(false);
       list->setUniformRowHeights(true);
       list->setSortingEnabled(false);
-      list->setSelectionMode(QAbstractItemView::SingleSelection);
-      list->setSelectionBehavior(QAbstractItemView::SelectRows);
       list->setAllColumnsShowFocus(true);
-      list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-      QHeaderView* header = list->header();
-      header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      header->setStretchLastSection(false);
-      header->setSectionsMovable(false);
-      header->setSectionsClickable(false);
+      SetUpReportList(list, list->header());
+      list->header()->setStretchLastSection(false);
+      list->header()->setSectionsMovable(false);
       return list;
     }
     case ControlKind::CheckListView: {
@@ -99,22 +112,12 @@ QWidget* Make(QWidget* parent, const ControlLayout& c, const DialogUnits& du) {
       auto* table = new QTableWidget(parent);
       table->setAccessibleName(name);
       du.Place(table, c.x, c.y, c.cx, c.cy);
-      table->setSelectionMode(QAbstractItemView::SingleSelection);
-      table->setSelectionBehavior(QAbstractItemView::SelectRows);
-      table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      SetUpReportList(table, table->horizontalHeader());
       table->setShowGrid(false);
       table->setWordWrap(false);
       table->verticalHeader()->hide();
       table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
-      table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      table->horizontalHeader()->setSectionsClickable(false);
       return table;
-    }
-    case ControlKind::RadioButton: {
-      auto* radio = new QRadioButton(Text(c.text), parent);
-      radio->setAccessibleName(name);
-      du.Place(radio, c.x, c.y, c.cx, c.cy);
-      return radio;
     }
     case ControlKind::TabControl: {
       auto* tabs = new CTabControl(parent);
@@ -145,6 +148,14 @@ QPixmap IconPixmap(int image) {
   InitQuillonResources();
   return QPixmap(image == IDI_RS485_SLOT ? QStringLiteral(":/rs485-slot.png")
                                          : QStringLiteral(":/quillon-32.png"));
+}
+
+ControlMap BuildDialogWindow(QDialog* dialog, const DialogLayout& layout) {
+  dialog->setWindowTitle(Text(layout.caption));
+  dialog->setFont(DialogFont());
+  const DialogUnits& du = DialogFontUnits();
+  dialog->setFixedSize(du.Size(layout.cx, layout.cy));
+  return BuildDialog(dialog, layout, du);
 }
 
 ControlMap BuildDialog(QWidget* parent, const DialogLayout& layout, const DialogUnits& du) {

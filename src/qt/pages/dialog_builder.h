@@ -10,6 +10,7 @@
 #include "forms/form_fields.h"
 
 class QComboBox;
+class QDialog;
 class QWidget;
 
 namespace quillon {
@@ -22,6 +23,9 @@ using ControlMap = QHash<int, QWidget*>;
 // Makes every control of `layout` on `parent` at its dialog-unit rectangle, in the table's (tab)
 // order, each with its accessible name; labels get their control as buddy. Lists are empty.
 ControlMap BuildDialog(QWidget* parent, const DialogLayout& layout, const DialogUnits& du);
+
+// A dialog of the layout's caption and size in the dialogs' font, with its controls.
+ControlMap BuildDialogWindow(QDialog* dialog, const DialogLayout& layout);
 
 // The picture of an icon resource of the layout tables.
 QPixmap IconPixmap(int image);

@@ -10,12 +10,7 @@ namespace quillon {
 
 CRemoteAdjustDlg::CRemoteAdjustDlg(GearForm& form, QWidget* parent)
     : QDialog(parent), form_(&form) {
-  const DialogLayout& layout = GearDialogLayout();
-  setWindowTitle(QString::fromStdString(layout.caption));
-  setFont(DialogFont());
-  const DialogUnits& du = DialogFontUnits();
-  setFixedSize(du.Size(layout.cx, layout.cy));
-  controls_ = BuildDialog(this, layout, du);
+  controls_ = BuildDialogWindow(this, GearDialogLayout());
   // Enter in a box must not save: the button is no default.
   QPushButton* save = ControlAs<QPushButton>(controls_, IDC_GEAR_SAVE);
   save->setAutoDefault(false);
